@@ -1,0 +1,77 @@
+#include "app/QtPlatformServices.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace {
+
+QtPlatformServices defaultServices;
+PlatformServices *current = &defaultServices;
+
+QWidget *dialogParent()
+{
+    return QApplication::activeModalWidget() ? QApplication::activeModalWidget()
+                                             : QApplication::activeWindow();
+}
+
+void showBox(QMessageBox::Icon icon, const QString &caption, const QString &text)
+{
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, dialogParent());
+    box.exec();
+}
+
+} // namespace
+
+PlatformServices &Platform() { return *current; }
+
+void SetPlatform(PlatformServices *services) { current = services ? services : &defaultServices; }
+
+QString ErrorBoxText(const QString &text)
+{
+    if (!text.isEmpty() && text.back() > QChar('.'))
+        return text + '.';
+    return text;
+}
+
+void QtPlatformServices::InformationBox(const QString &text)
+{
+    showBox(QMessageBox::Information, QApplication::applicationName(), text);
+}
+
+void QtPlatformServices::ErrorBox(const QString &text)
+{
+    showBox(QMessageBox::Critical, "Quorvis", text);
+}
+
+void QtPlatformServices::MessageBox(const QString &text)
+{
+    showBox(QMessageBox::NoIcon, QApplication::applicationName(), text);
+}
+
+void QtPlatformServices::CaptionedBox(const QString &caption, const QString &text)
+{
+    showBox(QMessageBox::Information, caption, text);
+}
+
+QStringList QtPlatformServices::OpenFiles(const QString &title, const QString &filter, bool multiSelect)
+{
+    if (multiSelect)
+        return QFileDialog::getOpenFileNames(dialogParent(), title, QString(), filter);
+    const QString one = QFileDialog::getOpenFileName(dialogParent(), title, QString(), filter);
+    return one.isEmpty() ? QStringList() : QStringList{one};
+}
+
+QString QtPlatformServices::BrowseFolder(const QString &caption)
+{
+    return QFileDialog::getExistingDirectory(dialogParent(), caption);
+}
+
+void QtPlatformServices::OpenPathOrUrl(const QString &pathOrUrl)
+{
+    const QUrl url = QFileInfo(pathOrUrl).isAbsolute() ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl);
+    QDesktopServices::openUrl(url);
+}

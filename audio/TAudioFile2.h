@@ -1,0 +1,75 @@
+#pragma once
+#include "audio/PcmArray.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+// Settings for variable-bitrate MP3 output, handed to TAudioFile2::SetMp3Encoder.
+struct TAudioFile2LameEnc {
+    int SampleRate = 44100;
+    int Bitrate = 128;     // kbps, the lowest rate VBR may use
+    int MaxBitrate = 192;  // kbps
+    int Mode = 2;          // MP3 channel mode, 0-based: mp3_channels - 1
+    int16_t VbrQuality = 7; // 0 (best) .. 9
+    int OptionA = 0;
+    int OptionB = -1;
+};
+
+namespace audio_detail { class Decoder; class Writer; }
+
+// Reads or writes one audio file at a time.
+//
+// Reading: OpenFile, then ReadArray until it returns an empty array. Every frame
+// of the source comes out exactly once, in order (encoder delay and padding
+// removed where the file records them).
+//
+// Writing: one format call (SetWavFormat / SetMp3Format / SetMp3Encoder /
+// SetOggFormat / SetWmaProfile), SetInputFormat, CreateFile (the extension picks
+// the container), WriteArray..., CloseFile. The input format may change between
+// arrays; the writer resamples and remixes to the configured output format.
+//
+// OpenFile and CreateFile report failure through LastError() only; every other
+// failure throws AudioError. Positions and lengths are frames, 64-bit.
+class TAudioFile2 {
+public:
+    TAudioFile2();
+    ~TAudioFile2();
+    TAudioFile2(const TAudioFile2 &) = delete;
+    TAudioFile2 &operator=(const TAudioFile2 &) = delete;
+
+    void OpenFile(const QString &fileName, int = 0, int = 1);
+    void CreateFile(const QString &fileName, int = 0);
+    void CloseFile();
+    int LastError() const;
+    QString LastErrorText() const; // the reason behind a non-zero LastError
+
+    // The opened source.
+    int SampleRate() const;
+    int Channels() const;
+    int ElementsPerSample() const;
+    int64_t Length() const;
+    PcmArray ReadArray(int64_t count);
+    int64_t Seek(int64_t position, int = 3);
+
+    // The output.
+    void SetInputFormat(int sampleRate, int channels);
+    void WriteArray(const PcmArray &pcm);
+    int16_t State() const; // 2 while an output file is open for writing
+    void SetFormatIndex(int index);
+
+    void SetWavFormat(int sampleRate, int channels, int bitsPerSample);
+    void SetMp3Format(int sampleRate, int bitrate, int channelMode);
+    void SetMp3Encoder(const TAudioFile2LameEnc &encoder);
+    bool CheckOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate) const;
+    void SetOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate, int16_t quality);
+    void SetWmaProfile(int profile); // numbered from 1
+    int WmaProfileCount() const;
+    QString WmaProfileName() const;
+
+private:
+    std::unique_ptr<audio_detail::Decoder> decoder_;
+    std::unique_ptr<audio_detail::Writer> writer_;
+    int lastError_ = 0;
+    QString lastErrorText_;
+};

@@ -1,0 +1,45 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+
+// Inspects one file (format, exact length, size, tag) without decoding it all,
+// and writes tags. LoadFile and SaveTag throw AudioError naming the file.
+class TAudioInformation2 {
+public:
+    void LoadFile(const QString &fileName);
+
+    int64_t Duration() const { return durationMs_; }    // milliseconds
+    int64_t TotalSamples() const { return totalSamples_; } // frames
+    int64_t FileSize() const { return fileSize_; }       // bytes
+    QString FormatText() const { return formatText_; }
+    int SampleRate() const { return sampleRate_; }
+    int Channels() const { return channels_; }
+
+    QString infoTitle() const { return title_; }
+    void setInfoTitle(const QString &v) { title_ = v; }
+    QString infoArtist() const { return artist_; }
+    void setInfoArtist(const QString &v) { artist_ = v; }
+    QString infoAlbum() const { return album_; }
+    void setInfoAlbum(const QString &v) { album_ = v; }
+    QString infoComments() const { return comments_; }
+    void setInfoComments(const QString &v) { comments_ = v; }
+    int infoYear() const { return year_; }
+    void setInfoYear(int v) { year_ = v; }
+    int infoGenre() const { return genre_; } // ID3v1 genre number, 255 unknown
+    void setInfoGenre(int v) { genre_ = v; }
+    QString GenreName(int genre) const;
+
+    // Writes the current tag fields into fileName (any supported format).
+    void SaveTag(const QString &fileName);
+
+private:
+    int64_t durationMs_ = 0;
+    int64_t totalSamples_ = 0;
+    int64_t fileSize_ = 0;
+    QString formatText_;
+    int sampleRate_ = 0;
+    int channels_ = 0;
+    QString title_, artist_, album_, comments_;
+    int year_ = 0;
+    int genre_ = 255;
+};

@@ -1,0 +1,42 @@
+#pragma once
+#include "audio/PcmArray.h"
+#include "audio/TAudioFile2.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+namespace audio_detail {
+
+// The writing half of TAudioFile2: holds the configured output format, picks
+// the encoder by the extension at create(), resamples and remixes the input to
+// the output format. Throws AudioError (naming the file and the reason).
+class Writer {
+public:
+    Writer();
+    ~Writer();
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    void setWavFormat(int sampleRate, int channels, int bitsPerSample);
+    void setMp3Format(int sampleRate, int bitrate, int channelMode);
+    void setMp3Encoder(const TAudioFile2LameEnc &encoder);
+    bool checkOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate) const;
+    void setOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate, int16_t quality);
+    void setWmaProfile(int profile);
+    int wmaProfile() const;
+    int wmaProfileCount() const;
+    QString wmaProfileName(int profile) const;
+
+    void setInputFormat(int sampleRate, int channels);
+    void create(const QString &path);
+    void write(const PcmArray &pcm);
+    void close(); // flushes resampler and encoder; safe when nothing is open
+    bool isOpen() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace audio_detail

@@ -1,0 +1,48 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+
+// The process-wide settings record, loaded once from setup.ini at start-up and
+// then changed in memory by the windows. Field order and names follow the file:
+// general keys by their name, format keys as section_key.
+struct TProgramSettings {
+    QString savepath;
+    QString saveformat;
+    int32_t mp3_channels = 3;
+    int32_t mp3_frequency = 44100;
+    int32_t mp3_bitrate = 128;
+    int32_t mp3_fvbr = 0;
+    int32_t mp3_maxbitrate = 192;
+    int32_t mp3_vbrquality = 7;
+    uint32_t wav_frequency = 44100;
+    uint32_t wav_channels = 2;
+    uint32_t wav_bps = 16;
+    int32_t wma_wmaprofile = 38;
+    int32_t ogg_frequency = 44100;
+    int32_t ogg_channels = 2;
+    int32_t ogg_bitrate = 128;
+    int32_t ogg_vbr = 0;
+    int32_t ogg_fquality = 0;
+    int32_t ogg_minbitrate = 128;
+    int32_t ogg_maxbitrate = 192;
+    int32_t ogg_quality = 300;
+};
+
+// The one record of the running program.
+extern TProgramSettings ProgramSettings;
+
+// Directory of the running executable with a trailing separator + "setup.ini".
+QString ConfigFilePath();
+// Directory that holds setup.ini, tips.txt, support.ini and the help file,
+// ending in the platform's separator. Tests point it elsewhere.
+QString ProgramDirectory();
+void SetProgramDirectoryForTesting(const QString &dir);
+// The platform's path delimiter: "\" on Windows, "/" elsewhere.
+QString PathDelimiter();
+// "C:\My Music\" on Windows; elsewhere the user's music folder + "/".
+QString DefaultSavePath();
+
+void LoadProgramSettings();
+// Throw std::runtime_error("Unable to write to <path>") when the file cannot be written.
+void SaveFormatSettings();
+void SaveGeneralSettings(const QString &mergeFileName);

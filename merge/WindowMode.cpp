@@ -1,0 +1,3 @@
+#include "merge/WindowMode.h"
+
+TWindowMode WindowMode = TWindowMode::Merge;

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Quorvis and its tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs the whole suite: windows on Qt's offscreen
+# platform, playback against a PulseAudio null sink started for the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+build=${QUORVIS_TEST_BUILD:-build-test}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVIS_SANITIZE=ON -DQUORVIS_TESTS=ON
+cmake --build "$build"
+
+# A private sound server with one null sink, stopped when the run ends.
+export XDG_RUNTIME_DIR=$(mktemp -d /tmp/quorvis-pulse.XXXXXX)
+pulseaudio --daemonize=yes --exit-idle-time=-1 --disallow-exit -n \
+  --load="module-null-sink sink_name=quorvis_null" --load="module-native-protocol-unix" \
+  --log-target=stderr 2>/dev/null || echo "warning: PulseAudio did not start; playback tests will skip"
+cleanup() { pulseaudio --kill 2>/dev/null || true; rm -rf "$XDG_RUNTIME_DIR"; }
+trap cleanup EXIT
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --test-dir "$build" --output-on-failure -j2 "$@"
