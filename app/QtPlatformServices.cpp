@@ -72,6 +72,9 @@ QString QtPlatformServices::BrowseFolder(const QString &caption)
 
 void QtPlatformServices::OpenPathOrUrl(const QString &pathOrUrl)
 {
-    const QUrl url = QFileInfo(pathOrUrl).isAbsolute() ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl);
-    QDesktopServices::openUrl(url);
+    // A scheme of two or more letters ("https:", "mailto:") makes a link; a
+    // drive letter ("C:") or no scheme makes a file path.
+    const QUrl asUrl(pathOrUrl);
+    const bool isLink = asUrl.scheme().size() > 1 && !QFileInfo(pathOrUrl).isAbsolute();
+    QDesktopServices::openUrl(isLink ? asUrl : QUrl::fromLocalFile(pathOrUrl));
 }

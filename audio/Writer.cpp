@@ -1,23 +1,210 @@
-// Placeholder until the encoders land.
 #include "audio/Writer.h"
+
 #include "audio/AudioError.h"
+#include "audio/Encoder.h"
+#include "audio/Mp3Encoder.h"
+#include "audio/OggEncoder.h"
+#include "audio/Resampler.h"
+#include "audio/WavEncoder.h"
+#include "audio/WmaEncoder.h"
+#include "audio/WmaProfiles.h"
+
+#include <QFileInfo>
 
 namespace audio_detail {
-struct Writer::Impl { int profile = 38; };
+
+namespace {
+constexpr int kDefaultWmaProfile = 38;
+} // namespace
+
+// Each format keeps its own last configuration. A configuration the encoder
+// refused is remembered with its reason, so a later create() for that format
+// fails with the same words instead of falling back to older settings.
+struct Writer::Impl {
+    Mp3Settings mp3;
+    QString mp3Error;
+    WavSettings wav;
+    QString wavError;
+    OggSettings ogg;
+    QString oggError;
+    int wmaProfile = kDefaultWmaProfile;
+
+    int inRate = 0;
+    int inChannels = 0;
+
+    QString path;
+    std::unique_ptr<Encoder> encoder;
+    std::unique_ptr<Resampler> resampler;
+
+    // Drops the output after a failure; the encoder removes its incomplete file.
+    void abandon()
+    {
+        encoder.reset();
+        resampler.reset();
+        path.clear();
+    }
+};
+
 Writer::Writer() : d(std::make_unique<Impl>()) {}
-Writer::~Writer() = default;
-void Writer::setWavFormat(int, int, int) {}
-void Writer::setMp3Format(int, int, int) {}
-void Writer::setMp3Encoder(const TAudioFile2LameEnc &) {}
-bool Writer::checkOggFormat(int, int, int, int, int) const { return true; }
-void Writer::setOggFormat(int, int, int, int, int, int16_t) {}
-void Writer::setWmaProfile(int p) { d->profile = p; }
-int Writer::wmaProfile() const { return d->profile; }
-int Writer::wmaProfileCount() const { return 0; }
-QString Writer::wmaProfileName(int) const { return {}; }
-void Writer::setInputFormat(int, int) {}
-void Writer::create(const QString &path) { throw AudioError("Cannot create " + path + ": writer not built yet"); }
-void Writer::write(const PcmArray &) {}
-void Writer::close() {}
-bool Writer::isOpen() const { return false; }
+
+Writer::~Writer()
+{
+    // An output still open here is finished rather than thrown away; a failure
+    // cannot be reported from a destructor, and the encoder then removes the file.
+    try {
+        close();
+    } catch (const AudioError &) {
+        d->abandon();
+    }
+}
+
+template <typename Settings, typename Check>
+static void remember(Settings &slot, QString &error, const Settings &value, Check check)
+{
+    slot = value;
+    error.clear();
+    try {
+        check(value);
+    } catch (const AudioError &e) {
+        error = e.text();
+        throw;
+    }
+}
+
+void Writer::setWavFormat(int sampleRate, int channels, int bitsPerSample)
+{
+    remember(d->wav, d->wavError, WavSettings{sampleRate, channels, bitsPerSample}, &WavEncoder::check);
+}
+
+void Writer::setMp3Format(int sampleRate, int bitrate, int channelMode)
+{
+    Mp3Settings s;
+    s.sampleRate = sampleRate;
+    s.bitrate = bitrate;
+    s.mode = channelMode;
+    s.vbr = false;
+    remember(d->mp3, d->mp3Error, s, &Mp3Encoder::check);
+}
+
+void Writer::setMp3Encoder(const TAudioFile2LameEnc &encoder)
+{
+    Mp3Settings s;
+    s.sampleRate = encoder.SampleRate;
+    s.bitrate = encoder.Bitrate;
+    s.maxBitrate = encoder.MaxBitrate;
+    s.mode = encoder.Mode + 1; // the object counts modes from 0
+    s.vbr = true;
+    s.vbrQuality = encoder.VbrQuality;
+    remember(d->mp3, d->mp3Error, s, &Mp3Encoder::check);
+}
+
+bool Writer::checkOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate) const
+{
+    return OggEncoder::usable(OggSettings{sampleRate, channels, bitrate, minBitrate, maxBitrate, -1});
+}
+
+void Writer::setOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate, int16_t quality)
+{
+    remember(d->ogg, d->oggError, OggSettings{sampleRate, channels, bitrate, minBitrate, maxBitrate, quality}, &OggEncoder::check);
+}
+
+void Writer::setWmaProfile(int profile)
+{
+    d->wmaProfile = profile;
+    wmaProfileAt(profile); // throws for a number outside the list
+}
+
+int Writer::wmaProfile() const { return d->wmaProfile; }
+int Writer::wmaProfileCount() const { return audio_detail::wmaProfileCount(); }
+QString Writer::wmaProfileName(int profile) const { return audio_detail::wmaProfileName(profile); }
+
+void Writer::setInputFormat(int sampleRate, int channels)
+{
+    // Called before every block: nothing but a comparison when unchanged.
+    if (sampleRate == d->inRate && channels == d->inChannels)
+        return;
+    if (sampleRate <= 0)
+        throw AudioError(QStringLiteral("Input sample rate %1 Hz is not valid").arg(sampleRate));
+    if (channels <= 0 || channels > 64)
+        throw AudioError(QStringLiteral("Input channel count %1 is not valid").arg(channels));
+    d->inRate = sampleRate;
+    d->inChannels = channels;
+}
+
+void Writer::create(const QString &path)
+{
+    close();
+    const QString extension = QFileInfo(path).suffix().toLower();
+    std::unique_ptr<Encoder> encoder;
+    if (extension == QLatin1String("mp3")) {
+        if (!d->mp3Error.isEmpty())
+            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->mp3Error));
+        encoder = std::make_unique<Mp3Encoder>(path, d->mp3);
+    } else if (extension == QLatin1String("wav")) {
+        if (!d->wavError.isEmpty())
+            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->wavError));
+        encoder = std::make_unique<WavEncoder>(path, d->wav);
+    } else if (extension == QLatin1String("ogg")) {
+        if (!d->oggError.isEmpty())
+            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->oggError));
+        encoder = std::make_unique<OggEncoder>(path, d->ogg);
+    } else if (extension == QLatin1String("wma")) {
+        const WmaProfile *profile = nullptr;
+        try {
+            profile = &wmaProfileAt(d->wmaProfile);
+        } catch (const AudioError &e) {
+            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, e.text()));
+        }
+        encoder = std::make_unique<WmaEncoder>(path, *profile);
+    } else {
+        throw AudioError(QStringLiteral("Cannot create \"%1\": the extension \"%2\" is not an output format (mp3, wav, wma, ogg)")
+                             .arg(path, extension));
+    }
+    d->resampler = std::make_unique<Resampler>(encoder->sampleRate(), encoder->channels());
+    d->encoder = std::move(encoder);
+    d->path = path;
+}
+
+void Writer::write(const PcmArray &pcm)
+{
+    if (!d->encoder)
+        throw AudioError(QStringLiteral("Cannot write audio: no output file is open"));
+    if (pcm.empty())
+        return;
+    if (d->inRate <= 0)
+        throw AudioError(QStringLiteral("Cannot write \"%1\": the input format was not set").arg(d->path));
+    if (pcm.size() % size_t(d->inChannels) != 0)
+        throw AudioError(QStringLiteral("Cannot write \"%1\": %2 values are not whole frames of %3 channels")
+                             .arg(d->path).arg(qulonglong(pcm.size())).arg(d->inChannels));
+    try {
+        const int64_t frames = int64_t(pcm.size() / size_t(d->inChannels));
+        const Resampler::Span out = d->resampler->convert(pcm.data(), frames, d->inRate, d->inChannels);
+        if (out.frames > 0)
+            d->encoder->write(out.data, out.frames);
+    } catch (const AudioError &) {
+        d->abandon();
+        throw;
+    }
+}
+
+void Writer::close()
+{
+    if (!d->encoder)
+        return;
+    try {
+        const Resampler::Span tail = d->resampler->flush();
+        if (tail.frames > 0)
+            d->encoder->write(tail.data, tail.frames);
+        d->encoder->finish();
+    } catch (const AudioError &) {
+        d->abandon();
+        throw;
+    }
+    d->encoder.reset();
+    d->resampler.reset();
+    d->path.clear();
+}
+
+bool Writer::isOpen() const { return d->encoder != nullptr; }
+
 } // namespace audio_detail

@@ -1,20 +1,45 @@
-// Placeholder until the configuration store lands.
 #include "config/ProgramSettings.h"
+#include "config/IniFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
 
 TProgramSettings ProgramSettings;
-static QString programDirOverride;
+
+namespace {
+
+QString programDirOverride;
+
+// The three WAV fields are unsigned; a negative number in the file is not a
+// rate, channel count or sample size, so the key's default stands instead.
+uint32_t ReadUnsigned(const QString &path, const QString &key, uint32_t def)
+{
+    const int value = ReadIniInt(path, "wav", key, static_cast<int>(def));
+    return value < 0 ? def : static_cast<uint32_t>(value);
+}
+
+} // namespace
 
 QString ProgramDirectory()
 {
     const QString dir = programDirOverride.isEmpty() ? QCoreApplication::applicationDirPath() : programDirOverride;
-    return QDir::toNativeSeparators(dir.endsWith('/') ? dir : dir + '/');
+    return QDir::toNativeSeparators(dir.endsWith('/') || dir.endsWith(QDir::separator()) ? dir : dir + '/');
 }
+
 void SetProgramDirectoryForTesting(const QString &dir) { programDirOverride = dir; }
+
 QString ConfigFilePath() { return ProgramDirectory() + "setup.ini"; }
-QString PathDelimiter() { return QString(QDir::separator()); }
+
+QString PathDelimiter()
+{
+#ifdef Q_OS_WIN
+    return "\\";
+#else
+    return "/";
+#endif
+}
+
 QString DefaultSavePath()
 {
 #ifdef Q_OS_WIN
@@ -23,6 +48,68 @@ QString DefaultSavePath()
     return QStandardPaths::writableLocation(QStandardPaths::MusicLocation) + "/";
 #endif
 }
-void LoadProgramSettings() { ProgramSettings = TProgramSettings{DefaultSavePath(), "mp3"}; }
-void SaveFormatSettings() {}
-void SaveGeneralSettings(const QString &) {}
+
+void LoadProgramSettings()
+{
+    const QString path = ConfigFilePath();
+    const TProgramSettings defaults;
+    TProgramSettings s;
+    s.savepath = ReadIniString(path, "general", "savepath", DefaultSavePath());
+    s.saveformat = ReadIniString(path, "general", "saveformat", "mp3");
+    s.mp3_channels = ReadIniInt(path, "mp3", "channels", defaults.mp3_channels);
+    s.mp3_frequency = ReadIniInt(path, "mp3", "frequency", defaults.mp3_frequency);
+    s.mp3_bitrate = ReadIniInt(path, "mp3", "bitrate", defaults.mp3_bitrate);
+    s.mp3_fvbr = ReadIniInt(path, "mp3", "fvbr", defaults.mp3_fvbr);
+    s.mp3_maxbitrate = ReadIniInt(path, "mp3", "maxbitrate", defaults.mp3_maxbitrate);
+    s.mp3_vbrquality = ReadIniInt(path, "mp3", "vbrquality", defaults.mp3_vbrquality);
+    s.wav_frequency = ReadUnsigned(path, "frequency", defaults.wav_frequency);
+    s.wav_channels = ReadUnsigned(path, "channels", defaults.wav_channels);
+    s.wav_bps = ReadUnsigned(path, "bps", defaults.wav_bps);
+    s.wma_wmaprofile = ReadIniInt(path, "wma", "wmaprofile", defaults.wma_wmaprofile);
+    s.ogg_frequency = ReadIniInt(path, "ogg", "frequency", defaults.ogg_frequency);
+    s.ogg_channels = ReadIniInt(path, "ogg", "channels", defaults.ogg_channels);
+    s.ogg_bitrate = ReadIniInt(path, "ogg", "bitrate", defaults.ogg_bitrate);
+    s.ogg_vbr = ReadIniInt(path, "ogg", "vbr", defaults.ogg_vbr);
+    s.ogg_fquality = ReadIniInt(path, "ogg", "fquality", defaults.ogg_fquality);
+    s.ogg_minbitrate = ReadIniInt(path, "ogg", "minbitrate", defaults.ogg_minbitrate);
+    s.ogg_maxbitrate = ReadIniInt(path, "ogg", "maxbitrate", defaults.ogg_maxbitrate);
+    s.ogg_quality = ReadIniInt(path, "ogg", "quality", defaults.ogg_quality);
+    ProgramSettings = s;
+}
+
+void SaveFormatSettings()
+{
+    // One replacement of the file for all eighteen keys: either every key is
+    // written or, when the file system refuses, the old file stays as it was.
+    const TProgramSettings &s = ProgramSettings;
+    IniBatchWriter w(ConfigFilePath());
+    w.Set("mp3", "channels", s.mp3_channels);
+    w.Set("mp3", "frequency", s.mp3_frequency);
+    w.Set("mp3", "bitrate", s.mp3_bitrate);
+    w.Set("mp3", "fvbr", s.mp3_fvbr);
+    w.Set("mp3", "maxbitrate", s.mp3_maxbitrate);
+    w.Set("mp3", "vbrquality", s.mp3_vbrquality);
+    w.Set("wav", "frequency", QString::number(s.wav_frequency));
+    w.Set("wav", "channels", QString::number(s.wav_channels));
+    w.Set("wav", "bps", QString::number(s.wav_bps));
+    w.Set("wma", "wmaprofile", s.wma_wmaprofile);
+    w.Set("ogg", "frequency", s.ogg_frequency);
+    w.Set("ogg", "channels", s.ogg_channels);
+    w.Set("ogg", "bitrate", s.ogg_bitrate);
+    w.Set("ogg", "vbr", s.ogg_vbr);
+    w.Set("ogg", "minbitrate", s.ogg_minbitrate);
+    w.Set("ogg", "maxbitrate", s.ogg_maxbitrate);
+    w.Set("ogg", "fquality", s.ogg_fquality);
+    w.Set("ogg", "quality", s.ogg_quality);
+    w.Commit();
+}
+
+void SaveGeneralSettings(const QString &mergeFileName)
+{
+    IniBatchWriter w(ConfigFilePath());
+    w.Set("general", "savepath", ProgramSettings.savepath);
+    w.Set("general", "saveformat", ProgramSettings.saveformat);
+    if (!mergeFileName.isEmpty())
+        w.Set("general", "mergefilename", mergeFileName);
+    w.Commit();
+}

@@ -1,12 +1,155 @@
 #pragma once
-#include <QDialog>
+#include "audio/TAudioFile2.h"
+#include "audio/TAudioInformation2.h"
+#include "merge/ConvertEngine.h"
+#include "merge/MergeEngine.h"
+#include "merge/RunObserver.h"
+#include "merge/SourceList.h"
 
-// Placeholder until the window is built: an empty modal dialog.
-class TMergeForm : public QDialog {
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QWidget;
+class TAudioPlayer2;
+class TNCTPlayButtonB2;
+class TNCTSliderB2;
+class TPreviewPanel;
+
+// Merges the listed files into one, or converts each into a file of its own,
+// as WindowMode says when the window is shown. The list, its tool bar and
+// context menu and the preview panel serve both modes; a page below them holds
+// the mode's output choices. Runs happen in the engines; this window collects
+// the choices and shows what the engines report. Destroyed on close; a run in
+// progress delays the close until it has returned.
+class TMergeForm : public QDialog, private RunObserver {
     Q_OBJECT
 public:
     explicit TMergeForm(QWidget *owner);
     ~TMergeForm() override;
+
+    // Components, owned by the window.
+    TAudioFile2 FileR;
+    TAudioFile2 FileW;
+    TAudioFile2LameEnc MP3LameEncoder;
+    TAudioInformation2 AudioInformation1;
+    TAudioPlayer2 *AudioPlayer1;
+
+    // Shared part.
+    QToolBar *ToolBar1;
+    QToolButton *ToolBtnOpen, *ToolBtnRemove, *ToolBtnRemoveAll, *ToolBtnMoveUp, *ToolBtnMoveDown;
+    QTreeWidget *ListView1;
+    QMenu *PopupMenu1;
+    QAction *AddFiles1, *Remove1, *RemoveAll1, *MoveUp1, *MoveDown1, *N1, *Play1, *Pause1, *Stop1, *N2,
+        *StartConverting1;
+    TNCTPlayButtonB2 *NCTPlayButtonB1;
+    TNCTSliderB2 *NCTSliderB1;
+    QStackedWidget *PageControl1;
+    QStatusBar *StatusBar1;
+    QLabel *StatusPanel1; // totals line
+    QLabel *StatusPanel2; // state
+
+    // Merge page.
+    QWidget *TabSheet1;
+    QLabel *Label2, *Label3, *Label4;
+    QLineEdit *EdSaveFileName, *EdSavePath;
+    QPushButton *SpeedBtnSavePath, *SpeedBtnSet;
+    QComboBox *CBFormat;
+    QCheckBox *CheckID3Tag;
+    QProgressBar *Gauge1;
+    QPushButton *BitBtnMerge, *BitBtnCancel;
+
+    // Convert page.
+    QWidget *TabSheet2;
+    QLabel *Label1, *Label5;
+    QLineEdit *EdSavePath2;
+    QPushButton *SpeedBtnSavePath2, *SpeedBtnSet2;
+    QComboBox *cbFormat2;
+    QCheckBox *CheckId3Tag2;
+    QProgressBar *Gauge2;
+    QPushButton *BitBtnConvert, *BitBtnCancel2;
+
+    TSourceFileList SourceFileList;
+    QString MergeFileName;
+    TMergeTag MergeTag;
+    std::unique_ptr<TPreviewPanel> Preview;
+
+    bool Merging() const { return mergeEngine_.Merging(); }
+    bool Converting() const { return convertEngine_.Converting(); }
+    // The open dialog's title and filter, set by PrepareOpenDialog.
+    QString OpenDialogTitle, OpenDialogFilter;
+
+public slots:
+    void ToolBtnOpenClick();
+    void ToolBtnRemoveClick();
+    void ToolBtnRemoveAllClick();
+    void ToolBtnMoveUpClick();
+    void ToolBtnMoveDownClick();
+    void ListView1Click();
+    void ListView1DblClick();
+    void PopupMenu1Popup();
+    void RefreshSourceList();
+    void StartConverting1Click();
+
+    void ApplyWindowMode();
+    void SpeedBtnSavePathClick();
+    void CBFormatChange();
+    void SpeedBtnSetClick();
+    void CheckID3TagClick();
+    void BitBtnCancelClick();
+    void BitBtnMergeClick();
+    void BitBtnConvertClick();
+    void SetMergeControlsEnabled(bool on);
+    void SetConvertControlsEnabled(bool on);
+
+    // Appends paths as "Add Files..." does (files dropped on the list).
+    void AddSourceFiles(const QStringList &paths);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void PrepareOpenDialog();
+    int SelectedRow() const; // 1-based, 0 without a selection
+    void SelectRow(int row);
+    bool Running() const { return Merging() || Converting(); }
+    bool PreviewActive() const;
+    void StopPreviewIfActive();
+    void FinishRun();
+
+    // RunObserver
+    void SetGauge(int percent) override;
+    void SetStatusText(const QString &text) override;
+    void SetRowStatus(int row, const QString &text) override;
+    void Information(const QString &text) override;
+    void Message(const QString &text) override;
+    void Error(const QString &text) override;
+    void Breathe() override;
+    void SetControlsEnabled(bool on) override;
+    void StopPreview() override;
+    void OutputChosen(const QString &savepath, const QString &saveformat) override;
+    void SaveGeneralSettings(const QString &mergeFileName) override;
+
+    TMergeEngine mergeEngine_;
+    TConvertEngine convertEngine_;
+    bool closePending_ = false; // close once the running merge or conversion returns
 };
 
 // The application's one reference to this window class; the window empties it

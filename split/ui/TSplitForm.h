@@ -1,12 +1,189 @@
 #pragma once
-#include <QDialog>
+#include "audio/TAudioFile2.h"
+#include "audio/TAudioInformation2.h"
+#include "split/SplitEngine.h"
+#include "split/SplitPlan.h"
 
-// Placeholder until the window is built: an empty modal dialog.
+#include <QDialog>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTabWidget;
+class QTextEdit;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QVBoxLayout;
+class QWidget;
+class TSplitPieChart;
+class TUpDown;
+class TAudioPlayer2;
+class TNCTPlayButtonB2;
+class TNCTSliderB2;
+class TNCTTimeDisplay2;
+class TPreviewPanel;
+
+// The split wizard: step 1 opens the source and shows its tag, step 2 the
+// output format and folder, step 3 how to split, step 4 the summary and the
+// run. Created on demand by the launcher, shown modally, destroyed on close.
 class TSplitForm : public QDialog {
     Q_OBJECT
 public:
     explicit TSplitForm(QWidget *owner);
     ~TSplitForm() override;
+
+    // Components; the preview shares the reader and the information object.
+    TAudioFile2 FileR;
+    TAudioFile2 FileW;
+    TAudioInformation2 AudioInformation;
+    TAudioFile2LameEnc MP3LameEncoder;
+
+    SplitPlan Plan;
+    SplitRun Run;
+
+    // Outside the steps.
+    QTabWidget *PageControl1;
+    QPushButton *BitBtnBack;
+    QPushButton *BitBtnNext;
+    QPushButton *BitBtnCancel;
+    QStatusBar *StatusBar1;
+    QLabel *StatusPanel0; // the source path
+    QLabel *StatusPanel1; // the last event
+
+    // Step 1.
+    QWidget *TabSheet1;
+    QLabel *Label1;
+    QLineEdit *EdFileName;
+    QToolButton *SpeedBtnOpen;
+    QGroupBox *GroupBoxInfo;
+    QLineEdit *EdTitle, *EdArtist, *EdAlbum, *EdYear, *EdGenre, *EdFormat, *EdSize, *EdDuration;
+    QPushButton *SpeedBtnUpdate;
+
+    // Step 2.
+    QWidget *TabSheet2;
+    QGroupBox *GroupBox2;
+    QLabel *Label13;
+    QComboBox *cbFormat;
+    QPushButton *SpeedBtnSettings;
+    QGroupBox *GroupBoxDir;
+    QRadioButton *RBSame;
+    QRadioButton *RBSavePath;
+    QLineEdit *EdSavePath;
+    QPushButton *SpeedBtnSavePath;
+    QCheckBox *CheckCopyTag;
+
+    // Step 3.
+    QWidget *TabSheet3;
+    QGroupBox *GroupBox1;
+    QRadioButton *RBAmount, *RBTime, *RBManual;
+    QLineEdit *EdAmount, *EdMin, *EdSec;
+    TUpDown *UpDown1, *UpDown2, *UpDown3;
+    QGroupBox *GroupBoxManual;
+    // Room for the preview player's controls (transport strip, slider, time display).
+    QHBoxLayout *PlayerLayout;
+    // Room for the split-point editor's buttons and check box.
+    QHBoxLayout *EditorLayout;
+    QTreeWidget *ListView1;
+    // The split-point editor's controls, created and laid out here; the editor
+    // gives them their captions and handlers.
+    QToolButton *SpeedBtnSet;
+    QCheckBox *CheckTip;
+    QPushButton *BitBtnEdit;
+    QPushButton *BitBtnRemove;
+    QPushButton *BitBtnRemoveAll;
+    TSplitPieChart *Chart1;
+    // Controls enabled only in "By Settings" mode; the split-point editor adds
+    // its own buttons here so one switch covers them all.
+    QList<QWidget *> EditorControls;
+
+    // Preview player (the split-point editor plays from here).
+    std::unique_ptr<TAudioPlayer2> AudioPlayer1;
+    TNCTPlayButtonB2 *NCTPlayButtonB1 = nullptr;
+    TNCTSliderB2 *NCTSliderB1 = nullptr;
+    TNCTTimeDisplay2 *NCTTimeDisplay1 = nullptr;
+    TPreviewPanel *Preview = nullptr;
+
+    // Step 4.
+    QWidget *TabSheet4;
+    QGroupBox *GroupBox3;
+    QLabel *Label14;
+    QTextEdit *RichEdit1;
+    QPlainTextEdit *Memo1;
+    QProgressBar *Gauge1;
+    QLabel *Label27;
+    QComboBox *cbPrecision;
+    QPushButton *BitBtnSplit;
+
+    // The open dialog's title and filter (Qt name-filter form).
+    QString OpenDialogTitle;
+    QString OpenDialogFilter;
+
+    // Handlers, one per user action.
+    void BitBtnNextClick();
+    void BitBtnBackClick();
+    void BitBtnCancelClick();
+    void BitBtnSplitClick();
+    void SpeedBtnOpenClick();
+    void SpeedBtnUpdateClick();
+    void SpeedBtnSettingsClick();
+    void SpeedBtnSavePathClick();
+    void RBSameClick();
+    void RBSavePathClick();
+    void RBAmountClick();
+    void RBTimeClick();
+    void RBManualClick();
+    void EdAmountChange();
+    void EdMinChange();
+    void cbPrecisionChange();
+
+    // The current step, 1..4.
+    int Step() const;
+    void PrepareSplitOpenDialog(const QString &title);
+    void ShowSplitSummary();
+    // Rebuilds ListView1 from the plan's hand-set parts; leaves the chart alone.
+    void RebuildPartList();
+    void RefreshPieChart(int count);
+    // The plan's ResetManualPlan with the current output extension, then the list.
+    void ResetManualPlan();
+    // Enables or disables the split-point editor and the preview controls together.
+    void SetSplitPointEditorEnabled(bool enabled);
+    // Stops the preview before a run: the reader is shared with the player.
+    void StopPreview();
+    // The output extension of cbFormat's selection: "mp3", "wav", "wma", "ogg".
+    QString SelectedExtension() const;
+    bool Splitting() const { return splitting_; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void reject() override;
+
+private:
+    class Observer;
+
+    void FormCreate();
+    void BuildStep1();
+    void BuildStep2();
+    void BuildStep3();
+    void BuildStep4();
+    void BuildPreview();
+    void ShowStep(int step);
+    void ClearSourceInformation();
+    void WMSysCommandMinimize();
+    void ShowConversionError(const QString &text);
+
+    bool splitting_ = false;      // RunSplit is on the stack
+    bool closeRequested_ = false; // close once the run has returned
 };
 
 // The application's one reference to this window class; the window empties it

@@ -1,0 +1,64 @@
+#pragma once
+// Owning handles for FFmpeg objects and the one place that turns FFmpeg error
+// codes into words. Internal to the audio components: no component header may
+// include this (their users never see FFmpeg types).
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/frame.h>
+#include <libswresample/swresample.h>
+}
+
+#include <QString>
+#include <memory>
+
+namespace audio_detail {
+
+struct InputFormatDeleter {
+    void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
+};
+// An output context: closes its AVIOContext (if the muxer opened one) and frees it.
+struct OutputFormatDeleter {
+    void operator()(AVFormatContext *c) const
+    {
+        if (!c)
+            return;
+        if (c->oformat && !(c->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&c->pb);
+        avformat_free_context(c);
+    }
+};
+struct CodecContextDeleter {
+    void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket *p) const { av_packet_free(&p); }
+};
+struct FrameDeleter {
+    void operator()(AVFrame *f) const { av_frame_free(&f); }
+};
+struct SwrDeleter {
+    void operator()(SwrContext *s) const { swr_free(&s); }
+};
+struct AudioFifoDeleter {
+    void operator()(AVAudioFifo *f) const
+    {
+        if (f)
+            av_audio_fifo_free(f);
+    }
+};
+
+using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
+using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
+
+// "avcodec_open2: Invalid argument" - the library's own words for `code`,
+// prefixed with the function that returned it.
+QString ffErrorText(const char *function, int code);
+
+} // namespace audio_detail

@@ -1,0 +1,41 @@
+#pragma once
+// Opening a source and what is known about it before decoding: shared by the
+// decoder and the information component so both report the same length.
+#include "audio/FfmpegUtil.h"
+#include "audio/MpegScan.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace audio_detail {
+
+// An opened container with its audio stream. Throws AudioError naming the file.
+struct OpenedSource {
+    InputFormatPtr format;
+    int streamIndex = -1;
+    AVStream *stream() const { return format->streams[streamIndex]; }
+};
+OpenedSource openSource(const QString &path);
+
+// "x.mp3" as the user knows it, for messages.
+QString displayName(const QString &path);
+
+enum class SeekMethod {
+    Timestamps, // seek the container, then place frames by their timestamps
+    Restart     // timestamps are not trustworthy: decode from the start and discard
+};
+
+struct SourceFacts {
+    int sampleRate = 0;
+    int channels = 0;
+    int64_t length = 0;        // frames the decoder yields
+    bool exactLength = false;  // the container records it exactly; output is cut there
+    int64_t frontSkip = 0;     // decoded frames before position 0 (decoder delay FFmpeg keeps)
+    SeekMethod seek = SeekMethod::Restart;
+    int64_t seekPreroll = 0;   // frames decoded and dropped before a seek target
+    QString formatText;        // one line for the user
+    MpegScan mpeg;             // valid for MPEG audio
+};
+SourceFacts describeSource(const QString &path, const OpenedSource &src);
+
+} // namespace audio_detail

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Quorvis against the ffmpeg command line doing the same re-encode, in the same
+# run, alternating the two. Prints, per case, the median wall time of each, the
+# ratio ours/ffmpeg (target: at most 1.05) and the peak resident memory of each.
+#
+#   bench/run-benchmarks.sh [--rounds N] [--quick]
+#
+# --quick uses 1-minute instead of 10-minute sources (a smoke run, not a measurement).
+# Needs: ffmpeg, GNU time (/usr/bin/time). Builds quorvis-cli in build-bench/ (Release).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+rounds=3
+minutes=10
+long_minutes=60
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --rounds) rounds=$2; shift 2 ;;
+    --quick) minutes=1; long_minutes=6; shift ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
+cmake --build build-bench --target quorvis-cli >/dev/null
+
+work=$(mktemp -d /tmp/quorvis-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+# The CLI reads its encoder settings from setup.ini beside itself: give this
+# copy its own, with the settings the ffmpeg commands below use.
+mkdir -p "$work/bin"
+cp build-bench/quorvis-cli "$work/bin/"
+cat > "$work/bin/setup.ini" <<'INI'
+[mp3]
+channels=3
+frequency=44100
+bitrate=128
+fvbr=0
+[wav]
+frequency=44100
+channels=2
+bps=16
+[wma]
+wmaprofile=38
+[ogg]
+frequency=44100
+channels=2
+bitrate=128
+vbr=0
+fquality=0
+INI
+cli="$work/bin/quorvis-cli"
+ff=(ffmpeg -nostdin -v error -y)
+
+# A signal with some life in it (tones over pink noise), so the encoders work
+# as they would on music rather than on silence.
+make_source() { # path seconds
+  "${ff[@]}" -f lavfi -i "sine=f=440:sample_rate=44100:duration=$2" \
+    -f lavfi -i "anoisesrc=color=pink:sample_rate=44100:amplitude=0.2:duration=$2" \
+    -filter_complex "[0][1]amix=inputs=2:normalize=0,aformat=channel_layouts=stereo" -c:a pcm_s16le "$1"
+}
+
+# Runs a command once; prints "seconds peak_kb".
+measure() {
+  local out
+  out=$( { /usr/bin/time -f "__T %e %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | grep '^__T' | tail -1)
+  echo "${out#__T }"
+}
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+# case name, "our command", "ffmpeg command", folder to empty before each run
+bench() {
+  local name=$1 ours=$2 theirs=$3 clean=$4
+  local ot=() tt=() om=0 tm=0 r m
+  for ((i = 0; i < rounds; i++)); do
+    rm -rf "$clean"; mkdir -p "$clean"
+    read -r r m < <(measure bash -c "$ours"); ot+=("$r"); [ "$m" -gt "$om" ] && om=$m
+    rm -rf "$clean"; mkdir -p "$clean"
+    read -r r m < <(measure bash -c "$theirs"); tt+=("$r"); [ "$m" -gt "$tm" ] && tm=$m
+  done
+  local omed tmed
+  omed=$(printf '%s\n' "${ot[@]}" | median)
+  tmed=$(printf '%s\n' "${tt[@]}" | median)
+  printf '%-34s ours %7.2fs  ffmpeg %7.2fs  ratio %5.3f  peak ours %6d KiB  ffmpeg %6d KiB\n' \
+    "$name" "$omed" "$tmed" "$(echo "$omed / $tmed" | bc -l)" "$om" "$tm"
+}
+
+echo "Making sources ($minutes and $long_minutes minutes)..."
+make_source "$work/src.wav" $((minutes * 60))
+make_source "$work/long.wav" $((long_minutes * 60))
+"${ff[@]}" -i "$work/long.wav" -c:a libmp3lame -b:a 128k "$work/long.mp3"
+for i in $(seq 1 10); do
+  "${ff[@]}" -ss $(( (i - 1) * 30 )) -t $((minutes * 36)) -i "$work/long.wav" -c:a libmp3lame -b:a 128k "$work/piece$i.mp3"
+done
+pieces=$(for i in $(seq 1 10); do printf '%s ' "$work/piece$i.mp3"; done)
+inputs=$(for i in $(seq 1 10); do printf -- '-i %s ' "$work/piece$i.mp3"; done)
+o="$work/out"
+
+echo "Convert one ${minutes}-minute stereo file:"
+bench "convert to MP3 128 kbps" "$cli convert $work/src.wav --format mp3 --out $o --quiet" \
+  "${ff[*]} -i $work/src.wav -c:a libmp3lame -b:a 128k $o/src.mp3" "$o"
+bench "convert to Ogg 128 kbps" "$cli convert $work/src.wav --format ogg --out $o --quiet" \
+  "${ff[*]} -i $work/src.wav -c:a libvorbis -b:a 128k $o/src.ogg" "$o"
+bench "convert to WMA 128 kbps" "$cli convert $work/src.wav --format wma --out $o --quiet" \
+  "${ff[*]} -i $work/src.wav -c:a wmav2 -b:a 128k $o/src.wma" "$o"
+bench "convert to WAV 16 bit" "$cli convert $work/src.wav --format wav --out $o --quiet" \
+  "${ff[*]} -i $work/src.wav -c:a pcm_s16le $o/src.wav" "$o"
+echo "Memory against length (MP3, ${long_minutes}-minute file):"
+bench "convert ${long_minutes} min to MP3" "$cli convert $work/long.wav --format mp3 --out $o --quiet" \
+  "${ff[*]} -i $work/long.wav -c:a libmp3lame -b:a 128k $o/long.mp3" "$o"
+echo "Split a ${long_minutes}-minute MP3 into 10 parts (MP3 128 kbps, normal precision):"
+bench "split into 10 parts" "$cli split $work/long.mp3 --parts 10 --format mp3 --out $o --quiet --no-tag" \
+  "${ff[*]} -i $work/long.mp3 -f segment -segment_time $((long_minutes * 6)) -c:a libmp3lame -b:a 128k $o/part%03d.mp3" "$o"
+echo "Merge ten MP3 files into one MP3:"
+bench "merge 10 files" "$cli merge $pieces --output merged --format mp3 --out $o --quiet" \
+  "${ff[*]} $inputs -filter_complex concat=n=10:v=0:a=1 -c:a libmp3lame -b:a 128k $o/merged.mp3" "$o"
+echo "Convert ten MP3 files to Ogg:"
+bench "convert 10 files to Ogg" "$cli convert $pieces --format ogg --out $o --quiet" \
+  "for f in $pieces; do ${ff[*]} -i \$f -c:a libvorbis -b:a 128k $o/\$(basename \$f .mp3).ogg; done" "$o"

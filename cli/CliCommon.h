@@ -1,0 +1,72 @@
+#pragma once
+#include "config/ProgramSettings.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QElapsedTimer>
+#include <csignal>
+#include <stdexcept>
+
+namespace cli {
+
+// Exit statuses: 0 success, 1 some file failed, 2 wrong usage.
+enum Exit { Ok = 0, Failed = 1, Usage = 2 };
+
+// A usage mistake; main prints the message and the usage text and exits 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Parsed "--name value" / "--flag" options and the plain arguments, in order.
+struct Arguments {
+    QStringList positional;
+    QMap<QString, QString> options; // name without dashes -> value ("" for flags)
+
+    bool has(const QString &name) const { return options.contains(name); }
+    QString value(const QString &name, const QString &fallback = QString()) const
+    {
+        return options.value(name, fallback);
+    }
+};
+
+// flagNames take no value; every other option takes exactly one.
+Arguments Parse(const QStringList &args, const QStringList &valueNames, const QStringList &flagNames);
+
+// Set by SIGINT; runs poll it between blocks and stop like the Cancel button.
+extern volatile std::sig_atomic_t interrupted;
+void InstallInterruptHandler();
+
+// Progress on standard error: a redrawn bar on a terminal, plain lines
+// otherwise, nothing with --quiet. Messages always go out (unless quiet and
+// they are not errors).
+class Reporter {
+public:
+    explicit Reporter(bool quiet);
+    void SetFile(const QString &name);
+    void Progress(int percent);
+    void Status(const QString &text);
+    void Error(const QString &text);   // always printed
+    void Info(const QString &text);
+    void Done();                        // ends the bar's line
+    bool AnyError() const { return errors_ > 0; }
+
+private:
+    void Draw(bool force);
+    bool quiet_;
+    bool tty_;
+    int percent_ = -1;
+    int lastPlainPercent_ = -1;
+    int errors_ = 0;
+    bool barShown_ = false;
+    QString file_;
+    QElapsedTimer clock_;
+    qint64 lastDrawMs_ = -1000;
+};
+
+// The format word of --format, checked; the saved format when absent.
+QString FormatOption(const Arguments &a, const TProgramSettings &settings);
+// --out, or the saved folder; always ends in the path delimiter.
+QString OutputFolderOption(const Arguments &a, const TProgramSettings &settings);
+
+} // namespace cli

@@ -1,0 +1,64 @@
+#include "audio/AudioError.h"
+#include "audio/TAudioInformation2.h"
+#include "cli/Commands.h"
+#include "split/TimeFormat.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+
+namespace cli {
+
+int InfoCommand(const QStringList &args)
+{
+    const Arguments a = Parse(args, {}, {"json", "quiet"});
+    if (a.positional.isEmpty())
+        throw UsageError("info needs at least one file");
+
+    Reporter report(a.has("quiet"));
+    QJsonArray all;
+    TAudioInformation2 info;
+    for (const QString &path : a.positional) {
+        QJsonObject o{{"file", QFileInfo(path).absoluteFilePath()}};
+        try {
+            info.LoadFile(path);
+        } catch (const std::exception &e) {
+            report.Error(QString::fromStdString(e.what()));
+            o.insert("error", QString::fromStdString(e.what()));
+            all.append(o);
+            continue;
+        }
+        o.insert("format", info.FormatText());
+        o.insert("sample_rate", info.SampleRate());
+        o.insert("channels", info.Channels());
+        o.insert("duration_ms", qint64(info.Duration()));
+        o.insert("frames", qint64(info.TotalSamples()));
+        o.insert("size", qint64(info.FileSize()));
+        QJsonObject tag{{"title", info.infoTitle()},     {"artist", info.infoArtist()},
+                        {"album", info.infoAlbum()},     {"year", info.infoYear()},
+                        {"genre", info.GenreName(info.infoGenre())}, {"comment", info.infoComments()}};
+        o.insert("tag", tag);
+        all.append(o);
+        if (!a.has("json")) {
+            const qint64 ms = info.Duration();
+            std::printf("%s\n  format:   %s\n  duration: %s.%03lld (%lld ms)\n  frames:   %lld\n  size:     %lld bytes\n",
+                        qUtf8Printable(path), qUtf8Printable(info.FormatText()),
+                        qUtf8Printable(FormatMinutesSeconds(int32_t(qMin<qint64>(ms / 1000, INT32_MAX)))),
+                        ms % 1000, ms, static_cast<long long>(info.TotalSamples()),
+                        static_cast<long long>(info.FileSize()));
+            for (const char *k : {"title", "artist", "album", "year", "genre", "comment"}) {
+                const QJsonValue v = tag.value(k);
+                const QString text = v.isDouble() ? QString::number(v.toInt()) : v.toString();
+                if (!text.isEmpty() && text != "0")
+                    std::printf("  %-9s %s\n", qUtf8Printable(QString(k) + ":"), qUtf8Printable(text));
+            }
+        }
+    }
+    if (a.has("json"))
+        std::printf("%s", QJsonDocument(all).toJson(QJsonDocument::Indented).constData());
+    return report.AnyError() ? Failed : Ok;
+}
+
+} // namespace cli

@@ -1,0 +1,158 @@
+#include "audio/TAudioFile2.h"
+#include "audio/TAudioInformation2.h"
+#include "cli/Commands.h"
+#include "merge/ConvertEngine.h"
+#include "merge/MergeEngine.h"
+#include "merge/RunObserver.h"
+#include "merge/SourceList.h"
+
+#include <QFileInfo>
+
+namespace cli {
+namespace {
+
+// Shows a merge or conversion run on standard error. The command line never
+// writes setup.ini, so the settings hooks do nothing.
+class CliRunObserver : public RunObserver {
+public:
+    CliRunObserver(Reporter &report, const TSourceFileList &list, std::function<void()> stop)
+        : report_(report), list_(list), stop_(std::move(stop))
+    {
+    }
+
+    void SetGauge(int percent) override { report_.Progress(percent); }
+    void SetStatusText(const QString &text) override { report_.Status(text); }
+    void SetRowStatus(int row, const QString &text) override
+    {
+        if (row != currentRow_) {
+            currentRow_ = row;
+            report_.SetFile(list_.Path(row));
+        }
+        if (text == "Error")
+            failedRows_ = true;
+    }
+    void Information(const QString &text) override
+    {
+        if (text.startsWith("Complete"))
+            completed_ = true;
+        else if (text.startsWith("Cancel"))
+            report_.Error(text);
+        else
+            report_.Info(text);
+    }
+    void Message(const QString &text) override { report_.Error(text); }
+    void Error(const QString &text) override { report_.Error(text); }
+    void Breathe() override
+    {
+        // Ctrl-C stops like the Cancel button: the current file is finished and closed.
+        if (interrupted && !stopped_) {
+            stopped_ = true;
+            stop_();
+        }
+    }
+    void SetControlsEnabled(bool) override {}
+    void StopPreview() override {}
+    void OutputChosen(const QString &, const QString &) override {}
+    void SaveGeneralSettings(const QString &) override {}
+
+    bool Succeeded() const { return completed_ && !failedRows_ && !report_.AnyError(); }
+
+private:
+    Reporter &report_;
+    const TSourceFileList &list_;
+    std::function<void()> stop_;
+    int currentRow_ = 0;
+    bool completed_ = false;
+    bool failedRows_ = false;
+    bool stopped_ = false;
+};
+
+const QStringList formatTexts{"MP3", "WAV", "WMA", "OGG"};
+
+TSourceFileList ListOf(const QStringList &files, TAudioInformation2 &info)
+{
+    TSourceFileList list;
+    QStringList absolute;
+    for (const QString &f : files)
+        absolute << QFileInfo(f).absoluteFilePath();
+    list.Add(absolute);
+    list.Refresh(InformationProbe(info));
+    return list;
+}
+
+} // namespace
+
+int MergeCommand(const QStringList &args)
+{
+    const Arguments a = Parse(args, {"output", "format", "out", "title", "artist", "album", "year", "comment"}, {"quiet"});
+    if (a.positional.isEmpty())
+        throw UsageError("merge needs at least one source file");
+    if (!a.has("output") || a.value("output").isEmpty())
+        throw UsageError("merge needs --output NAME");
+
+    const TProgramSettings settings = ProgramSettings;
+    const QString format = FormatOption(a, settings);
+    MergeRequest request;
+    request.savePath = OutputFolderOption(a, settings);
+    request.fileNameText = a.value("output");
+    request.formatText = format.toUpper();
+    const bool tagged = a.has("title") || a.has("artist") || a.has("album") || a.has("year") || a.has("comment");
+    request.tagEnabled = tagged;
+    request.tag.title = a.value("title");
+    request.tag.artist = a.value("artist");
+    request.tag.album = a.value("album");
+    request.tag.comment = a.value("comment");
+    if (a.has("year")) {
+        bool ok = false;
+        request.tag.year = a.value("year").toInt(&ok);
+        if (!ok)
+            throw UsageError("--year must be a whole number");
+    }
+
+    Reporter report(a.has("quiet"));
+    TAudioFile2 fileR, fileW;
+    TAudioInformation2 info;
+    TAudioFile2LameEnc encoder;
+    const TSourceFileList list = ListOf(a.positional, info);
+    request.sources = list.Paths();
+    request.listTotalSamples = list.ListTotalSamples;
+
+    TMergeEngine *running = nullptr;
+    CliRunObserver observer(report, list, [&] { if (running) running->Stop(); });
+    TMergeEngine engine(fileR, fileW, info, encoder, observer);
+    running = &engine;
+    engine.Run(request, settings);
+    report.Done();
+    return observer.Succeeded() ? Ok : Failed;
+}
+
+int ConvertCommand(const QStringList &args)
+{
+    const Arguments a = Parse(args, {"format", "out"}, {"copy-tags", "quiet"});
+    if (a.positional.isEmpty())
+        throw UsageError("convert needs at least one source file");
+
+    const TProgramSettings settings = ProgramSettings;
+    ConvertRequest request;
+    request.formatIndex = int(formatTexts.indexOf(FormatOption(a, settings).toUpper()));
+    request.savePath = OutputFolderOption(a, settings);
+    request.copyTags = a.has("copy-tags");
+
+    Reporter report(a.has("quiet"));
+    TAudioFile2 fileR, fileW;
+    TAudioInformation2 info;
+    TAudioFile2LameEnc encoder;
+    const TSourceFileList list = ListOf(a.positional, info);
+    request.sources = list.Paths();
+    request.listTotalSamples = list.ListTotalSamples;
+
+    TConvertEngine *running = nullptr;
+    CliRunObserver observer(report, list, [&] { if (running) running->Stop(); });
+    TConvertEngine engine(fileR, fileW, info, encoder, observer);
+    running = &engine;
+    engine.Start(request, settings);
+    report.Done();
+    return observer.Succeeded() ? Ok : Failed;
+}
+
+} // namespace cli

@@ -1,0 +1,148 @@
+#include "audio/TAudioFile2.h"
+#include "audio/TAudioInformation2.h"
+#include "cli/Commands.h"
+#include "split/SplitEngine.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace cli {
+namespace {
+
+// Seconds ("75") or minutes:seconds ("1:15") as whole seconds.
+int32_t ParseTimePoint(const QString &text)
+{
+    bool ok = false;
+    int32_t seconds = -1;
+    const QStringList parts = text.trimmed().split(':');
+    if (parts.size() == 1) {
+        seconds = parts[0].toInt(&ok);
+    } else if (parts.size() == 2) {
+        bool okM = false, okS = false;
+        const int m = parts[0].toInt(&okM);
+        const int s = parts[1].toInt(&okS);
+        ok = okM && okS && m >= 0 && s >= 0 && s < 60;
+        seconds = m * 60 + s;
+    }
+    if (!ok || seconds < 0)
+        throw UsageError(QString("\"%1\" is not a time in seconds or m:ss").arg(text).toStdString());
+    return seconds;
+}
+
+class CliSplitObserver : public SplitObserver {
+public:
+    CliSplitObserver(Reporter &report, SplitRun &run) : report_(report), run_(run) {}
+    void Progress(int percent) override { report_.Progress(percent); }
+    void StatusText(const QString &text) override { report_.Status(text); }
+    void InformationMessage(const QString &text) override { report_.Info(text); }
+    void PlainMessage(const QString &text) override { report_.Error(text); }
+    void ErrorMessage(const QString &text) override { report_.Error(text); }
+    bool IsRowChecked(int) const override { return true; }
+    void Breathe() override
+    {
+        // Ctrl-C stops like the Cancel button: the current part is finished and closed.
+        if (interrupted)
+            run_.Running = false;
+    }
+
+private:
+    Reporter &report_;
+    SplitRun &run_;
+};
+
+} // namespace
+
+int SplitCommand(const QStringList &args)
+{
+    const Arguments a = Parse(args, {"parts", "every", "at", "format", "out", "precision"}, {"no-tag", "quiet"});
+    if (a.positional.size() != 1)
+        throw UsageError("split takes exactly one source file");
+    const int modes = int(a.has("parts")) + int(a.has("every")) + int(a.has("at"));
+    if (modes != 1)
+        throw UsageError("split needs exactly one of --parts, --every and --at");
+
+    TProgramSettings settings = ProgramSettings;
+    settings.saveformat = FormatOption(a, settings);
+    settings.savepath = OutputFolderOption(a, settings);
+
+    SplitRun run;
+    run.CopyTag = !a.has("no-tag");
+    const QString precision = a.value("precision", "normal").toLower();
+    static const QMap<QString, int> divisors{{"low", 1}, {"normal", 2}, {"high", 4}, {"very-high", 8}};
+    if (!divisors.contains(precision))
+        throw UsageError("--precision must be low, normal, high or very-high");
+    run.PrecisionDivisor = divisors.value(precision);
+
+    const QString source = QFileInfo(a.positional.first()).absoluteFilePath();
+    Reporter report(a.has("quiet"));
+    TAudioInformation2 info;
+    try {
+        info.LoadFile(source);
+    } catch (const std::exception &e) {
+        report.Error(QString::fromStdString(e.what()));
+        return Failed;
+    }
+    const int32_t durationSeconds = int32_t(qMin<int64_t>(info.Duration() / 1000, INT32_MAX));
+
+    SplitPlan plan;
+    plan.SourcePath = source;
+    plan.DurationSeconds = durationSeconds;
+    SplitMode mode = SplitMode::ByAmount;
+    int32_t number = 0;
+    if (a.has("parts")) {
+        bool ok = false;
+        number = a.value("parts").toInt(&ok);
+        if (!ok || number < 1 || number > qMax(1, durationSeconds))
+            throw UsageError(QString("--parts must be a whole number from 1 to %1").arg(qMax(1, durationSeconds)).toStdString());
+    } else if (a.has("every")) {
+        mode = SplitMode::ByTime;
+        number = ParseTimePoint(a.value("every"));
+        if (number < 1)
+            throw UsageError("--every must be at least 1 second");
+    } else {
+        mode = SplitMode::BySettings;
+        plan.ResetManualPlan(settings.saveformat);
+        QList<int32_t> points;
+        for (const QString &t : a.value("at").split(',', Qt::SkipEmptyParts))
+            points << ParseTimePoint(t);
+        std::sort(points.begin(), points.end());
+        points.erase(std::unique(points.begin(), points.end()), points.end());
+        // A point at the start or at/after the end would make an empty part.
+        points.removeIf([&](int32_t p) { return p <= 0 || p >= durationSeconds; });
+        if (points.isEmpty())
+            throw UsageError("--at needs split points inside the file's duration");
+        const int32_t count = int32_t(points.size()) + 1;
+        plan.ResizeParts(count);
+        plan.PartCount = count;
+        for (int32_t k = 1; k <= count; ++k) {
+            plan.TimePoints[k] = k < count ? points[k - 1] : durationSeconds;
+            plan.PartNames[k] = plan.NumberedPartName(k, settings.saveformat);
+            plan.PartTips[k] = "No tip";
+            plan.PartSaveFlags[k] = true;
+        }
+    }
+
+    if (!QDir().mkpath(settings.savepath)) {
+        report.Error("Cannot create the folder " + settings.savepath);
+        return Failed;
+    }
+
+    TAudioFile2 fileR, fileW;
+    TAudioFile2LameEnc encoder;
+    CliSplitObserver observer(report, run);
+    SplitEngine engine(fileR, fileW, info, encoder, settings, plan, run, observer);
+    report.SetFile(source);
+    const SplitOutcome outcome = engine.RunSplit(source, mode, number);
+    report.Done();
+    switch (outcome) {
+    case SplitOutcome::Completed:
+        return report.AnyError() ? Failed : Ok;
+    case SplitOutcome::Cancelled:
+        return Failed;
+    default:
+        return Failed;
+    }
+}
+
+} // namespace cli

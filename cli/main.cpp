@@ -1,0 +1,50 @@
+// quorvis-cli: the split, merge and convert runs of Quorvis for scripts, on the
+// same engines, components and setup.ini encoder settings as the windows.
+#include "cli/Commands.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+static const char usageText[] =
+    "usage:\n"
+    "  quorvis-cli info FILE... [--json]\n"
+    "  quorvis-cli split FILE (--parts N | --every SECONDS | --at T1,T2,...)\n"
+    "              [--format mp3|wav|wma|ogg] [--out DIR]\n"
+    "              [--precision low|normal|high|very-high] [--no-tag]\n"
+    "  quorvis-cli merge FILE... --output NAME [--format ...] [--out DIR]\n"
+    "              [--title T] [--artist A] [--album B] [--year Y] [--comment C]\n"
+    "  quorvis-cli convert FILE... [--format ...] [--out DIR] [--copy-tags]\n"
+    "common options: --quiet (no progress)\n"
+    "Times for --at are seconds or m:ss. Encoder settings, the default format and\n"
+    "the default folder come from setup.ini beside the program; it is never written.\n";
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("Quorvis");
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" || args.first() == "help") {
+        std::fputs(usageText, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? cli::Usage : cli::Ok;
+    }
+    const QString command = args.takeFirst();
+    LoadProgramSettings();
+    cli::InstallInterruptHandler();
+    try {
+        if (command == "info")
+            return cli::InfoCommand(args);
+        if (command == "split")
+            return cli::SplitCommand(args);
+        if (command == "merge")
+            return cli::MergeCommand(args);
+        if (command == "convert")
+            return cli::ConvertCommand(args);
+        throw cli::UsageError(QString("unknown command \"%1\"").arg(command).toStdString());
+    } catch (const cli::UsageError &e) {
+        std::fprintf(stderr, "quorvis-cli: %s\n%s", e.what(), usageText);
+        return cli::Usage;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "quorvis-cli: %s\n", e.what());
+        return cli::Failed;
+    }
+}

@@ -1,0 +1,277 @@
+#include "merge/ConvertEngine.h"
+
+#include "audio/TAudioFile2.h"
+#include "audio/TAudioInformation2.h"
+#include "merge/MergeEngine.h"
+#include "merge/OutputNames.h"
+#include "merge/RunObserver.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <exception>
+
+void ConfigureOggOutput(TAudioFile2 &fileW, const TProgramSettings &s, RunObserver &observer)
+{
+    if (s.ogg_fquality == 1) {
+        fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, 0, 0, 0, int16_t(s.ogg_quality));
+    } else if (s.ogg_vbr == 1) {
+        if (!fileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate)) {
+            observer.Message(QStringLiteral("Incorrect format"));
+            return;
+        }
+        fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate, -1);
+    } else {
+        if (!fileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0)) {
+            observer.Message(QStringLiteral("Incorrect format"));
+            return;
+        }
+        fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
+    }
+}
+
+TConvertEngine::TConvertEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info,
+                               TAudioFile2LameEnc &encoder, RunObserver &observer)
+    : fileR_(fileR), fileW_(fileW), info_(info), encoder_(encoder), observer_(observer)
+{
+}
+
+static const char *const kFormatWords[] = {"mp3", "wav", "wma", "ogg"};
+
+void TConvertEngine::Start(const ConvertRequest &request, const TProgramSettings &settings)
+{
+    if (request.sources.isEmpty()) {
+        observer_.Information(QStringLiteral("Please add files first!"));
+        return;
+    }
+    if (request.savePath.isEmpty()) {
+        observer_.Information(QStringLiteral("Please select save path!"));
+        return;
+    }
+    const int index = std::clamp(request.formatIndex, 0, 3);
+    observer_.OutputChosen(request.savePath, QLatin1String(kFormatWords[index]));
+    try {
+        observer_.SaveGeneralSettings(request.mergeFileName);
+    } catch (const std::exception &e) {
+        observer_.Error(QString::fromStdString(e.what()));
+        return;
+    }
+    RunConversion(request, settings);
+}
+
+void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgramSettings &settings)
+{
+    if (request.sources.isEmpty())
+        return;
+    if (converting_) {
+        // Pressed again during a run: the running loop sees the cleared flag
+        // after its block and ends as a stopped run.
+        converting_ = false;
+        observer_.SetStatusText(QStringLiteral("Stop"));
+        return;
+    }
+
+    observer_.StopPreview();
+    observer_.SetControlsEnabled(false);
+    converting_ = true;
+    observer_.SetStatusText(QStringLiteral("Converting..."));
+    samplesDone_ = 0;
+    failures_ = 0;
+    currentIndex_ = 0;
+
+    const int count = int(request.sources.size());
+    for (int k = 1; k <= count; ++k) {
+        currentInput_ = request.sources[k - 1];
+        if (!QFileInfo::exists(currentInput_)) {
+            observer_.Message(QStringLiteral("Invalid input file name: ") + currentInput_);
+            BackToIdle();
+            return;
+        }
+        currentIndex_ = k;
+        currentBaseName_ = RemoveExtension(currentInput_);
+        ConvertSource(request, settings);
+    }
+
+    if (converting_) {
+        if (failures_ == 0) {
+            observer_.SetStatusText(QStringLiteral("Complete!"));
+            observer_.Information(QStringLiteral("Complete converting files!"));
+        } else {
+            observer_.SetStatusText(QStringLiteral("Finished"));
+            observer_.Information(QStringLiteral("Finished converting files, but %1 of %2 file(s) could not be converted.")
+                                      .arg(failures_)
+                                      .arg(count));
+        }
+        observer_.SetGauge(100);
+    } else {
+        observer_.SetStatusText(QStringLiteral("Cancel"));
+        observer_.Information(QStringLiteral("Cancel converting files!"));
+    }
+    converting_ = false;
+    observer_.SetControlsEnabled(true);
+}
+
+void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgramSettings &settings)
+{
+    if (!converting_)
+        return; // a stopped run passes over the remaining sources
+    static const char *const extensions[] = {".mp3", ".wav", ".wma", ".ogg"};
+    const int index = std::clamp(request.formatIndex, 0, 3);
+    const QString output = ConvertOutputPath(request.savePath, currentInput_, QLatin1String(extensions[index]));
+    const QString written = WrittenPath(output);
+
+    for (const QString &source : request.sources) {
+        if (SameFile(source, written)) {
+            observer_.SetRowStatus(currentIndex_, QStringLiteral("Skipped"));
+            ++failures_;
+            observer_.Message(QStringLiteral("%1 was not converted: its output %2 is a file in the list.")
+                                  .arg(currentInput_, written));
+            return;
+        }
+    }
+
+    try {
+        switch (index) {
+        case 0:
+            ConfigureMp3Output(fileW_, encoder_, settings);
+            break;
+        case 1:
+            fileW_.SetWavFormat(int(settings.wav_frequency), int(settings.wav_channels), int(settings.wav_bps));
+            break;
+        case 2:
+            fileW_.SetWmaProfile(settings.wma_wmaprofile);
+            fileR_.OpenFile(currentInput_, 0, 1);
+            if (fileR_.LastError() != 0) {
+                FileFailed(QStringLiteral("Cannot open %1: %2").arg(currentInput_, fileR_.LastErrorText()), {});
+                return;
+            }
+            fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
+            fileR_.CloseFile();
+            break;
+        default:
+            ConfigureOggOutput(fileW_, settings, observer_);
+            break;
+        }
+    } catch (const std::exception &e) {
+        FileFailed(QString::fromStdString(e.what()), {});
+        return;
+    }
+
+    if (!ConvertOneFile(currentInput_, written, request.listTotalSamples))
+        return;
+
+    if (request.copyTags) {
+        try {
+            info_.LoadFile(currentInput_);
+            info_.SaveTag(written);
+        } catch (const std::exception &e) {
+            observer_.Error(QString::fromStdString(e.what()));
+        }
+    }
+}
+
+bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written, int64_t listTotalSamples)
+{
+    observer_.SetRowStatus(currentIndex_, QStringLiteral("0%"));
+    int64_t length = 0; // sample frames
+    try {
+        info_.LoadFile(input);
+        length = info_.TotalSamples();
+    } catch (const std::exception &e) {
+        FileFailed(QStringLiteral("Cannot open %1: %2").arg(input, QString::fromStdString(e.what())), {});
+        return false;
+    }
+    // Nothing is created for a source that cannot be read.
+    fileR_.OpenFile(input, 0, 1);
+    if (fileR_.LastError() != 0) {
+        FileFailed(QStringLiteral("Cannot open %1: %2").arg(input, fileR_.LastErrorText()), {});
+        return false;
+    }
+    fileW_.SetFormatIndex(-1);
+    fileW_.CreateFile(written, 0);
+    if (fileW_.LastError() != 0) {
+        FileFailed(QStringLiteral("Cannot create %1: %2").arg(written, fileW_.LastErrorText()), {});
+        return false;
+    }
+
+    int64_t position = 0;
+    try {
+        fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
+    } catch (const std::exception &e) {
+        FileFailed(QStringLiteral("Cannot write %1: %2").arg(written, QString::fromStdString(e.what())), written);
+        return false;
+    }
+    // A block is one second of audio per channel of this source.
+    const int32_t blockSize = fileR_.Channels() * fileR_.SampleRate();
+    for (;;) {
+        PcmArray block;
+        try {
+            block = fileR_.ReadArray(blockSize);
+        } catch (const std::exception &e) {
+            FileFailed(QStringLiteral("Cannot read %1: %2").arg(input, QString::fromStdString(e.what())), written);
+            return false;
+        }
+        const int64_t n = int64_t(block.size());
+        if (n == 0)
+            break;
+        try {
+            fileW_.WriteArray(block);
+        } catch (const std::exception &e) {
+            FileFailed(QStringLiteral("Cannot write %1: %2").arg(written, QString::fromStdString(e.what())), written);
+            return false;
+        }
+        block = PcmArray();
+        position += n / std::max(1, fileR_.ElementsPerSample());
+        if (position > length)
+            position = length;
+        // A zero total skips the rest of the progress update for this block.
+        if (listTotalSamples != 0) {
+            observer_.SetGauge(int((samplesDone_ + position) * 100 / listTotalSamples));
+            if (length != 0)
+                observer_.SetRowStatus(currentIndex_, QString::number(position * 100 / length) + QLatin1Char('%'));
+        }
+        observer_.Breathe();
+        if (!converting_)
+            break;
+    }
+    samplesDone_ += length;
+
+    fileR_.CloseFile();
+    try {
+        fileW_.CloseFile();
+    } catch (const std::exception &e) {
+        FileFailed(QStringLiteral("Cannot write %1: %2").arg(written, QString::fromStdString(e.what())), written);
+        return false;
+    }
+    observer_.SetRowStatus(currentIndex_, converting_ ? QStringLiteral("100%") : QStringLiteral("Stop"));
+    return true;
+}
+
+void TConvertEngine::CloseQuietly()
+{
+    // Already failing: a second error from closing adds nothing the user can act on.
+    try {
+        fileR_.CloseFile();
+    } catch (const std::exception &) {
+    }
+    try {
+        fileW_.CloseFile();
+    } catch (const std::exception &) {
+    }
+}
+
+void TConvertEngine::FileFailed(const QString &text, const QString &written)
+{
+    CloseQuietly();
+    if (!written.isEmpty())
+        QFile::remove(written); // a half-written file is no conversion
+    ++failures_;
+    observer_.SetRowStatus(currentIndex_, QStringLiteral("Error"));
+    observer_.Error(text);
+}
+
+void TConvertEngine::BackToIdle()
+{
+    CloseQuietly();
+    converting_ = false;
+    observer_.SetControlsEnabled(true);
+}

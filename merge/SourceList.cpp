@@ -1,0 +1,109 @@
+#include "merge/SourceList.h"
+
+#include "audio/AudioError.h"
+#include "audio/TAudioInformation2.h"
+
+#include <QRegularExpression>
+#include <exception>
+
+QString DeriveFormatText(const QString &description)
+{
+    QString text = description;
+    if (text.contains(QLatin1String("MPEG"), Qt::CaseSensitive)) {
+        const QLatin1String layer("MPEG 1.0 layer-");
+        const qsizetype at = text.indexOf(layer, 0, Qt::CaseInsensitive);
+        if (at >= 0)
+            text.replace(at, layer.size(), QStringLiteral("MP"));
+    }
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    if (colon >= 0)
+        text[colon] = QLatin1Char(' ');
+    return text;
+}
+
+SourceInfoProbe InformationProbe(TAudioInformation2 &info)
+{
+    return [&info](const QString &path) {
+        SourceFileFacts facts;
+        try {
+            info.LoadFile(path);
+        } catch (const std::exception &) {
+            return facts; // shown as "Unreadable"; the user can remove the row
+        }
+        facts.readable = true;
+        facts.formatText = info.FormatText();
+        facts.durationMs = info.Duration();
+        facts.totalSamples = info.TotalSamples();
+        facts.fileSize = info.FileSize();
+        return facts;
+    };
+}
+
+void TSourceFileList::Add(const QStringList &paths) { paths_ << paths; }
+
+bool TSourceFileList::Remove(int row)
+{
+    if (row < 1 || row > Count())
+        return false;
+    paths_.removeAt(row - 1);
+    return true;
+}
+
+void TSourceFileList::Clear() { paths_.clear(); }
+
+bool TSourceFileList::MoveUp(int row)
+{
+    if (row < 2 || row > Count())
+        return false;
+    paths_.swapItemsAt(row - 1, row - 2);
+    return true;
+}
+
+bool TSourceFileList::MoveDown(int row)
+{
+    if (row < 1 || row >= Count())
+        return false;
+    paths_.swapItemsAt(row - 1, row);
+    return true;
+}
+
+void TSourceFileList::Refresh(const SourceInfoProbe &probe)
+{
+    entries_.clear();
+    TotalSizeKb = 0;
+    TotalSeconds = 0;
+    ListTotalSamples = 0;
+    for (int p = 1; p <= Count(); ++p) {
+        const QString &path = paths_[p - 1];
+        const SourceFileFacts facts = probe(path);
+        SourceFileEntry e;
+        e.number = QString::number(p);
+        e.fileName = FileNameOfPath(path);
+        e.format = facts.readable ? DeriveFormatText(facts.formatText) : QStringLiteral("Unreadable");
+        const int32_t seconds = int32_t(facts.durationMs / 1000);
+        const int32_t kb = int32_t(facts.fileSize / 1000);
+        e.length = FormatMinutesSeconds(seconds);
+        e.sizeKb = QString::number(kb);
+        e.directory = FolderOfPath(path);
+        entries_ << e;
+        TotalSizeKb += kb;
+        TotalSeconds += seconds;
+        ListTotalSamples += facts.totalSamples;
+    }
+}
+
+QString TSourceFileList::TotalsLine() const
+{
+    return QStringLiteral(" ") + QString::number(Count()) + QStringLiteral(" file(s); ") + QStringLiteral("Total Length:")
+        + FormatMinutesSeconds(TotalSeconds) + QStringLiteral("; ") + QStringLiteral("Total Size:")
+        + QString::number(TotalSizeKb) + QStringLiteral("kb");
+}
+
+static qsizetype LastSeparator(const QString &path)
+{
+    // Both delimiters count, so Windows-style paths split the same everywhere.
+    return std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+}
+
+QString FileNameOfPath(const QString &path) { return path.mid(LastSeparator(path) + 1); }
+QString FolderOfPath(const QString &path) { return path.left(LastSeparator(path) + 1); }

@@ -1,0 +1,251 @@
+#include "split/SplitEngine.h"
+
+#include "audio/AudioError.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// A part file that could not be created, written or closed; ends the run.
+struct PartWriteError {
+    QString path;
+    QString reason;
+};
+
+QString WithoutExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot < 0 ? name : name.left(dot);
+}
+
+} // namespace
+
+SplitEngine::SplitEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &audioInformation,
+                         TAudioFile2LameEnc &mp3LameEncoder, const TProgramSettings &settings, SplitPlan &plan,
+                         SplitRun &run, SplitObserver &observer)
+    : FileR(fileR), FileW(fileW), AudioInformation(audioInformation), MP3LameEncoder(mp3LameEncoder),
+      settings_(settings), plan_(plan), run_(run), observer_(observer)
+{
+}
+
+QString SplitEngine::PartFileName(SplitMode mode, int32_t k) const
+{
+    if (mode == SplitMode::BySettings)
+        return plan_.ManualPartFileName(k, settings_.saveformat);
+    return plan_.NumberedPartName(k, settings_.saveformat);
+}
+
+QString SplitEngine::PartPath(SplitMode mode, int32_t k) const
+{
+    return settings_.savepath + PartFileName(mode, k);
+}
+
+bool SplitEngine::PartSaved(SplitMode mode, int32_t k) const
+{
+    // The list's check boxes decide, read at the moment they matter.
+    return mode != SplitMode::BySettings || observer_.IsRowChecked(k - 1);
+}
+
+bool SplitEngine::WouldOverwriteSource(SplitMode mode, QString *partPath) const
+{
+    const QString source = QFileInfo(sourcePath_).canonicalFilePath();
+    if (source.isEmpty())
+        return false;
+    for (int32_t k = 1; k <= plan_.PartCount; ++k) {
+        if (!PartSaved(mode, k))
+            continue;
+        const QString path = PartPath(mode, k);
+        if (QFileInfo(path).canonicalFilePath() == source) {
+            *partPath = path;
+            return true;
+        }
+    }
+    return false;
+}
+
+void SplitEngine::BeginPart(SplitMode mode, int32_t k)
+{
+    run_.CurrentPartFileName = PartFileName(mode, k);
+    if (!PartSaved(mode, k))
+        return; // an unsaved part gets no file; its frames are still read and counted
+    const QString path = settings_.savepath + run_.CurrentPartFileName;
+    FileW.CreateFile(path, 0);
+    if (FileW.LastError() != 0)
+        throw PartWriteError{path, FileW.LastErrorText()};
+}
+
+void SplitEngine::WriteBlock(SplitMode mode, const PcmArray &block)
+{
+    if (!PartSaved(mode, run_.CurrentPart) || FileW.State() != 2)
+        return;
+    try {
+        FileW.WriteArray(block);
+    } catch (const AudioError &e) {
+        throw PartWriteError{settings_.savepath + run_.CurrentPartFileName, e.text()};
+    }
+}
+
+void SplitEngine::FinishPart()
+{
+    if (FileW.State() != 2)
+        return;
+    const QString path = settings_.savepath + run_.CurrentPartFileName;
+    try {
+        FileW.CloseFile();
+    } catch (const AudioError &e) {
+        throw PartWriteError{path, e.text()};
+    }
+    if (!run_.CopyTag)
+        return;
+    AudioInformation.setInfoTitle(WithoutExtension(run_.CurrentPartFileName));
+    try {
+        AudioInformation.SaveTag(path);
+    } catch (const AudioError &) {
+        // A part without its tag is still a good part; the audio is kept.
+    }
+}
+
+void SplitEngine::ConfigureSplitWriter()
+{
+    const TProgramSettings &s = settings_;
+    const QString format = s.saveformat.toLower();
+    if (format == "mp3") {
+        FileW.SetMp3Format(s.mp3_frequency, s.mp3_bitrate, s.mp3_channels);
+        if (s.mp3_fvbr == 1) {
+            MP3LameEncoder.Mode = s.mp3_channels - 1;
+            MP3LameEncoder.SampleRate = s.mp3_frequency;
+            MP3LameEncoder.OptionA = 0;
+            MP3LameEncoder.VbrQuality = static_cast<int16_t>(s.mp3_vbrquality);
+            MP3LameEncoder.Bitrate = s.mp3_bitrate;
+            MP3LameEncoder.MaxBitrate = s.mp3_maxbitrate;
+            FileW.SetMp3Encoder(MP3LameEncoder);
+        }
+    } else if (format == "wav") {
+        FileW.SetWavFormat(int(s.wav_frequency), int(s.wav_channels), int(s.wav_bps));
+    } else if (format == "wma") {
+        FileW.SetWmaProfile(s.wma_wmaprofile);
+    } else if (format == "ogg") {
+        if (s.ogg_fquality == 1) {
+            FileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, 0, 0, 0, static_cast<int16_t>(s.ogg_quality));
+        } else if (s.ogg_vbr == 1) {
+            if (!FileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate))
+                observer_.PlainMessage("Incorrect format");
+            else
+                FileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate, -1);
+        } else {
+            if (!FileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0))
+                observer_.PlainMessage("Incorrect format");
+            else
+                FileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
+        }
+    }
+}
+
+SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, int32_t number)
+{
+    sourcePath_ = sourcePath;
+    const QFileInfo source(sourcePath);
+    run_.SourceFolder = source.path() + PathDelimiter();
+    run_.SourceFileName = source.fileName();
+
+    const int64_t totalSamples = AudioInformation.TotalSamples();
+    plan_.BuildSamplePoints(mode, number, totalSamples, AudioInformation.Duration());
+    if (plan_.SamplePoints.size() < size_t(plan_.PartCount) + 1) {
+        // Only a part count or length of 0 leaves the plan without points; the wizard refuses those.
+        observer_.InformationMessage("Please input correct number!");
+        return SplitOutcome::Refused;
+    }
+
+    QString clash;
+    if (WouldOverwriteSource(mode, &clash)) {
+        observer_.InformationMessage("The part file " + clash
+                                     + " would replace the source file. Please give the part another name.");
+        return SplitOutcome::Refused;
+    }
+
+    FileR.OpenFile(sourcePath, 0, 1);
+    if (FileR.LastError() != 0) {
+        const QString reason = FileR.LastErrorText();
+        FileR.CloseFile();
+        observer_.StatusText("Error");
+        observer_.ErrorMessage("Unable to open the file " + sourcePath + (reason.isEmpty() ? QString() : "\n" + reason));
+        return SplitOutcome::Failed;
+    }
+
+    bool writeFailed = false;
+    try {
+        ConfigureSplitWriter();
+
+        run_.Running = true;
+        const int32_t divisor = run_.PrecisionDivisor > 0 ? run_.PrecisionDivisor : 2;
+        run_.SplitBlockSamples = FileR.SampleRate() / divisor;
+        run_.SamplesRead = 0;
+        run_.CurrentPart = 1;
+
+        FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+        BeginPart(mode, 1);
+
+        const int64_t elementsPerFrame = std::max(FileR.ElementsPerSample(), 1);
+        for (;;) {
+            FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+            PcmArray block = FileR.ReadArray(run_.SplitBlockSamples);
+            if (block.empty())
+                break;
+            WriteBlock(mode, block);
+            run_.SamplesRead += int64_t(block.size()) / elementsPerFrame;
+
+            // The block that reaches a part's end also starts the next part. A
+            // block may reach several ends (parts shorter than a block): every
+            // planned part is still created, in order, each with that block.
+            while (run_.CurrentPart < plan_.PartCount
+                   && static_cast<long double>(run_.SamplesRead) >= plan_.SamplePoints[run_.CurrentPart]) {
+                FinishPart();
+                ++run_.CurrentPart;
+                FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+                BeginPart(mode, run_.CurrentPart);
+                WriteBlock(mode, block);
+            }
+            block = PcmArray();
+
+            if (run_.SamplesRead > totalSamples)
+                run_.SamplesRead = totalSamples;
+            observer_.Progress(totalSamples > 0 ? int(run_.SamplesRead * 100 / totalSamples) : 0);
+            observer_.Breathe();
+            if (!run_.Running)
+                break;
+        }
+        FinishPart();
+    } catch (const PartWriteError &e) {
+        writeFailed = true;
+        try {
+            FileW.CloseFile();
+        } catch (const AudioError &) {
+            // The file is already reported as not written.
+        }
+        observer_.StatusText("Error");
+        observer_.ErrorMessage("Unable to write to " + e.path + (e.reason.isEmpty() ? QString() : "\n" + e.reason));
+    } catch (const AudioError &e) {
+        writeFailed = true;
+        try {
+            FileW.CloseFile();
+        } catch (const AudioError &) {
+        }
+        observer_.StatusText("Error");
+        observer_.ErrorMessage(e.text());
+    }
+    FileR.CloseFile();
+
+    const bool cancelled = !run_.Running;
+    run_.Running = false;
+    if (writeFailed)
+        return SplitOutcome::Failed;
+    if (cancelled) {
+        observer_.StatusText("Cancel");
+        observer_.InformationMessage("Cancel splitting file " + sourcePath + "!");
+        return SplitOutcome::Cancelled;
+    }
+    observer_.Progress(100);
+    observer_.StatusText("Complete!");
+    observer_.InformationMessage("Complete splitting file " + sourcePath + "!");
+    return SplitOutcome::Completed;
+}

@@ -1,0 +1,89 @@
+#pragma once
+#include "audio/PcmArray.h"
+#include "audio/TAudioFile2.h"
+#include "audio/TAudioInformation2.h"
+#include "config/ProgramSettings.h"
+#include "split/SplitPlan.h"
+
+#include <QString>
+#include <cstdint>
+
+// The run's only way out to whoever shows it (the wizard, or a test).
+class SplitObserver {
+public:
+    virtual ~SplitObserver() = default;
+    virtual void Progress(int percent) = 0;              // 0..100
+    virtual void StatusText(const QString &text) = 0;    // "Splitting...", "Complete!", "Cancel"
+    virtual void InformationMessage(const QString &text) = 0;
+    virtual void PlainMessage(const QString &text) = 0;
+    // A failure the user must know about (file names and the reason).
+    virtual void ErrorMessage(const QString &text) = 0;
+    // Whether the parts list's row (0-based; row k-1 is part k) is checked.
+    // Asked in BySettings mode only, at the moment a part begins or a block is written.
+    virtual bool IsRowChecked(int row) const = 0;
+    // Called after every block: the window processes its pending events here
+    // (painting, the Cancel button).
+    virtual void Breathe() = 0;
+};
+
+// The run's state, held by the window next to its plan so that its Cancel
+// button can clear Running while the loop is between blocks.
+struct SplitRun {
+    bool Running = false;
+    bool CopyTag = true;
+    int32_t PrecisionDivisor = 2;  // 1, 2, 4 or 8: blocks of 1, 1/2, 1/4, 1/8 second
+    int32_t SplitBlockSamples = 0; // frames per read, fixed for a run
+    int64_t SamplesRead = 0;       // frames read so far, unsaved parts included
+    int32_t CurrentPart = 0;       // from 1
+    QString CurrentPartFileName;   // without folder
+    QString SourceFolder;          // with its trailing delimiter
+    QString SourceFileName;
+};
+
+enum class SplitOutcome {
+    Completed, // the source was read to its end
+    Cancelled, // Running was cleared during the run
+    Failed,    // the source could not be read or a part could not be written
+    Refused,   // nothing was started (a part would overwrite the source)
+};
+
+// Cuts the source into part files. Reads the source once in blocks of
+// SplitBlockSamples frames, appends each block to the current part and moves
+// to the next part after the block that reaches the current part's end; that
+// block is written to both parts, so neighbouring parts share one block.
+// Runs on the caller's thread; the observer's Breathe() keeps a window alive.
+class SplitEngine {
+public:
+    SplitEngine(TAudioFile2 &FileR, TAudioFile2 &FileW, TAudioInformation2 &AudioInformation,
+                TAudioFile2LameEnc &MP3LameEncoder, const TProgramSettings &settings, SplitPlan &plan,
+                SplitRun &run, SplitObserver &observer);
+
+    // number: PartCount (ByAmount), SecondsPerPart (ByTime), 0 (BySettings).
+    SplitOutcome RunSplit(const QString &sourcePath, SplitMode mode, int32_t number);
+
+    // Prepares FileW for settings.saveformat ("mp3", "wav", "wma", "ogg";
+    // any other word configures nothing).
+    void ConfigureSplitWriter();
+    // Closes the current part's file (when one is open) and copies the tag into it.
+    void FinishPart();
+
+    // The full output path of part k in the given mode.
+    QString PartPath(SplitMode mode, int32_t k) const;
+
+private:
+    bool PartSaved(SplitMode mode, int32_t k) const;
+    void BeginPart(SplitMode mode, int32_t k);
+    void WriteBlock(SplitMode mode, const PcmArray &block);
+    QString PartFileName(SplitMode mode, int32_t k) const;
+    bool WouldOverwriteSource(SplitMode mode, QString *partPath) const;
+
+    TAudioFile2 &FileR;
+    TAudioFile2 &FileW;
+    TAudioInformation2 &AudioInformation;
+    TAudioFile2LameEnc &MP3LameEncoder;
+    TProgramSettings settings_;
+    SplitPlan &plan_;
+    SplitRun &run_;
+    SplitObserver &observer_;
+    QString sourcePath_;
+};

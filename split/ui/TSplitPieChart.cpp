@@ -1,0 +1,40 @@
+#include "split/ui/TSplitPieChart.h"
+
+#include "split/SplitPlan.h"
+
+#include <QtCharts/QChart>
+#include <QtCharts/QPieSeries>
+#include <QtCharts/QPieSlice>
+
+TSplitPieChart::TSplitPieChart(QWidget *parent) : QChartView(parent), Series1(new QPieSeries)
+{
+    setObjectName("Chart1");
+    auto *chart = new QChart;
+    chart->legend()->hide();
+    chart->setTitle(QString());
+    chart->setBackgroundVisible(false);
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    chart->setBackgroundRoundness(0);
+    chart->addSeries(Series1);
+    Series1->setObjectName("Series1");
+    Series1->setPieSize(0.9);
+    setChart(chart);
+    setFrameShape(QFrame::NoFrame);
+    setRenderHint(QPainter::Antialiasing);
+    setInteractive(false);
+}
+
+void TSplitPieChart::RefreshPieChart(int count)
+{
+    Series1->clear();
+    const int slices = std::min(count, MaxPieSlices);
+    for (int i = 1; i <= slices; ++i) {
+        QPieSlice *slice = Series1->append(QString::number(i), 1.0);
+        slice->setLabelVisible(false);
+    }
+}
+
+int TSplitPieChart::SliceCount() const
+{
+    return Series1->count();
+}

@@ -1,0 +1,100 @@
+#pragma once
+#include "split/SplitPlan.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QAbstractButton;
+class QAction;
+class QCheckBox;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The controls of the split window's "Split Point Settings" group that the
+// editor drives. The window creates and lays them out; the editor sets their
+// captions and hints and connects them.
+struct SplitPointEditorControls {
+    QAbstractButton *SpeedBtnSet = nullptr;
+    QCheckBox *CheckTip = nullptr;
+    QTreeWidget *ListView1 = nullptr; // parts list, check box in column 0
+    QAbstractButton *BitBtnEdit = nullptr;
+    QAbstractButton *BitBtnRemove = nullptr;
+    QAbstractButton *BitBtnRemoveAll = nullptr;
+};
+
+// What the editor takes from its window: the preview panel, the status bar,
+// the source's information and the plan's list and chart. Hooks left empty
+// fall back to the defaults named below.
+struct SplitPointEditorHooks {
+    // Whole seconds shown by the preview's time display (default 0).
+    std::function<int32_t()> ElapsedSeconds;
+    // Moves the preview slider to v (0..1000) as a user's drag would.
+    std::function<void(int v)> SeekPreview;
+    // Sets the time display, in milliseconds.
+    std::function<void(int64_t ms)> SetDisplayMilliseconds;
+    std::function<bool()> PreviewActive;
+    // Status bar panel 1.
+    std::function<void(const QString &text)> SetStatusText;
+    // The source's duration in milliseconds (default DurationSeconds * 1000).
+    std::function<int64_t()> DurationMs;
+    // Output extension, lower case, no dot (default ProgramSettings.saveformat).
+    std::function<QString()> OutputExtension;
+    // Rebuilds ListView1 from the plan (default FillPartList).
+    std::function<void()> RebuildPartList;
+    // Redraws the pie chart with that many slices (default: nothing).
+    std::function<void(int32_t count)> RefreshPieChart;
+    // One part over the whole file, list rebuilt (default
+    // SplitPlan::ResetManualPlan then RebuildPartList).
+    std::function<void()> ResetManualPlan;
+};
+
+// The split-point editor of the split window's step 3: sets split points from
+// the preview position, selects, edits and removes parts. It keeps no state of
+// its own beyond the plan and the list rows, and keeps the rows' check boxes
+// and the plan's save flags equal: any change of a check box, by mouse or
+// keyboard, is copied into the plan at once.
+class TSplitPointEditor : public QObject {
+    Q_OBJECT
+public:
+    TSplitPointEditor(QObject *parent, SplitPlan &plan, const SplitPointEditorControls &controls,
+                      SplitPointEditorHooks hooks);
+
+    // Enables or disables the group's controls together (the window adds the
+    // preview slider and play button). The editor starts disabled.
+    void SetEnabled(bool enabled);
+
+    void SpeedBtnSetClick();
+    void ListView1Click();
+    void Edit1Click();
+    void BitBtnRemoveClick();
+    void BitBtnRemoveAllClick();
+    // The hint of a row: its part number, or the part's tip when "Enable
+    // Tooltips" is checked.
+    QString ListView1InfoTip(const QTreeWidgetItem *item) const;
+
+    // The selected row, -1 when none.
+    int SelectedRow() const;
+
+    QMenu *PopupMenu1 = nullptr;
+    QAction *Edit1 = nullptr;
+    QAction *Remove1 = nullptr;
+
+    // Fills a parts list from the plan's rows: five columns, check box in
+    // column 0. For windows without their own list rebuild.
+    static void FillPartList(QTreeWidget *list, const SplitPlan &plan);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QString Extension() const;
+    void RebuildPartList();
+    void RefreshPieChart();
+    void CopyRowChecked(QTreeWidgetItem *item, int column);
+
+    SplitPlan &plan_;
+    SplitPointEditorControls c_;
+    SplitPointEditorHooks hooks_;
+};

@@ -1,0 +1,340 @@
+#include "app/LinkLabel.h"
+#include "app/Maker.h"
+#include "app/TAboutForm.h"
+#include "app/TMainForm.h"
+#include "app/TTipForm.h"
+#include "config/ui/TSettingForm.h"
+#include "merge/WindowMode.h"
+#include "merge/ui/TMergeForm.h"
+#include "split/ui/TSplitForm.h"
+#include "tests/app/AppTestSupport.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEnterEvent>
+#include <QGroupBox>
+#include <QHoverEvent>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+// One opening of a secondary window, as the launcher showed it.
+struct Opening {
+    QString className;
+    bool launcherMinimised;
+    TWindowMode mode;
+};
+
+class Launcher : public ProgramDirTest {
+protected:
+    // The launcher with its modal runs replaced by a recorder: a window is
+    // "open" while ShowModal runs and closed when it returns.
+    std::unique_ptr<TMainForm> Make()
+    {
+        auto form = std::make_unique<TMainForm>();
+        form->TimerTip->stop();
+        TMainForm *launcher = form.get();
+        form->ShowModal = [this, launcher](QDialog *window) {
+            openings.push_back({window->metaObject()->className(),
+                                launcher->windowState().testFlag(Qt::WindowMinimized), WindowMode});
+        };
+        return form;
+    }
+
+    static void Send(QWidget *to, QEvent::Type type, QPoint pos = QPoint(2, 2))
+    {
+        const QPointF local(pos);
+        const QPointF global(to->mapToGlobal(pos));
+        if (type == QEvent::Enter) {
+            QEnterEvent e(local, local, global);
+            QCoreApplication::sendEvent(to, &e);
+        } else if (type == QEvent::HoverMove) {
+            QHoverEvent e(QEvent::HoverMove, local, global, local);
+            QCoreApplication::sendEvent(to, &e);
+        } else {
+            QMouseEvent e(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(to, &e);
+        }
+    }
+
+    // A point of the launcher's own background: between the titles and the group box.
+    static QPoint Background() { return QPoint(240, 150); }
+
+    std::vector<Opening> openings;
+};
+
+TEST_F(Launcher, ShowsTheTextsOfItsControls)
+{
+    auto f = Make();
+    EXPECT_EQ(f->windowTitle(), "Quorvis");
+    EXPECT_EQ(f->size(), QSize(477, 356));
+    EXPECT_EQ(f->minimumSize(), f->maximumSize());
+    EXPECT_TRUE(f->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(f->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(f->Label1->text(), "Quorvis ");
+    EXPECT_EQ(f->Label3->text(), "Converter ");
+    EXPECT_EQ(f->Label2->text(), MakerHomePageText);
+    EXPECT_EQ(f->GroupBox1->title(), "Select an operation");
+
+    const struct {
+        QPushButton *button;
+        const char *caption;
+        const char *hint;
+    } buttons[] = {
+        {f->SpeedBtnSplit, "Split ", "Split audio files in small pieces"},
+        {f->SpeedBtnMerge, "Merge", "Merge audio files "},
+        {f->SpeedBtnConvert, "Convert", "Convert between various audio formats"},
+        {f->SpeedBtnSettings, "Settings", "Output settings"},
+        {f->SpeedBtnExit, "Exit   ", "Exit Quorvis"},
+    };
+    for (const auto &b : buttons) {
+        EXPECT_EQ(b.button->text(), b.caption);
+        EXPECT_EQ(b.button->toolTip(), b.hint);
+        EXPECT_FALSE(b.button->icon().isNull());
+    }
+    EXPECT_EQ(f->SpeedBtnHelp->text(), "Help ");
+    for (QPushButton *b : {f->SpeedBtnSplit, f->SpeedBtnMerge, f->SpeedBtnConvert, f->SpeedBtnSettings})
+        EXPECT_EQ(b->parentWidget(), f->GroupBox1);
+
+    QStringList items;
+    for (QAction *a : f->PopupMenu1->actions())
+        items << (a->isSeparator() ? QString("-") : a->text());
+    EXPECT_EQ(items, QStringList({"Help Contents...", "-", "Homepage", "-", "About", "Tip of the Day"}));
+    EXPECT_EQ(f->lbNote->text(), "");
+}
+
+TEST_F(Launcher, CreationLoadsTheSettingsFile)
+{
+    WriteFile("setup.ini", "[general]\nsaveformat=ogg\n[mp3]\nbitrate=$C0\n");
+    auto f = Make();
+    EXPECT_EQ(ProgramSettings.saveformat, "ogg");
+    EXPECT_EQ(ProgramSettings.mp3_bitrate, 192);
+}
+
+TEST_F(Launcher, TipTimerRunsOnceForOneSecond)
+{
+    TMainForm f;
+    EXPECT_TRUE(f.TimerTip->isActive());
+    EXPECT_EQ(f.TimerTip->interval(), 1000);
+    f.TimerTip->stop();
+}
+
+class StartupTip : public Launcher, public ::testing::WithParamInterface<std::pair<const char *, bool>> {};
+
+TEST_P(StartupTip, ShowsTheTipOnlyWhenShowtipIsExactlyOne)
+{
+    const auto [setup, shown] = GetParam();
+    if (*setup)
+        WriteFile("setup.ini", setup);
+    WriteFile("tips.txt", "One\nTwo\n");
+    auto f = Make();
+    f->TimerTipTimer();
+    EXPECT_FALSE(f->TimerTip->isActive());
+    ASSERT_EQ(openings.size(), shown ? 1u : 0u);
+    if (shown) {
+        EXPECT_EQ(openings[0].className, "TTipForm");
+        EXPECT_FALSE(openings[0].launcherMinimised);
+    }
+    EXPECT_EQ(TipForm, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Showtip, StartupTip,
+                         ::testing::Values(std::pair{"", true}, std::pair{"[tips]\nshowtip=1\n", true},
+                                           std::pair{"[tips]\nshowtip=0\n", false},
+                                           std::pair{"[tips]\nshowtip=5\n", false},
+                                           std::pair{"[tips]\nshowtip=0x1\n", true}));
+
+TEST_F(Launcher, TipOfTheDayMenuOpensTheTipWhateverShowtipSays)
+{
+    WriteFile("setup.ini", "[tips]\nshowtip=0\n");
+    auto f = Make();
+    f->TipoftheDay1->trigger();
+    ASSERT_EQ(openings.size(), 1u);
+    EXPECT_EQ(openings[0].className, "TTipForm");
+}
+
+TEST_F(Launcher, SplitMinimisesTheLauncherWhileTheWizardIsOpen)
+{
+    auto f = Make();
+    f->SpeedBtnSplitClick();
+    ASSERT_EQ(openings.size(), 1u);
+    EXPECT_EQ(openings[0].className, "TSplitForm");
+    EXPECT_TRUE(openings[0].launcherMinimised);
+    EXPECT_FALSE(f->windowState().testFlag(Qt::WindowMinimized));
+    EXPECT_EQ(SplitForm, nullptr) << "the closed window is gone";
+}
+
+TEST_F(Launcher, SettingsAboutAndTipLeaveTheLauncherAsItIs)
+{
+    auto f = Make();
+    f->SpeedBtnSettingsClick();
+    f->About1->trigger();
+    f->TipoftheDay1->trigger();
+    ASSERT_EQ(openings.size(), 3u);
+    EXPECT_EQ(openings[0].className, "TSettingForm");
+    EXPECT_EQ(openings[1].className, "TAboutForm");
+    EXPECT_EQ(openings[2].className, "TTipForm");
+    for (const Opening &o : openings)
+        EXPECT_FALSE(o.launcherMinimised) << o.className.toStdString();
+    EXPECT_EQ(SettingForm, nullptr);
+    EXPECT_EQ(AboutForm, nullptr);
+    EXPECT_EQ(TipForm, nullptr);
+}
+
+TEST_F(Launcher, MergeThenConvertOpenTwoFreshWindowsInTheirModes)
+{
+    auto f = Make();
+    std::vector<TMergeForm *> created;
+    f->CreateMergeForm = [&created](QWidget *owner) {
+        created.push_back(new TMergeForm(owner));
+        EXPECT_EQ(created.back()->parent(), owner);
+        return created.back();
+    };
+    f->SpeedBtnMergeClick();
+    f->SpeedBtnConvertClick();
+    EXPECT_EQ(created.size(), 2u);
+    ASSERT_EQ(openings.size(), 2u);
+    EXPECT_EQ(openings[0].mode, TWindowMode::Merge);
+    EXPECT_EQ(openings[1].mode, TWindowMode::Convert);
+    EXPECT_TRUE(openings[0].launcherMinimised && openings[1].launcherMinimised);
+    EXPECT_EQ(WindowMode, TWindowMode::Convert);
+    EXPECT_EQ(MergeForm, nullptr);
+}
+
+TEST_F(Launcher, FailedWindowCreationRestoresTheLauncherAndReachesTheErrorBox)
+{
+    auto f = Make();
+    f->show();
+    f->CreateSplitForm = [](QWidget *) -> TSplitForm * { throw std::runtime_error("Cannot open the wizard"); };
+    EXPECT_THROW(f->SpeedBtnSplitClick(), std::runtime_error);
+    EXPECT_FALSE(f->windowState().testFlag(Qt::WindowMinimized));
+
+    // Through a real click the error ends in the error box; the launcher goes on.
+    QTest::mouseClick(f->SpeedBtnSplit, Qt::LeftButton);
+    EXPECT_EQ(platform.callsOf("error").size(), 1);
+    EXPECT_EQ(platform.messages(), QStringList{"Cannot open the wizard."});
+    EXPECT_FALSE(f->windowState().testFlag(Qt::WindowMinimized));
+    EXPECT_TRUE(f->isEnabled());
+
+    f->CreateSplitForm = [](QWidget *owner) { return new TSplitForm(owner); };
+    f->SpeedBtnSplitClick();
+    ASSERT_EQ(openings.size(), 1u);
+    EXPECT_EQ(openings[0].className, "TSplitForm");
+}
+
+TEST_F(Launcher, ErrorWhileTheWindowIsShownAlsoRestoresTheLauncher)
+{
+    auto f = Make();
+    f->ShowModal = [](QDialog *) { throw std::runtime_error("Device lost"); };
+    EXPECT_THROW(f->SpeedBtnConvertClick(), std::runtime_error);
+    EXPECT_FALSE(f->windowState().testFlag(Qt::WindowMinimized));
+}
+
+TEST_F(Launcher, NoteLineFollowsThePointerAndSurvivesTheGroupBox)
+{
+    auto f = Make();
+    f->show();
+    Send(f->SpeedBtnSplit, QEvent::Enter);
+    EXPECT_EQ(f->lbNote->text(), TMainForm::NoteSplit);
+    EXPECT_TRUE(f->lbNote->isVisible());
+
+    for (QEvent::Type t : {QEvent::Enter, QEvent::HoverMove, QEvent::MouseMove})
+        Send(f->GroupBox1, t, QPoint(4, 10));
+    Send(f->Label1, QEvent::MouseMove);
+    // A move that reaches the launcher over a control is not the background.
+    Send(f.get(), QEvent::MouseMove, f->GroupBox1->geometry().center());
+    EXPECT_EQ(f->lbNote->text(), TMainForm::NoteSplit);
+    EXPECT_TRUE(f->lbNote->isVisible());
+
+    Send(f.get(), QEvent::MouseMove, Background());
+    EXPECT_EQ(f->lbNote->text(), "");
+    EXPECT_FALSE(f->lbNote->isVisible());
+
+    const std::pair<QWidget *, QString> notes[] = {
+        {f->SpeedBtnMerge, TMainForm::NoteMerge},     {f->SpeedBtnConvert, TMainForm::NoteConvert},
+        {f->SpeedBtnSettings, TMainForm::NoteSettings}, {f->Label2, "Visit website"},
+        {f->SpeedBtnExit, "Exit"},                    {f->SpeedBtnHelp, TMainForm::NoteHelp},
+    };
+    for (const auto &[control, note] : notes) {
+        Send(control, QEvent::HoverMove);
+        EXPECT_EQ(f->lbNote->text(), note);
+        Send(f.get(), QEvent::HoverMove, Background());
+        EXPECT_EQ(f->lbNote->text(), "");
+    }
+    EXPECT_EQ(TMainForm::NoteSplit, "Split large audio file to small pieces. Cut parts from an audio file");
+    EXPECT_EQ(TMainForm::NoteMerge, "Merge multiple audio files to one large file");
+    EXPECT_EQ(TMainForm::NoteConvert, "Convert audio formats among MP3,WAV,WMA,OGG");
+    EXPECT_EQ(TMainForm::NoteSettings, "Setup audio formats ( Frequency, Bitrate, Channels,etc)");
+}
+
+TEST_F(Launcher, LinkLabelTurnsRedOnEnterAndBlueOnLeave)
+{
+    auto f = Make();
+    const QColor start = f->palette().color(QPalette::WindowText);
+    EXPECT_EQ(f->Label2->palette().color(QPalette::WindowText), start);
+    EXPECT_FALSE(f->Label2->font().underline());
+    EXPECT_EQ(f->Label2->cursor().shape(), Qt::PointingHandCursor);
+
+    Send(f->Label2, QEvent::Enter);
+    EXPECT_EQ(f->Label2->palette().color(QPalette::WindowText), QColor(Qt::red));
+    EXPECT_TRUE(f->Label2->font().underline());
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(f->Label2, &leave);
+    EXPECT_EQ(f->Label2->palette().color(QPalette::WindowText), QColor(Qt::blue));
+    EXPECT_FALSE(f->Label2->font().underline());
+}
+
+TEST_F(Launcher, HomePageLinksOpenTheMakersSite)
+{
+    auto f = Make();
+    f->Homepage1->trigger();
+    QTest::mouseClick(f->Label2, Qt::LeftButton);
+    ASSERT_EQ(platform.callsOf("openpath").size(), 2);
+    for (const auto &call : platform.callsOf("openpath"))
+        EXPECT_EQ(call.text, MakerHomePage);
+}
+
+TEST_F(Launcher, HelpOpensTheHelpFileOnlyWhenItExists)
+{
+    auto f = Make();
+    f->HelpContents1->trigger();
+    EXPECT_TRUE(platform.calls.isEmpty()) << "a missing help file does nothing visible";
+
+    const QString name = QFileInfo(TMainForm::HelpFilePath()).fileName();
+    WriteFile(name, "<html></html>");
+    f->HelpContents1->trigger();
+    ASSERT_EQ(platform.callsOf("openpath").size(), 1);
+    EXPECT_EQ(platform.callsOf("openpath")[0].text, TMainForm::HelpFilePath());
+    EXPECT_EQ(TMainForm::HelpFilePath(), ProgramDirectory() + name);
+}
+
+TEST_F(Launcher, BackgroundRunsFromBlueToCyanAndStaysCyanBelow)
+{
+    auto f = Make();
+    f->show();
+    const QImage image = f->grab().toImage();
+    const int x = Background().x();
+    for (int y : {0, 1, 100, 200, 255})
+        EXPECT_EQ(image.pixelColor(x, y), QColor(0, y, 255)) << "row " << y;
+    for (int y : {256, 300, 355})
+        EXPECT_EQ(image.pixelColor(x, y), QColor(0, 255, 255)) << "row " << y;
+}
+
+TEST_F(Launcher, ExitClosesTheLauncher)
+{
+    auto f = Make();
+    f->show();
+    QTest::mouseClick(f->SpeedBtnExit, Qt::LeftButton);
+    EXPECT_FALSE(f->isVisible());
+    EXPECT_FALSE(QFileInfo::exists(PathOf("setup.ini"))) << "nothing is saved at exit";
+}
+
+} // namespace

@@ -1,0 +1,140 @@
+#include "tests/common/AudioFixtures.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <QThread>
+#include <csignal>
+
+namespace {
+
+QString CliPath()
+{
+    return QString::fromLocal8Bit(qgetenv("QUORVIS_BUILD_DIR")) + "/quorvis-cli";
+}
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result RunCli(const QStringList &args)
+{
+    QProcess p;
+    p.start(CliPath(), args);
+    EXPECT_TRUE(p.waitForStarted(10000)) << "cannot start " << CliPath().toStdString();
+    EXPECT_TRUE(p.waitForFinished(300000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists(CliPath()))
+            GTEST_SKIP() << "quorvis-cli is not built";
+        ASSERT_TRUE(dir.isValid());
+        source = dir.filePath("tone.wav");
+        fixtures::MakeTone(source, 6.0, 44100, 2, {"-c:a", "pcm_s16le"});
+    }
+    QTemporaryDir dir;
+    QString source;
+};
+
+TEST_F(Cli, WrongUsageExitsWithTwoAndShowsUsage)
+{
+    for (const QStringList &args : {QStringList{}, QStringList{"frobnicate"}, QStringList{"split", source},
+                                    QStringList{"split", source, "--parts", "2", "--every", "3"},
+                                    QStringList{"split", source, "--parts", "0"},
+                                    QStringList{"info", source, "--bogus"},
+                                    QStringList{"convert", source, "--format", "flac"}}) {
+        const Result r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("usage:")) << r.err.toStdString();
+    }
+}
+
+TEST_F(Cli, InfoJsonDescribesEachFileAndFlagsUnreadableOnes)
+{
+    const QString junk = dir.filePath("junk.mp3");
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+    f.close();
+
+    const Result r = RunCli({"info", "--json", source, junk, "--quiet"});
+    EXPECT_EQ(r.exitCode, 1);
+    const QJsonArray files = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    ASSERT_EQ(files.size(), 2) << r.out.toStdString();
+    const QJsonObject tone = files[0].toObject();
+    EXPECT_EQ(tone.value("frames").toInteger(), 6 * 44100);
+    EXPECT_EQ(tone.value("duration_ms").toInteger(), 6000);
+    EXPECT_EQ(tone.value("channels").toInt(), 2);
+    EXPECT_EQ(tone.value("size").toInteger(), QFileInfo(source).size());
+    EXPECT_TRUE(files[1].toObject().contains("error"));
+}
+
+TEST_F(Cli, SplitByPartsWritesNumberedPartsThatAddUpToTheSource)
+{
+    const QString out = dir.filePath("parts");
+    const Result r = RunCli({"split", source, "--parts", "3", "--format", "wav", "--out", out, "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList files = QDir(out).entryList({"*.wav"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files, (QStringList{"tone-01.wav", "tone-02.wav", "tone-03.wav"}));
+    int64_t total = 0;
+    for (const QString &name : files)
+        total += fixtures::DecodedFrames(out + "/" + name);
+    // Neighbouring parts share one block (half a second at normal precision).
+    EXPECT_GE(total, 6 * 44100);
+    EXPECT_LE(total, 6 * 44100 + 2 * 22050);
+}
+
+TEST_F(Cli, SplitAtTimesAcceptsSecondsAndMinutes)
+{
+    const QString out = dir.filePath("at");
+    const Result r = RunCli({"split", source, "--at", "0:02,4", "--format", "mp3", "--out", out, "--quiet",
+                             "--precision", "very-high"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList files = QDir(out).entryList({"*.mp3"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 3);
+    for (const QString &name : files) {
+        const fixtures::Probe p = fixtures::ProbeFile(out + "/" + name);
+        EXPECT_EQ(p.codec, "mp3");
+        EXPECT_NEAR(p.duration, 2.0, 0.2) << name.toStdString();
+    }
+}
+
+TEST_F(Cli, InterruptedSplitLeavesOnlyWellFormedClosedFiles)
+{
+    const QString longSource = dir.filePath("long.wav");
+    fixtures::MakeTone(longSource, 240.0, 44100, 2, {"-c:a", "pcm_s16le"});
+    const QString out = dir.filePath("cut");
+    QProcess p;
+    p.start(CliPath(), {"split", longSource, "--parts", "8", "--format", "mp3", "--out", out, "--precision", "very-high"});
+    ASSERT_TRUE(p.waitForStarted());
+    // Wait for the first part to appear, then press Ctrl-C.
+    for (int i = 0; i < 600 && QDir(out).entryList({"*.mp3"}, QDir::Files).isEmpty(); ++i)
+        QThread::msleep(50);
+    ::kill(p.processId(), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QStringList files = QDir(out).entryList({"*.mp3"}, QDir::Files, QDir::Name);
+    ASSERT_FALSE(files.isEmpty());
+    EXPECT_LT(files.size(), 8);
+    for (const QString &name : files) {
+        QByteArray err;
+        // ffmpeg decodes every part to its end without complaint.
+        EXPECT_EQ(fixtures::Run("ffmpeg", {"-nostdin", "-v", "error", "-xerror", "-i", out + "/" + name, "-f", "null", "-"}, &err), 0)
+            << name.toStdString();
+        EXPECT_GT(fixtures::DecodedFrames(out + "/" + name), 0);
+    }
+}
+
+} // namespace

@@ -1,0 +1,211 @@
+#include "config/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath("test.ini");
+
+    void WriteText(const QByteArray &text)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    QByteArray Text() const
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+struct IntCase {
+    const char *text;
+    int expected;
+};
+
+class IniIntParsing : public ::testing::TestWithParam<IntCase> {};
+
+TEST_P(IniIntParsing, ReadsDecimalAndHexOrFallsBackToDefault)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.ini");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("[mp3]\nbitrate=") + GetParam().text + "\n");
+    f.close();
+    EXPECT_EQ(ReadIniInt(path, "mp3", "bitrate", 128), GetParam().expected) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, IniIntParsing,
+                         ::testing::Values(IntCase{"abc", 128}, IntCase{"0x80", 128}, IntCase{"0X80", 128},
+                                           IntCase{"$C0", 192}, IntCase{"$c0", 192}, IntCase{"320", 320},
+                                           IntCase{"-5", -5}, IntCase{"", 128}, IntCase{"12abc", 128},
+                                           IntCase{"0x", 128}, IntCase{"$", 128}, IntCase{" 64 ", 64},
+                                           IntCase{"2147483647", 2147483647}, IntCase{"2147483648", 128},
+                                           IntCase{"$FFFFFFFF", -1}, IntCase{"$100000000", 128}));
+
+TEST_F(IniFileTest, MissingFileSectionOrKeyGivesDefault)
+{
+    EXPECT_EQ(ReadIniInt(path, "mp3", "bitrate", 7), 7);
+    EXPECT_EQ(ReadIniString(path, "general", "savepath", "x"), "x");
+    WriteText("[mp3]\nfrequency=48000\n");
+    EXPECT_EQ(ReadIniInt(path, "mp3", "bitrate", 7), 7);
+    EXPECT_EQ(ReadIniInt(path, "ogg", "frequency", 1), 1);
+    EXPECT_FALSE(QFile::exists(dir.filePath("nothing.ini")));
+}
+
+TEST_F(IniFileTest, SectionAndKeyNamesIgnoreCase)
+{
+    WriteText("[MP3]\nBitRate=192\n[General]\nSAVEFORMAT=ogg\n");
+    EXPECT_EQ(ReadIniInt(path, "mp3", "bitrate", 0), 192);
+    EXPECT_EQ(ReadIniString(path, "general", "saveformat", ""), "ogg");
+
+    WriteIniInt(path, "mp3", "BITRATE", 256);
+    EXPECT_EQ(Text(), "[MP3]\nBitRate=256\n[General]\nSAVEFORMAT=ogg\n");
+}
+
+TEST_F(IniFileTest, SameKeyInDifferentSectionsStaysApart)
+{
+    WriteText("[mp3]\nfrequency=22050\n[ogg]\nfrequency=48000\n");
+    EXPECT_EQ(ReadIniInt(path, "mp3", "frequency", 0), 22050);
+    EXPECT_EQ(ReadIniInt(path, "ogg", "frequency", 0), 48000);
+}
+
+TEST_F(IniFileTest, TextValuesAreCutAt2047Characters)
+{
+    const QString longText(3000, QLatin1Char('a'));
+    WriteIniString(path, "general", "savepath", longText);
+    EXPECT_EQ(ReadIniString(path, "general", "savepath", "").size(), 2047);
+    WriteIniString(path, "general", "savepath", longText.left(2047));
+    EXPECT_EQ(ReadIniString(path, "general", "savepath", ""), longText.left(2047));
+}
+
+TEST_F(IniFileTest, TextKeepsSpacesInsideAndNonAsciiCharacters)
+{
+    WriteIniString(path, "general", "savepath", "/home/anna/Musik für mich/");
+    EXPECT_EQ(ReadIniString(path, "general", "savepath", ""), "/home/anna/Musik für mich/");
+}
+
+TEST_F(IniFileTest, LineBreaksInValuesCannotCreateKeys)
+{
+    WriteIniString(path, "general", "mergefilename", "a\nsaveformat=wav");
+    EXPECT_EQ(ReadIniString(path, "general", "saveformat", "none"), "none");
+}
+
+TEST_F(IniFileTest, FirstWriteCreatesFileWithSection)
+{
+    WriteIniInt(path, "tips", "showtip", 0);
+    EXPECT_EQ(Text(), "[tips]\nshowtip=0\n");
+}
+
+TEST_F(IniFileTest, NewKeyGoesToEndOfItsSectionAndNewSectionToEndOfFile)
+{
+    WriteText("; my settings\n[mp3]\nbitrate=128\n\n[tips]\nshowtip=1\n");
+    WriteIniInt(path, "mp3", "frequency", 44100);
+    WriteIniInt(path, "ogg", "quality", 300);
+    WriteIniString(path, "tips", "tipno", "4");
+    EXPECT_EQ(Text(), "; my settings\n[mp3]\nbitrate=128\nfrequency=44100\n\n[tips]\nshowtip=1\ntipno=4\n"
+                      "[ogg]\nquality=300\n");
+}
+
+TEST_F(IniFileTest, ExistingKeyIsReplacedInPlaceKeepingOtherLines)
+{
+    WriteText("[general]\r\n; folder chosen last\r\nsavepath=/old/\r\nsaveformat=mp3\r\nunknown line\r\n");
+    WriteIniString(path, "general", "savepath", "/new/");
+    EXPECT_EQ(Text(), "[general]\r\n; folder chosen last\r\nsavepath=/new/\r\nsaveformat=mp3\r\nunknown line\r\n");
+}
+
+TEST_F(IniFileTest, FileWithoutFinalLineBreakGetsNewKeyOnItsOwnLine)
+{
+    WriteText("[mp3]\nbitrate=128");
+    WriteIniInt(path, "mp3", "fvbr", 1);
+    EXPECT_EQ(Text(), "[mp3]\nbitrate=128\nfvbr=1\n");
+}
+
+TEST_F(IniFileTest, BatchWritesLikeSingleWritesInOrder)
+{
+    WriteText("[ogg]\nquality=100\n");
+    IniBatchWriter w(path);
+    w.Set("mp3", "channels", 3);
+    w.Set("ogg", "vbr", 0);
+    w.Set("mp3", "bitrate", 128);
+    w.Set("ogg", "quality", 500);
+    w.Commit();
+    const QByteArray batch = Text();
+
+    WriteText("[ogg]\nquality=100\n");
+    WriteIniInt(path, "mp3", "channels", 3);
+    WriteIniInt(path, "ogg", "vbr", 0);
+    WriteIniInt(path, "mp3", "bitrate", 128);
+    WriteIniInt(path, "ogg", "quality", 500);
+    EXPECT_EQ(Text(), batch);
+    EXPECT_EQ(batch, "[ogg]\nquality=500\nvbr=0\n[mp3]\nchannels=3\nbitrate=128\n");
+}
+
+class UnwritableIniTest : public IniFileTest {
+protected:
+    void SetUp() override
+    {
+        if (geteuid() == 0)
+            GTEST_SKIP() << "permissions do not bind root";
+    }
+};
+
+TEST_F(UnwritableIniTest, ReadOnlyFileIsReportedAndLeftUntouched)
+{
+    const QByteArray old = "[mp3]\nbitrate=128\n; keep me\n";
+    WriteText(old);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser);
+    try {
+        WriteIniInt(path, "mp3", "bitrate", 320);
+        FAIL() << "write to a read-only file succeeded";
+    } catch (const std::runtime_error &e) {
+        EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + path);
+    }
+    EXPECT_EQ(Text(), old);
+    EXPECT_FALSE(QFileInfo(path).isWritable());
+}
+
+TEST_F(UnwritableIniTest, ReadOnlyFolderIsReportedAndFileLeftUntouched)
+{
+    const QByteArray old = "[mp3]\nbitrate=128\n";
+    WriteText(old);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    std::string message;
+    try {
+        IniBatchWriter w(path);
+        w.Set("mp3", "bitrate", 320);
+        w.Set("ogg", "bitrate", 320);
+        w.Commit();
+    } catch (const std::runtime_error &e) {
+        message = e.what();
+    }
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(QString::fromStdString(message), "Unable to write to " + path);
+    EXPECT_EQ(Text(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"test.ini"});
+}
+
+TEST_F(IniFileTest, FolderThatCannotExistIsReported)
+{
+    WriteText("not a folder");
+    const QString impossible = path + "/setup.ini";
+    try {
+        WriteIniString(impossible, "general", "savepath", "x");
+        FAIL() << "write below a regular file succeeded";
+    } catch (const std::runtime_error &e) {
+        EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + impossible);
+    }
+    EXPECT_EQ(Text(), "not a folder");
+}
+
+} // namespace

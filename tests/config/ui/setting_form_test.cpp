@@ -1,0 +1,583 @@
+#include "config/IniFile.h"
+#include "config/ProgramSettings.h"
+#include "config/ui/TSettingForm.h"
+#include "audio/TAudioFile2.h"
+#include "../../common/ScriptedPlatform.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+// Stands in for the audio file component: offers `count` profiles named
+// "Profile <n>", records every call, and can refuse to be reached.
+class FakeProfiles : public TSettingForm::WmaProfileComponent {
+public:
+    FakeProfiles(int count, std::shared_ptr<QStringList> log, bool unreachable = false)
+        : count_(count), log_(std::move(log)), unreachable_(unreachable) {}
+
+    void SetFormatIndex(int index) override { Call(QString("FormatIndex %1").arg(index)); }
+    int WmaProfileCount() override
+    {
+        Call("WmaProfileCount");
+        return count_;
+    }
+    void SetWmaProfile(int profile) override
+    {
+        Call(QString("WmaProfile %1").arg(profile));
+        selected_ = profile;
+    }
+    QString WmaProfileName() override
+    {
+        Call("WmaProfileName");
+        return QString("Profile %1").arg(selected_);
+    }
+
+private:
+    void Call(const QString &what)
+    {
+        if (unreachable_)
+            throw std::runtime_error("Class not registered");
+        log_->append(what);
+    }
+    int count_;
+    std::shared_ptr<QStringList> log_;
+    bool unreachable_;
+    int selected_ = 0;
+};
+
+class SettingFormTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    ScriptedPlatform platform;
+    std::shared_ptr<QStringList> calls = std::make_shared<QStringList>();
+    QPointer<TSettingForm> form;
+
+    void SetUp() override
+    {
+        SetProgramDirectoryForTesting(dir.path());
+        ProgramSettings = TProgramSettings{};
+    }
+    void TearDown() override
+    {
+        delete form.data();
+        SettingForm = nullptr;
+        SetProgramDirectoryForTesting(QString());
+    }
+
+    TSettingForm *Open(int profiles = 40, bool unreachable = false)
+    {
+        form = new TSettingForm(nullptr, std::make_unique<FakeProfiles>(profiles, calls, unreachable));
+        SettingForm = form;
+        form->show();
+        return form;
+    }
+    QByteArray Ini() const
+    {
+        QFile f(ConfigFilePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void WriteIni(const QByteArray &text)
+    {
+        QFile f(ConfigFilePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    // A click on the box's indicator, where the user clicks.
+    static void ClickBox(QCheckBox *box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
+    void PressOK() { QTest::mouseClick(form->BtnOK, Qt::LeftButton); }
+    static void Deleted() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+};
+
+QStringList Items(const QComboBox *cb)
+{
+    QStringList items;
+    for (int i = 0; i < cb->count(); ++i)
+        items << cb->itemText(i);
+    return items;
+}
+
+TEST_F(SettingFormTest, PagesGroupsAndListsReadAsDesigned)
+{
+    Open();
+    EXPECT_EQ(form->windowTitle(), "Output Format Settings");
+    ASSERT_EQ(form->PageControl1->count(), 4);
+    EXPECT_EQ(form->PageControl1->tabText(0), "MP3");
+    EXPECT_EQ(form->PageControl1->tabText(1), "WAV");
+    EXPECT_EQ(form->PageControl1->tabText(2), "WMA");
+    EXPECT_EQ(form->PageControl1->tabText(3), "OGG");
+    EXPECT_EQ(form->PageControl1->currentIndex(), 0);
+    EXPECT_EQ(form->GroupBox1->title(), "MP3 Settings");
+    EXPECT_EQ(form->GroupBox2->title(), "VBR");
+    EXPECT_EQ(form->GroupBox3->title(), "WAV Settings");
+    EXPECT_EQ(form->GroupBox4->title(), "WMA Settings");
+    EXPECT_EQ(form->GroupBox5->title(), "OGG Settings");
+    EXPECT_EQ(form->GroupBox6->title(), "VBR");
+    EXPECT_EQ(form->GroupBox7->title(), "Quality");
+    EXPECT_EQ(form->Label4->text(), "Max Bitrate (kbps)");
+    EXPECT_EQ(form->Label8->text(), "BitsPerSample");
+    EXPECT_EQ(form->Label15->text(), "Min Bitrate (kbps)");
+    EXPECT_EQ(form->CheckMP3VBR->text(), "Enable VBR");
+    EXPECT_EQ(form->CheckOggQuality->text(), "Enable Quality");
+    EXPECT_EQ(form->BtnOK->text(), "OK");
+    EXPECT_EQ(form->BtnCancel->text(), "Cancel");
+    EXPECT_TRUE(form->BtnOK->isDefault());
+
+    const QStringList rates{"8000", "11025", "16000", "22050", "24000", "32000", "44100", "48000"};
+    const QStringList bitRates{"8", "16", "24", "32", "48", "56", "64", "96", "112", "128", "160", "192", "224", "256", "320"};
+    EXPECT_EQ(Items(form->cbMP3Frequency), rates);
+    EXPECT_EQ(Items(form->cbOGGFrequency), rates);
+    EXPECT_EQ(Items(form->cbMP3MaxBitrate), bitRates);
+    EXPECT_EQ(Items(form->cbOGGMinBitrate), bitRates);
+    EXPECT_EQ(Items(form->cbMP3Channel),
+              QStringList({"Mono", "Stereo", "Joint Stereo", "Forced Joint Stereo", "Dual Channels"}));
+    EXPECT_EQ(Items(form->cbWAVChannel), QStringList({"Mono", "Stereo"}));
+    EXPECT_EQ(Items(form->cbWAVBPS), QStringList({"2", "3", "4", "5", "8", "16", "24", "32"}));
+    EXPECT_EQ(Items(form->cbMP3VBRQuality).join(','), "0,1,2,3,4,5,6,7,8,9");
+    EXPECT_EQ(Items(form->cbOGGquality).join(','), "100,200,300,400,500,600,700,800,900,1000");
+    for (QComboBox *cb : form->findChildren<QComboBox *>())
+        EXPECT_FALSE(cb->isEditable()) << cb->objectName().toStdString();
+}
+
+TEST_F(SettingFormTest, DefaultsShowAsExpected)
+{
+    Open(40);
+    EXPECT_EQ(form->cbMP3Frequency->currentText(), "44100");
+    EXPECT_EQ(form->cbMP3Channel->currentText(), "Joint Stereo");
+    EXPECT_EQ(form->cbMP3Bitrate->currentText(), "128");
+    EXPECT_FALSE(form->CheckMP3VBR->isChecked());
+    EXPECT_EQ(form->cbMP3MaxBitrate->currentText(), "192");
+    EXPECT_EQ(form->cbMP3VBRQuality->currentText(), "7");
+    EXPECT_FALSE(form->cbMP3MaxBitrate->isEnabled());
+    EXPECT_FALSE(form->cbMP3VBRQuality->isEnabled());
+    EXPECT_FALSE(form->Label4->isEnabled());
+    EXPECT_FALSE(form->Label5->isEnabled());
+    EXPECT_TRUE(form->GroupBox2->isEnabled());
+    EXPECT_EQ(form->cbWAVFrequency->currentText(), "44100");
+    EXPECT_EQ(form->cbWAVChannel->currentText(), "Stereo");
+    EXPECT_EQ(form->cbWAVBPS->currentText(), "16");
+    EXPECT_EQ(form->cbWMAProfile->count(), 40);
+    EXPECT_EQ(form->cbWMAProfile->currentText(), "Profile 38");
+    EXPECT_EQ(form->cbOGGFrequency->currentText(), "44100");
+    EXPECT_EQ(form->cbOGGChannel->currentText(), "Stereo");
+    EXPECT_EQ(form->cbOGGBitrate->currentText(), "128");
+    EXPECT_FALSE(form->CheckOGGVBR->isChecked());
+    EXPECT_FALSE(form->CheckOggQuality->isChecked());
+    EXPECT_EQ(form->cbOGGMinBitrate->currentText(), "128");
+    EXPECT_EQ(form->cbOGGMAXBitrate->currentText(), "192");
+    EXPECT_EQ(form->cbOGGquality->currentText(), "300");
+    for (QWidget *w : {static_cast<QWidget *>(form->cbOGGMinBitrate), static_cast<QWidget *>(form->cbOGGMAXBitrate),
+                       static_cast<QWidget *>(form->cbOGGquality), static_cast<QWidget *>(form->Label13),
+                       static_cast<QWidget *>(form->Label14), static_cast<QWidget *>(form->Label15)})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_TRUE(platform.calls.isEmpty());
+}
+
+TEST_F(SettingFormTest, ProfilesAreListedWithOneSelectionPerName)
+{
+    ProgramSettings.wma_wmaprofile = 2;
+    Open(3);
+    EXPECT_EQ(*calls, QStringList({"FormatIndex -1", "WmaProfileCount",                      //
+                                   "FormatIndex -1", "WmaProfile 1", "WmaProfileName",     //
+                                   "FormatIndex -1", "WmaProfile 2", "WmaProfileName",     //
+                                   "FormatIndex -1", "WmaProfile 3", "WmaProfileName",     //
+                                   "WmaProfile 2"}));
+    EXPECT_EQ(Items(form->cbWMAProfile), QStringList({"Profile 1", "Profile 2", "Profile 3"}));
+    EXPECT_EQ(form->cbWMAProfile->currentIndex(), 1);
+}
+
+TEST_F(SettingFormTest, StoredProfileBeyondTheOfferedOnesShowsNoSelectionAndSavesZero)
+{
+    Open(20);
+    EXPECT_EQ(form->cbWMAProfile->count(), 20);
+    EXPECT_EQ(form->cbWMAProfile->currentIndex(), -1);
+    PressOK();
+    EXPECT_EQ(ProgramSettings.wma_wmaprofile, 0);
+    EXPECT_EQ(ReadIniInt(ConfigFilePath(), "wma", "wmaprofile", -7), 0);
+}
+
+TEST_F(SettingFormTest, ListsTheProfilesOfTheRealAudioFileComponent)
+{
+    TAudioFile2 component;
+    component.SetFormatIndex(-1);
+    const int offered = component.WmaProfileCount();
+    form = new TSettingForm(nullptr);
+    EXPECT_EQ(form->cbWMAProfile->count(), std::max(offered, 0));
+    EXPECT_TRUE(platform.calls.isEmpty()) << platform.messages().join('\n').toStdString();
+    if (offered >= 38) {
+        EXPECT_EQ(form->cbWMAProfile->currentIndex(), 37);
+        component.SetWmaProfile(38);
+        EXPECT_EQ(form->cbWMAProfile->currentText(), component.WmaProfileName());
+    } else {
+        EXPECT_EQ(form->cbWMAProfile->currentIndex(), -1);
+    }
+}
+
+TEST_F(SettingFormTest, FrequencyOutsideTheListShowsAndSaves44100)
+{
+    ProgramSettings.mp3_frequency = 12345;
+    Open();
+    EXPECT_EQ(form->cbMP3Frequency->currentText(), "44100");
+    PressOK();
+    EXPECT_EQ(ProgramSettings.mp3_frequency, 44100);
+    EXPECT_EQ(ReadIniInt(ConfigFilePath(), "mp3", "frequency", 0), 44100);
+}
+
+TEST_F(SettingFormTest, ValuesOutsideTheirListsFallBackToTheListDefault)
+{
+    ProgramSettings.mp3_bitrate = 100;
+    ProgramSettings.mp3_maxbitrate = 1000;
+    ProgramSettings.wav_bps = 12;
+    ProgramSettings.wav_frequency = 96000;
+    ProgramSettings.ogg_minbitrate = 0;
+    ProgramSettings.ogg_quality = 350;
+    Open();
+    EXPECT_EQ(form->cbMP3Bitrate->currentText(), "128");
+    EXPECT_EQ(form->cbMP3MaxBitrate->currentText(), "128");
+    EXPECT_EQ(form->cbWAVBPS->currentText(), "16");
+    EXPECT_EQ(form->cbWAVFrequency->currentText(), "44100");
+    EXPECT_EQ(form->cbOGGMinBitrate->currentText(), "128");
+    EXPECT_EQ(form->cbOGGquality->currentText(), "500");
+    PressOK();
+    EXPECT_EQ(ProgramSettings.mp3_maxbitrate, 128);
+    EXPECT_EQ(ProgramSettings.wav_bps, 16u);
+    EXPECT_EQ(ProgramSettings.ogg_quality, 500);
+}
+
+TEST_F(SettingFormTest, CountedValuesOutsideTheirListsShowNoSelection)
+{
+    ProgramSettings.mp3_channels = 0;
+    ProgramSettings.mp3_vbrquality = 10;
+    ProgramSettings.wav_channels = 3;
+    ProgramSettings.ogg_channels = -4;
+    Open();
+    EXPECT_EQ(form->cbMP3Channel->currentIndex(), -1);
+    EXPECT_EQ(form->cbMP3VBRQuality->currentIndex(), -1);
+    EXPECT_EQ(form->cbWAVChannel->currentIndex(), -1);
+    EXPECT_EQ(form->cbOGGChannel->currentIndex(), -1);
+    PressOK();
+    EXPECT_EQ(ProgramSettings.mp3_channels, 0);
+    EXPECT_EQ(ProgramSettings.mp3_vbrquality, -1);
+    EXPECT_EQ(ProgramSettings.wav_channels, 0u);
+    EXPECT_EQ(ProgramSettings.ogg_channels, 0);
+    EXPECT_EQ(ReadIniInt(ConfigFilePath(), "mp3", "channels", 9), 0);
+    EXPECT_EQ(ReadIniInt(ConfigFilePath(), "mp3", "vbrquality", 9), -1);
+}
+
+TEST_F(SettingFormTest, UserChoicesAreSaved)
+{
+    Open();
+    form->cbMP3Channel->setCurrentIndex(0);
+    form->cbMP3Frequency->setCurrentText("22050");
+    form->CheckMP3VBR->click();
+    form->cbMP3MaxBitrate->setCurrentText("320");
+    form->cbMP3VBRQuality->setCurrentText("2");
+    form->cbWAVBPS->setCurrentText("24");
+    form->cbWAVChannel->setCurrentIndex(0);
+    form->cbWMAProfile->setCurrentIndex(4);
+    form->cbOGGChannel->setCurrentIndex(0);
+    form->CheckOGGVBR->click();
+    form->cbOGGMinBitrate->setCurrentText("64");
+    form->cbOGGMAXBitrate->setCurrentText("256");
+    PressOK();
+    EXPECT_FALSE(form->isVisible());
+    const TProgramSettings &s = ProgramSettings;
+    EXPECT_EQ(s.mp3_channels, 1);
+    EXPECT_EQ(s.mp3_frequency, 22050);
+    EXPECT_EQ(s.mp3_fvbr, 1);
+    EXPECT_EQ(s.mp3_maxbitrate, 320);
+    EXPECT_EQ(s.mp3_vbrquality, 2);
+    EXPECT_EQ(s.wav_bps, 24u);
+    EXPECT_EQ(s.wav_channels, 1u);
+    EXPECT_EQ(s.wma_wmaprofile, 5);
+    EXPECT_EQ(s.ogg_channels, 1);
+    EXPECT_EQ(s.ogg_vbr, 1);
+    EXPECT_EQ(s.ogg_fquality, 0);
+    EXPECT_EQ(s.ogg_minbitrate, 64);
+    EXPECT_EQ(s.ogg_maxbitrate, 256);
+
+    ProgramSettings = TProgramSettings{};
+    LoadProgramSettings();
+    EXPECT_EQ(ProgramSettings.mp3_maxbitrate, 320);
+    EXPECT_EQ(ProgramSettings.ogg_minbitrate, 64);
+    EXPECT_EQ(ProgramSettings.wma_wmaprofile, 5);
+}
+
+TEST_F(SettingFormTest, Mp3VbrBoxEnablesItsListsAndOffKeepsTheirValues)
+{
+    ProgramSettings.mp3_fvbr = 1;
+    ProgramSettings.mp3_maxbitrate = 256;
+    ProgramSettings.mp3_vbrquality = 3;
+    Open();
+    EXPECT_TRUE(form->CheckMP3VBR->isChecked());
+    EXPECT_TRUE(form->cbMP3MaxBitrate->isEnabled());
+    EXPECT_TRUE(form->Label5->isEnabled());
+    ClickBox(form->CheckMP3VBR);
+    EXPECT_FALSE(form->cbMP3MaxBitrate->isEnabled());
+    EXPECT_FALSE(form->cbMP3VBRQuality->isEnabled());
+    EXPECT_FALSE(form->Label4->isEnabled());
+    PressOK();
+    EXPECT_EQ(ProgramSettings.mp3_fvbr, 0);
+    EXPECT_EQ(ProgramSettings.mp3_maxbitrate, 256);
+    EXPECT_EQ(ProgramSettings.mp3_vbrquality, 3);
+}
+
+TEST_F(SettingFormTest, OnlyExactlyOneTurnsAFlagOn)
+{
+    ProgramSettings.mp3_fvbr = 2;
+    ProgramSettings.ogg_vbr = -1;
+    ProgramSettings.ogg_fquality = 5;
+    Open();
+    EXPECT_FALSE(form->CheckMP3VBR->isChecked());
+    EXPECT_FALSE(form->CheckOGGVBR->isChecked());
+    EXPECT_FALSE(form->CheckOggQuality->isChecked());
+    PressOK();
+    EXPECT_EQ(ProgramSettings.mp3_fvbr, 0);
+    EXPECT_EQ(ProgramSettings.ogg_vbr, 0);
+    EXPECT_EQ(ProgramSettings.ogg_fquality, 0);
+}
+
+TEST_F(SettingFormTest, OggVbrAndQualityExcludeEachOther)
+{
+    Open();
+    ClickBox(form->CheckOGGVBR);
+    EXPECT_TRUE(form->CheckOGGVBR->isChecked());
+    EXPECT_TRUE(form->cbOGGMinBitrate->isEnabled());
+    EXPECT_TRUE(form->cbOGGMAXBitrate->isEnabled());
+    EXPECT_TRUE(form->Label13->isEnabled());
+    EXPECT_TRUE(form->Label15->isEnabled());
+    EXPECT_FALSE(form->cbOGGquality->isEnabled());
+
+    ClickBox(form->CheckOggQuality);
+    EXPECT_TRUE(form->CheckOggQuality->isChecked());
+    EXPECT_FALSE(form->CheckOGGVBR->isChecked());
+    EXPECT_FALSE(form->cbOGGMinBitrate->isEnabled());
+    EXPECT_FALSE(form->cbOGGMAXBitrate->isEnabled());
+    EXPECT_FALSE(form->Label13->isEnabled());
+    EXPECT_TRUE(form->cbOGGquality->isEnabled());
+    EXPECT_TRUE(form->Label14->isEnabled());
+
+    ClickBox(form->CheckOGGVBR);
+    EXPECT_TRUE(form->CheckOGGVBR->isChecked());
+    EXPECT_FALSE(form->CheckOggQuality->isChecked());
+    EXPECT_FALSE(form->cbOGGquality->isEnabled());
+    EXPECT_FALSE(form->Label14->isEnabled());
+    EXPECT_TRUE(form->cbOGGMinBitrate->isEnabled());
+
+    // Unchecking VBR leaves both unchecked: a plain bit rate.
+    ClickBox(form->CheckOGGVBR);
+    EXPECT_FALSE(form->CheckOGGVBR->isChecked());
+    EXPECT_FALSE(form->CheckOggQuality->isChecked());
+    EXPECT_FALSE(form->cbOGGMinBitrate->isEnabled());
+    EXPECT_FALSE(form->cbOGGquality->isEnabled());
+    EXPECT_TRUE(form->GroupBox6->isEnabled());
+    EXPECT_TRUE(form->GroupBox7->isEnabled());
+}
+
+TEST_F(SettingFormTest, BothOggFlagsStoredLoadAsQualityOnly)
+{
+    ProgramSettings.ogg_vbr = 1;
+    ProgramSettings.ogg_fquality = 1;
+    Open();
+    EXPECT_FALSE(form->CheckOGGVBR->isChecked());
+    EXPECT_TRUE(form->CheckOggQuality->isChecked());
+    EXPECT_FALSE(form->cbOGGMinBitrate->isEnabled());
+    EXPECT_TRUE(form->cbOGGquality->isEnabled());
+    PressOK();
+    EXPECT_EQ(ProgramSettings.ogg_vbr, 0);
+    EXPECT_EQ(ProgramSettings.ogg_fquality, 1);
+}
+
+TEST_F(SettingFormTest, OggVbrStoredEnablesItsLimits)
+{
+    ProgramSettings.ogg_vbr = 1;
+    ProgramSettings.ogg_minbitrate = 96;
+    ProgramSettings.ogg_maxbitrate = 224;
+    Open();
+    EXPECT_TRUE(form->CheckOGGVBR->isChecked());
+    EXPECT_TRUE(form->cbOGGMinBitrate->isEnabled());
+    EXPECT_EQ(form->cbOGGMinBitrate->currentText(), "96");
+    EXPECT_EQ(form->cbOGGMAXBitrate->currentText(), "224");
+    EXPECT_FALSE(form->cbOGGquality->isEnabled());
+}
+
+TEST_F(SettingFormTest, OkOnAFreshMachineWritesTheFormatSectionsInOrder)
+{
+    ASSERT_FALSE(QFile::exists(ConfigFilePath()));
+    Open();
+    PressOK();
+    EXPECT_EQ(Ini(), "[mp3]\nchannels=3\nfrequency=44100\nbitrate=128\nfvbr=0\nmaxbitrate=192\nvbrquality=7\n"
+                     "[wav]\nfrequency=44100\nchannels=2\nbps=16\n"
+                     "[wma]\nwmaprofile=38\n"
+                     "[ogg]\nfrequency=44100\nchannels=2\nbitrate=128\nvbr=0\nminbitrate=128\nmaxbitrate=192\n"
+                     "fquality=0\nquality=300\n");
+}
+
+class CancelTest : public SettingFormTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CancelTest, ChangesNothing)
+{
+    const QByteArray old = "[mp3]\nbitrate=64\n";
+    WriteIni(old);
+    LoadProgramSettings();
+    const TProgramSettings before = ProgramSettings;
+    Open();
+    form->cbMP3Bitrate->setCurrentText("320");
+    form->CheckOggQuality->click();
+    form->cbWAVChannel->setCurrentIndex(0);
+    switch (GetParam()) {
+    case 0: QTest::mouseClick(form->BtnCancel, Qt::LeftButton); break;
+    case 1: form->close(); break;
+    case 2: QTest::keyClick(form, Qt::Key_Escape); break;
+    }
+    Deleted();
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(SettingForm, nullptr);
+    EXPECT_EQ(ProgramSettings.mp3_bitrate, before.mp3_bitrate);
+    EXPECT_EQ(ProgramSettings.ogg_fquality, before.ogg_fquality);
+    EXPECT_EQ(ProgramSettings.wav_channels, before.wav_channels);
+    EXPECT_EQ(Ini(), old);
+}
+
+INSTANTIATE_TEST_SUITE_P(ByButtonCloseBoxAndEscape, CancelTest, ::testing::Values(0, 1, 2));
+
+TEST_F(SettingFormTest, OkClosesAndDestroysTheDialog)
+{
+    Open();
+    PressOK();
+    Deleted();
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(SettingForm, nullptr);
+}
+
+TEST_F(SettingFormTest, FailedSaveKeepsTheDialogOpenAndNewValuesInMemory)
+{
+    // The program folder lies below a regular file: nothing can be written there.
+    QFile blocker(dir.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.write("keep");
+    blocker.close();
+    SetProgramDirectoryForTesting(dir.filePath("blocker"));
+    Open();
+    form->cbMP3Bitrate->setCurrentText("320");
+    PressOK();
+    Deleted();
+    ASSERT_FALSE(form.isNull());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(ProgramSettings.mp3_bitrate, 320);
+    ASSERT_EQ(platform.callsOf("error").size(), 1);
+    EXPECT_EQ(platform.callsOf("error")[0].text, "Unable to write to " + ConfigFilePath() + ".");
+    QFile check(dir.filePath("blocker"));
+    ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+    EXPECT_EQ(check.readAll(), "keep");
+}
+
+TEST_F(SettingFormTest, FailedSaveLeavesTheOldFileIntactAndOkCanBeRetried)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind root";
+    const QByteArray old = "; mine\n[mp3]\nbitrate=64\n";
+    WriteIni(old);
+    QFile::setPermissions(ConfigFilePath(), QFile::ReadOwner);
+    Open();
+    PressOK();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(Ini(), old);
+    EXPECT_EQ(platform.callsOf("error").size(), 1);
+
+    QFile::setPermissions(ConfigFilePath(), QFile::ReadOwner | QFile::WriteOwner);
+    PressOK();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(ReadIniInt(ConfigFilePath(), "ogg", "quality", 0), 300);
+}
+
+TEST_F(SettingFormTest, UnreachableComponentOpensWithInitialSelections)
+{
+    ProgramSettings.mp3_bitrate = 320;
+    ProgramSettings.mp3_fvbr = 1;
+    ProgramSettings.ogg_quality = 900;
+    Open(40, /*unreachable=*/true);
+    ASSERT_EQ(platform.callsOf("error").size(), 1);
+    EXPECT_EQ(platform.callsOf("error")[0].text, "Class not registered.");
+    EXPECT_EQ(form->cbWMAProfile->count(), 0);
+    EXPECT_EQ(form->cbMP3Bitrate->currentText(), "128");
+    EXPECT_FALSE(form->CheckMP3VBR->isChecked());
+    EXPECT_EQ(form->cbMP3MaxBitrate->currentText(), "128");
+    EXPECT_EQ(form->cbOGGMinBitrate->currentText(), "192");
+    EXPECT_EQ(form->cbOGGMAXBitrate->currentText(), "128");
+    EXPECT_EQ(form->cbOGGquality->currentText(), "500");
+    EXPECT_FALSE(form->cbOGGquality->isEnabled());
+    PressOK();
+    EXPECT_EQ(ProgramSettings.mp3_bitrate, 128);
+    EXPECT_EQ(ProgramSettings.mp3_fvbr, 0);
+    EXPECT_EQ(ProgramSettings.wma_wmaprofile, 0);
+    EXPECT_EQ(ProgramSettings.ogg_minbitrate, 192);
+    EXPECT_EQ(ProgramSettings.ogg_maxbitrate, 128);
+    EXPECT_EQ(ProgramSettings.ogg_quality, 500);
+}
+
+TEST_F(SettingFormTest, EveryOpeningStartsFromTheRecord)
+{
+    Open();
+    form->cbOGGBitrate->setCurrentText("64");
+    form->close();
+    Deleted();
+    calls->clear();
+    Open();
+    EXPECT_EQ(form->cbOGGBitrate->currentText(), "128");
+    EXPECT_EQ(calls->count("WmaProfileName"), 40);
+}
+
+TEST_F(SettingFormTest, TabOrderFollowsTheReadingOrder)
+{
+    Open();
+    const QStringList expected{"cbMP3Frequency", "cbMP3Channel", "cbMP3Bitrate", "CheckMP3VBR", "cbMP3MaxBitrate",
+                               "cbMP3VBRQuality", "cbWAVFrequency", "cbWAVChannel", "cbWAVBPS", "cbWMAProfile",
+                               "cbOGGFrequency", "cbOGGChannel", "cbOGGBitrate", "CheckOGGVBR", "cbOGGMAXBitrate",
+                               "cbOGGMinBitrate", "CheckOggQuality", "cbOGGquality", "BtnOK", "BtnCancel"};
+    QStringList chain;
+    QWidget *w = form->cbMP3Frequency;
+    do {
+        if (expected.contains(w->objectName()))
+            chain << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != form->cbMP3Frequency);
+    EXPECT_EQ(chain, expected);
+}
+
+TEST_F(SettingFormTest, TextsFitAtNormalAndEnlargedFonts)
+{
+    for (const double scale : {1.0, 1.5}) {
+        Open();
+        QFont font = form->font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        form->setFont(font);
+        form->adjustSize();
+        for (int page = 0; page < form->PageControl1->count(); ++page) {
+            form->PageControl1->setCurrentIndex(page);
+            QCoreApplication::processEvents();
+            for (QWidget *w : form->PageControl1->widget(page)->findChildren<QWidget *>()) {
+                if (qobject_cast<QLabel *>(w) || qobject_cast<QCheckBox *>(w) || qobject_cast<QComboBox *>(w)) {
+                    EXPECT_GE(w->width(), w->minimumSizeHint().width())
+                        << w->objectName().toStdString() << " at scale " << scale;
+                }
+            }
+        }
+        delete form.data();
+    }
+}
+
+} // namespace

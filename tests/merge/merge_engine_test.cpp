@@ -1,0 +1,287 @@
+#include "tests/common/AudioFixtures.h"
+#include "tests/merge/EngineFixtures.h"
+
+#include "audio/TAudioFile2.h"
+#include "audio/TAudioInformation2.h"
+#include "merge/MergeEngine.h"
+#include "merge/SourceList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Source {
+    const char *name;
+    double seconds;
+    int rate;
+    int channels;
+    QStringList args;
+};
+
+// Three sources of mixed formats, rates and channel counts, 2 to 4 seconds.
+const Source kMixed[] = {
+    {"one.wav", 2.0, 22050, 1, {"-c:a", "pcm_s16le", "-metadata", "title=First"}},
+    {"two.mp3", 4.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "128k", "-metadata", "title=Second"}},
+    {"three.ogg", 2.5, 48000, 2, {"-c:a", "libvorbis", "-metadata", "title=Third"}},
+};
+
+class MergeEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        settings = TProgramSettings{};
+        settings.savepath = out();
+    }
+
+    QString in(const QString &name) const { return dir.filePath("in/" + name); }
+    QString out() const { return dir.filePath("out") + "/"; }
+
+    QStringList MakeSources(int count = 3)
+    {
+        QDir(dir.path()).mkpath("in");
+        QStringList paths;
+        for (int i = 0; i < count; ++i) {
+            const Source &s = kMixed[i];
+            fixtures::MakeTone(in(s.name), s.seconds, s.rate, s.channels, s.args, 300 + 100 * i);
+            paths << in(s.name);
+        }
+        return paths;
+    }
+
+    MergeRequest Request(const QStringList &sources, const QString &format = "WAV")
+    {
+        TSourceFileList list;
+        list.Add(sources);
+        list.Refresh(InformationProbe(info));
+        MergeRequest r;
+        r.sources = sources;
+        r.fileNameText = "Untitled";
+        r.savePath = out();
+        r.formatText = format;
+        r.listTotalSamples = list.ListTotalSamples;
+        return r;
+    }
+
+    QTemporaryDir dir;
+    TAudioFile2 fileR, fileW;
+    TAudioInformation2 info;
+    TAudioFile2LameEnc encoder;
+    RecordingObserver observer;
+    TMergeEngine engine{fileR, fileW, info, encoder, observer};
+    TProgramSettings settings;
+};
+
+double SecondsOf(const QString &path)
+{
+    const fixtures::Probe p = fixtures::ProbeFile(path);
+    return double(fixtures::DecodedFrames(path)) / p.sampleRate;
+}
+
+} // namespace
+
+class MergeEachFormat : public MergeEngineTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(MergeEachFormat, OneOutputAsLongAsAllSources)
+{
+    const QStringList sources = MakeSources();
+    const QString format = GetParam();
+    engine.Run(Request(sources, format), settings);
+
+    const QString output = out() + "Untitled." + format.toLower();
+    ASSERT_TRUE(QFileInfo::exists(output)) << observer.boxes.value(0).text.toStdString();
+    EXPECT_EQ(observer.texts("information"), QStringList{"Complete merging files!"});
+    EXPECT_EQ(observer.statusTexts.first(), "Merging ...");
+    EXPECT_EQ(observer.statusTexts.last(), "Complete!");
+    EXPECT_EQ(observer.gauge.last(), 100);
+    for (int row = 1; row <= 3; ++row) {
+        EXPECT_EQ(observer.rowStatus[row].first(), "0%");
+        EXPECT_EQ(observer.lastRow(row), "100%");
+    }
+    EXPECT_EQ(observer.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_EQ(observer.savedMergeNames, QStringList{"Untitled." + format.toLower()});
+    EXPECT_EQ(observer.saveformat, format.toLower());
+    EXPECT_FALSE(engine.Merging());
+    EXPECT_NEAR(SecondsOf(output), 2.0 + 4.0 + 2.5, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, MergeEachFormat, ::testing::Values("MP3", "WAV", "WMA", "OGG"));
+
+TEST_F(MergeEngineTest, TagFromTheDialogNotFromTheLastSource)
+{
+    const QStringList sources = MakeSources(2);
+    MergeRequest r = Request(sources, "MP3");
+    r.tagEnabled = true;
+    r.tag.title = "Live Set";
+    r.tag.artist = "Band";
+    r.tag.year = 2005;
+    engine.Run(r, settings);
+    const fixtures::Probe p = fixtures::ProbeFile(out() + "Untitled.mp3");
+    EXPECT_EQ(p.tags.value("title").toString(), "Live Set");
+    EXPECT_EQ(p.tags.value("artist").toString(), "Band");
+}
+
+TEST_F(MergeEngineTest, WithoutTheTagBoxTheOutputGetsNoDialogTag)
+{
+    const QStringList sources = MakeSources(1);
+    MergeRequest r = Request(sources, "MP3");
+    r.tag.title = "Live Set";
+    engine.Run(r, settings);
+    const fixtures::Probe p = fixtures::ProbeFile(out() + "Untitled.mp3");
+    EXPECT_NE(p.tags.value("title").toString(), "Live Set");
+}
+
+TEST_F(MergeEngineTest, StopDuringTheSecondOfThreeSources)
+{
+    const QStringList sources = MakeSources();
+    MergeRequest r = Request(sources, "WAV");
+    r.tagEnabled = true;
+    r.tag.title = "Stopped";
+    // A block is 22050 frames (the first source's mono 22.05 kHz): source 1
+    // takes two blocks, so the third breath is inside source 2.
+    observer.onBreathe = [this](int breath) {
+        if (breath == 3)
+            engine.Stop();
+    };
+    engine.Run(r, settings);
+
+    EXPECT_EQ(observer.statusTexts.last(), "Cancel");
+    EXPECT_EQ(observer.lastRow(1), "100%");
+    EXPECT_EQ(observer.lastRow(2), "Stop");
+    EXPECT_FALSE(observer.rowStatus.contains(3));
+    EXPECT_EQ(observer.gauge.last(), 100);
+    EXPECT_EQ(observer.texts("information"), QStringList{"Cancel merging files!"});
+    EXPECT_EQ(observer.savedMergeNames, QStringList{"Untitled.wav"});
+    const QString output = out() + "Untitled.wav";
+    EXPECT_LT(SecondsOf(output), 2.0 + 4.0);
+    EXPECT_GT(SecondsOf(output), 2.0);
+    EXPECT_EQ(fixtures::ProbeFile(output).tags.value("title").toString(), "Stopped");
+}
+
+TEST_F(MergeEngineTest, ExistingOutputIsReplacedWithoutAQuestion)
+{
+    const QStringList sources = MakeSources(1);
+    QDir().mkpath(out());
+    QFile old(out() + "song.wav");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("not audio");
+    old.close();
+    MergeRequest r = Request(sources, "WAV");
+    r.fileNameText = "song.mp3";
+    engine.Run(r, settings);
+    EXPECT_EQ(observer.texts("information"), QStringList{"Complete merging files!"});
+    EXPECT_NEAR(SecondsOf(out() + "song.wav"), 2.0, 0.01);
+}
+
+TEST_F(MergeEngineTest, InputChecksComeFirstAndChangeNothing)
+{
+    MergeRequest r;
+    engine.Run(r, settings);
+    r.sources = QStringList{"/nowhere/a.wav"};
+    engine.Run(r, settings);
+    r.fileNameText = "x";
+    engine.Run(r, settings);
+    EXPECT_EQ(observer.texts("information"),
+              (QStringList{"Please add files first!", "Please input file name!", "Please select save path!"}));
+    EXPECT_TRUE(observer.controlsEnabled.isEmpty());
+    EXPECT_EQ(observer.previewStops, 0);
+}
+
+TEST_F(MergeEngineTest, RefusesToMergeIntoOneOfItsSources)
+{
+    const QStringList sources = MakeSources(1);
+    const QByteArray before = [&] { QFile f(sources[0]); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    MergeRequest r = Request(sources, "WAV");
+    r.savePath = dir.filePath("in") + "/";
+    r.fileNameText = "one";
+    engine.Run(r, settings);
+    ASSERT_EQ(observer.boxes.size(), 1);
+    EXPECT_TRUE(observer.boxes[0].text.contains("one.wav"));
+    EXPECT_TRUE(observer.controlsEnabled.isEmpty());
+    QFile f(sources[0]);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+}
+
+TEST_F(MergeEngineTest, UnreadableSourceEndsTheRunAndRemovesTheOutput)
+{
+    QStringList sources = MakeSources(2);
+    const QString broken = in("broken.mp3");
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4000, 'x'));
+    f.close();
+    sources.insert(1, broken);
+    engine.Run(Request(sources, "WAV"), settings);
+
+    ASSERT_EQ(observer.texts("error").size(), 1);
+    EXPECT_TRUE(observer.texts("error")[0].contains(broken));
+    EXPECT_TRUE(observer.texts("information").isEmpty());
+    EXPECT_EQ(observer.lastRow(2), "Error");
+    EXPECT_FALSE(observer.rowStatus.contains(3));
+    EXPECT_EQ(observer.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_FALSE(engine.Merging());
+    EXPECT_FALSE(QFileInfo::exists(out() + "Untitled.wav"));
+    EXPECT_TRUE(observer.savedMergeNames.isEmpty());
+}
+
+TEST_F(MergeEngineTest, UnreadableFirstSourceStartsNothing)
+{
+    QDir(dir.path()).mkpath("in");
+    const QString missing = in("gone.wav");
+    engine.Run(Request({missing}, "WAV"), settings);
+    ASSERT_EQ(observer.texts("error").size(), 1);
+    EXPECT_TRUE(observer.texts("error")[0].contains(missing));
+    EXPECT_EQ(observer.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_FALSE(QFileInfo::exists(out() + "Untitled.wav"));
+}
+
+TEST_F(MergeEngineTest, UncreatableFolderIsReportedAndTheWindowReturnsToIdle)
+{
+    const QStringList sources = MakeSources(1);
+    QFile blocker(dir.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    MergeRequest r = Request(sources, "WAV");
+    r.savePath = dir.filePath("file/sub") + "/";
+    engine.Run(r, settings);
+    EXPECT_EQ(observer.texts("error"), QStringList{"Cannot create " + r.savePath});
+    EXPECT_EQ(observer.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_FALSE(engine.Merging());
+}
+
+TEST_F(MergeEngineTest, OutputThatCannotBeReplacedIsReported)
+{
+    const QStringList sources = MakeSources(1);
+    QDir().mkpath(out() + "Untitled.wav/inside"); // a folder where the file should go
+    engine.Run(Request(sources, "WAV"), settings);
+    ASSERT_EQ(observer.texts("error").size(), 1);
+    EXPECT_TRUE(observer.texts("error")[0].contains("Untitled.wav"));
+    EXPECT_EQ(observer.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_TRUE(QFileInfo(out() + "Untitled.wav/inside").isDir());
+}
+
+TEST(ConfigureMp3Output, VbrModeCountsFromZero)
+{
+    TAudioFile2 fileW;
+    TAudioFile2LameEnc encoder;
+    TProgramSettings s;
+    s.mp3_fvbr = 1;
+    s.mp3_channels = 3; // joint stereo
+    s.mp3_frequency = 32000;
+    s.mp3_bitrate = 96;
+    s.mp3_maxbitrate = 256;
+    s.mp3_vbrquality = 4;
+    ConfigureMp3Output(fileW, encoder, s);
+    EXPECT_EQ(encoder.Mode, 2);
+    EXPECT_EQ(encoder.SampleRate, 32000);
+    EXPECT_EQ(encoder.Bitrate, 96);
+    EXPECT_EQ(encoder.MaxBitrate, 256);
+    EXPECT_EQ(encoder.VbrQuality, 4);
+    EXPECT_EQ(encoder.OptionA, 0);
+    EXPECT_EQ(encoder.OptionB, -1);
+}

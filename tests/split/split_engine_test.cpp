@@ -1,0 +1,308 @@
+#include "audio/AudioError.h"
+#include "split/SplitEngine.h"
+#include "tests/common/AudioFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// Records what the window would show; can press Cancel after a given block.
+class RecordingObserver : public SplitObserver {
+public:
+    explicit RecordingObserver(SplitRun &run) : run_(run) {}
+
+    QList<int> progress;
+    QStringList statuses;
+    QStringList information;
+    QStringList plain;
+    QStringList errors;
+    QList<bool> checkedRows; // row i is checked when absent or true
+    int blocks = 0;
+    int cancelAfterBlock = -1;
+
+    void Progress(int percent) override { progress << percent; }
+    void StatusText(const QString &text) override { statuses << text; }
+    void InformationMessage(const QString &text) override { information << text; }
+    void PlainMessage(const QString &text) override { plain << text; }
+    void ErrorMessage(const QString &text) override { errors << text; }
+    bool IsRowChecked(int row) const override { return row >= checkedRows.size() || checkedRows[row]; }
+    void Breathe() override
+    {
+        if (++blocks == cancelAfterBlock)
+            run_.Running = false;
+    }
+
+private:
+    SplitRun &run_;
+};
+
+// One split window's worth of components around a generated source.
+class SplitEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        out = dir.path() + "/out/";
+        QDir().mkpath(out);
+        settings.savepath = out;
+        settings.saveformat = "wav";
+    }
+
+    // A stereo 44100 Hz sine of the given length as WAV: every frame exact.
+    void MakeSource(double seconds, int rate = 44100)
+    {
+        source = dir.path() + "/tone.wav";
+        fixtures::MakeTone(source, seconds, rate, 2, {"-c:a", "pcm_s16le"});
+        try {
+            info.LoadFile(source);
+        } catch (const AudioError &e) {
+            FAIL() << "information component cannot read the tone: " << e.what();
+        }
+        info.setInfoArtist("Split Artist");
+        plan.SourcePath = source;
+        plan.DurationSeconds = int32_t(info.Duration() / 1000);
+    }
+
+    SplitOutcome Run(SplitMode mode, int32_t number)
+    {
+        SplitEngine engine(fileR, fileW, info, lame, settings, plan, run, observer);
+        try {
+            return engine.RunSplit(source, mode, number);
+        } catch (const AudioError &e) {
+            ADD_FAILURE() << "component error escaped the run: " << e.what();
+            return SplitOutcome::Failed;
+        }
+    }
+
+    QStringList OutputFiles() const { return QDir(out).entryList(QDir::Files, QDir::Name); }
+
+    QTemporaryDir dir;
+    QString out;
+    QString source;
+    TAudioFile2 fileR, fileW;
+    TAudioInformation2 info;
+    TAudioFile2LameEnc lame;
+    TProgramSettings settings;
+    SplitPlan plan;
+    SplitRun run;
+    RecordingObserver observer{run};
+};
+
+} // namespace
+
+TEST_F(SplitEngineTest, ByAmountSharesTheBlockThatReachesThePartEnd)
+{
+    MakeSource(4.0); // 176400 frames, 8 blocks of 22050 at "Normal"
+    if (HasFatalFailure()) return;
+    run.CopyTag = false;
+    ASSERT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Completed);
+
+    EXPECT_EQ(OutputFiles(), (QStringList{"tone-01.wav", "tone-02.wav"}));
+    EXPECT_EQ(run.SplitBlockSamples, 22050);
+    // Block 4 reaches 88200 exactly: it ends part 1 and begins part 2.
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-01.wav"), 4 * 22050);
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-02.wav"), 5 * 22050);
+    EXPECT_EQ(observer.statuses.last(), "Complete!");
+    EXPECT_EQ(observer.information, QStringList{"Complete splitting file " + source + "!"});
+    EXPECT_EQ(observer.progress.last(), 100);
+    EXPECT_TRUE(observer.errors.isEmpty());
+    EXPECT_FALSE(run.Running);
+}
+
+TEST_F(SplitEngineTest, PrecisionSetsTheBlockAndHowFarAPartRunsPastItsEnd)
+{
+    MakeSource(3.0);
+    if (HasFatalFailure()) return;
+    run.CopyTag = false;
+    run.PrecisionDivisor = 8; // 5512 frames a block
+    ASSERT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Completed);
+    EXPECT_EQ(run.SplitBlockSamples, 5512);
+    // 13 blocks reach 66150 (half of 132300); part 2 starts with block 13.
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-01.wav"), 13 * 5512);
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-02.wav"), 132300 - 12 * 5512);
+}
+
+TEST_F(SplitEngineTest, EveryPlannedPartIsCreatedWhenOneBlockPassesSeveralEnds)
+{
+    MakeSource(2.0); // 88200 frames
+    if (HasFatalFailure()) return;
+    run.CopyTag = false;
+    run.PrecisionDivisor = 1; // one-second blocks, parts of a quarter second
+    ASSERT_EQ(Run(SplitMode::ByAmount, 8), SplitOutcome::Completed);
+    QStringList expected;
+    for (int k = 1; k <= 8; ++k)
+        expected << QString("tone-%1.wav").arg(k, 2, 10, QChar('0'));
+    EXPECT_EQ(OutputFiles(), expected);
+    // Block 1 passes the ends of parts 1-4, block 2 those of parts 5-7: each
+    // part gets the block that passed over it, part 5 both blocks.
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-01.wav"), 44100);
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-04.wav"), 44100);
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-05.wav"), 88200);
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-07.wav"), 44100);
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-08.wav"), 44100);
+}
+
+TEST_F(SplitEngineTest, UncheckedPartsAreReadButNotWritten)
+{
+    MakeSource(6.0);
+    if (HasFatalFailure()) return;
+    run.CopyTag = false;
+    plan.ResetManualPlan("wav");
+    plan.ResizeParts(3);
+    plan.PartCount = 3;
+    plan.TimePoints = {0, 2, 4, 6};
+    plan.PartNames[2] = "middle.mp3";
+    plan.PartNames[3] = "last";
+    observer.checkedRows = {true, false, true};
+    ASSERT_EQ(Run(SplitMode::BySettings, 0), SplitOutcome::Completed);
+
+    EXPECT_EQ(OutputFiles(), (QStringList{"last.wav", "tone-01.wav"}));
+    // Part 1: blocks 1-4; part 2 (blocks 4-8) unsaved; part 3 begins with block 8.
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-01.wav"), 4 * 22050);
+    EXPECT_EQ(fixtures::DecodedFrames(out + "last.wav"), 264600 - 7 * 22050);
+}
+
+TEST_F(SplitEngineTest, FirstUncheckedRowCreatesNoFileUntilACheckedPartBegins)
+{
+    MakeSource(2.0);
+    if (HasFatalFailure()) return;
+    run.CopyTag = false;
+    plan.ResetManualPlan("wav");
+    plan.ResizeParts(2);
+    plan.PartCount = 2;
+    plan.TimePoints = {0, 1, 2};
+    plan.PartNames[2] = "second.wav";
+    observer.checkedRows = {false, true};
+    ASSERT_EQ(Run(SplitMode::BySettings, 0), SplitOutcome::Completed);
+    EXPECT_EQ(OutputFiles(), QStringList{"second.wav"});
+    EXPECT_EQ(fixtures::DecodedFrames(out + "second.wav"), 88200 - 22050);
+}
+
+TEST_F(SplitEngineTest, CancelKeepsThePartWrittenSoFarWithItsTag)
+{
+    MakeSource(4.0);
+    if (HasFatalFailure()) return;
+    observer.cancelAfterBlock = 3;
+    ASSERT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Cancelled);
+    EXPECT_EQ(OutputFiles(), QStringList{"tone-01.wav"});
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-01.wav"), 3 * 22050);
+    EXPECT_EQ(fixtures::ProbeFile(out + "tone-01.wav").tags.value("title").toString(), "tone-01");
+    EXPECT_EQ(observer.statuses.last(), "Cancel");
+    EXPECT_EQ(observer.information, QStringList{"Cancel splitting file " + source + "!"});
+}
+
+TEST_F(SplitEngineTest, WithoutCopyTagNoTitleIsWritten)
+{
+    MakeSource(2.0);
+    if (HasFatalFailure()) return;
+    run.CopyTag = false;
+    ASSERT_EQ(Run(SplitMode::ByAmount, 1), SplitOutcome::Completed);
+    EXPECT_EQ(OutputFiles(), QStringList{"tone-01.wav"});
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-01.wav"), 88200);
+    EXPECT_TRUE(fixtures::ProbeFile(out + "tone-01.wav").tags.value("title").toString().isEmpty());
+}
+
+TEST_F(SplitEngineTest, UnreadableSourceIsReportedAndCreatesNoFile)
+{
+    MakeSource(2.0);
+    if (HasFatalFailure()) return;
+    QFile f(source);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("this is not audio at all");
+    f.close();
+    EXPECT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Failed);
+    EXPECT_TRUE(OutputFiles().isEmpty());
+    ASSERT_EQ(observer.errors.size(), 1);
+    EXPECT_TRUE(observer.errors[0].contains(source));
+    EXPECT_TRUE(observer.information.isEmpty());
+    EXPECT_FALSE(observer.statuses.contains("Complete!"));
+}
+
+TEST_F(SplitEngineTest, MissingOutputFolderEndsTheRunWithAMessageNamingTheFile)
+{
+    MakeSource(2.0);
+    if (HasFatalFailure()) return;
+    settings.savepath = dir.path() + "/no/such/folder/";
+    EXPECT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Failed);
+    ASSERT_EQ(observer.errors.size(), 1);
+    EXPECT_TRUE(observer.errors[0].contains(settings.savepath + "tone-01.wav"));
+    EXPECT_TRUE(observer.information.isEmpty());
+    EXPECT_FALSE(run.Running);
+}
+
+TEST_F(SplitEngineTest, PartThatCannotBeCreatedKeepsThePartsAlreadyFinished)
+{
+    MakeSource(4.0);
+    if (HasFatalFailure()) return;
+    run.CopyTag = false;
+    ASSERT_TRUE(QDir().mkpath(out + "tone-02.wav")); // a folder where part 2 should go
+    EXPECT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Failed);
+    ASSERT_EQ(observer.errors.size(), 1);
+    EXPECT_TRUE(observer.errors[0].contains(out + "tone-02.wav"));
+    EXPECT_EQ(fixtures::DecodedFrames(out + "tone-01.wav"), 4 * 22050);
+    EXPECT_FALSE(observer.statuses.contains("Complete!"));
+}
+
+TEST_F(SplitEngineTest, PartNamedLikeTheSourceInItsFolderIsRefused)
+{
+    MakeSource(2.0);
+    if (HasFatalFailure()) return;
+    const QByteArray before = [&] { QFile f(source); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    settings.savepath = dir.path() + "/";
+    plan.ResetManualPlan("wav");
+    plan.PartNames[1] = "tone.wav";
+    EXPECT_EQ(Run(SplitMode::BySettings, 0), SplitOutcome::Refused);
+    ASSERT_EQ(observer.information.size(), 1);
+    EXPECT_TRUE(observer.information[0].contains(source));
+    QFile f(source);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"tone.wav"});
+}
+
+TEST_F(SplitEngineTest, OggBitrateTheEncoderRefusesShowsIncorrectFormatAndStillSplits)
+{
+    MakeSource(2.0);
+    if (HasFatalFailure()) return;
+    run.CopyTag = false;
+    settings.saveformat = "ogg";
+    settings.ogg_bitrate = 5000; // far beyond what Vorbis can do
+    ASSERT_EQ(Run(SplitMode::ByAmount, 1), SplitOutcome::Completed);
+    EXPECT_EQ(observer.plain, QStringList{"Incorrect format"});
+    EXPECT_EQ(fixtures::ProbeFile(out + "tone-01.ogg").codec, "vorbis");
+}
+
+// Each format: three parts by time, with the tag copied and the part's name as title.
+class SplitEngineFormatTest : public SplitEngineTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(SplitEngineFormatTest, ByTimeWritesEveryPartInTheFormatWithItsTitle)
+{
+    MakeSource(5.0);
+    if (HasFatalFailure()) return;
+    const QString ext = GetParam();
+    settings.saveformat = ext;
+    ASSERT_EQ(Run(SplitMode::ByTime, 2), SplitOutcome::Completed);
+    ASSERT_TRUE(observer.errors.isEmpty()) << observer.errors.join("\n").toStdString();
+    const QStringList names{"tone-01." + ext, "tone-02." + ext, "tone-03." + ext};
+    ASSERT_EQ(OutputFiles(), names);
+
+    const double block = 0.5;
+    const double planned[] = {2.0, 2.0 + block, 1.0 + block}; // shared blocks
+    for (int k = 0; k < 3; ++k) {
+        const fixtures::Probe p = fixtures::ProbeFile(out + names[k]);
+        EXPECT_NEAR(p.duration, planned[k], block + 0.1) << names[k].toStdString();
+        EXPECT_EQ(p.tags.value("title").toString(), QFileInfo(names[k]).completeBaseName());
+        EXPECT_EQ(p.tags.value("artist").toString(), "Split Artist");
+    }
+    // Tagging leaves the last part's title in the information object.
+    EXPECT_EQ(info.infoTitle(), "tone-03");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SplitEngineFormatTest, ::testing::Values("mp3", "wav", "wma", "ogg"),
+                         [](const auto &param) { return std::string(param.param); });
