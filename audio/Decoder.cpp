@@ -213,15 +213,15 @@ struct Decoder::Impl {
         swrFormat = -1;
     }
 
-    void convertWithSwr(const AVFrame *f)
+    void convertWithSwr(const AVFrame *f, int inRate)
     {
-        if (!swr || swrFormat != f->format || swrRate != f->sample_rate || av_channel_layout_compare(&swrLayout, &f->ch_layout) != 0) {
+        if (!swr || swrFormat != f->format || swrRate != inRate || av_channel_layout_compare(&swrLayout, &f->ch_layout) != 0) {
             drainSwr();
             AVChannelLayout outLayout;
             av_channel_layout_default(&outLayout, ch());
             SwrContext *s = nullptr;
             int rc = swr_alloc_set_opts2(&s, &outLayout, AV_SAMPLE_FMT_FLT, rate(), const_cast<AVChannelLayout *>(&f->ch_layout), AVSampleFormat(f->format),
-                                         f->sample_rate, 0, nullptr);
+                                         inRate, 0, nullptr);
             av_channel_layout_uninit(&outLayout);
             swr.reset(s);
             if (rc >= 0) {
@@ -239,7 +239,7 @@ struct Decoder::Impl {
             if (rc < 0)
                 throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText("swr_init", rc)));
             swrFormat = f->format;
-            swrRate = f->sample_rate;
+            swrRate = inRate;
             av_channel_layout_uninit(&swrLayout);
             av_channel_layout_copy(&swrLayout, &f->ch_layout);
         }
@@ -257,8 +257,13 @@ struct Decoder::Impl {
     {
         if (f->nb_samples <= 0)
             return;
+        int inRate = f->sample_rate;
         if (!formatFixed) {
-            facts.sampleRate = f->sample_rate;
+            // The first frame can carry the stream's stale parameters (a joined
+            // MPEG file whose later part FFmpeg probed); the context is current.
+            if (codec->sample_rate > 0)
+                inRate = codec->sample_rate;
+            facts.sampleRate = inRate;
             facts.channels = f->ch_layout.nb_channels;
             formatFixed = true;
         }
@@ -273,7 +278,7 @@ struct Decoder::Impl {
         } else if (fromStart && origin == AV_NOPTS_VALUE && tsFrames != AV_NOPTS_VALUE) {
             origin = tsFrames - nextPos;
         }
-        if (f->sample_rate == rate() && f->ch_layout.nb_channels == ch()) {
+        if (inRate == rate() && f->ch_layout.nb_channels == ch()) {
             if (swr)
                 drainSwr();
             const size_t before = pending.size();
@@ -283,7 +288,7 @@ struct Decoder::Impl {
             }
             pending.resize(before);
         }
-        convertWithSwr(f);
+        convertWithSwr(f, inRate);
     }
 
     void finish()

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace audio_detail {
@@ -146,6 +147,7 @@ MpegScan scanMpegFile(const QString &path)
     // information) or "VBRI" (at byte 36) instead of audio.
     int64_t taggedFrames = -1;
     int64_t taggedBytes = -1;
+    const int64_t streamStart = pos;
     if (first.layer == 3) {
         const bool mpeg1 = first.versionIndex == 3;
         const int side = mpeg1 ? (r.channels == 1 ? 17 : 32) : (r.channels == 1 ? 9 : 17);
@@ -204,6 +206,14 @@ MpegScan scanMpegFile(const QString &path)
             }
             ++frames;
             bytes += h.length;
+            // The info tag counts the stream's bytes (its own frame included):
+            // when the file holds exactly that many, its frame count is the
+            // truth and the rest need not be walked.
+            if (frames == 1 && taggedFrames > 0 && taggedBytes > 0 && std::abs(end - streamStart - taggedBytes) <= 4) {
+                frames = taggedFrames;
+                bytes = taggedBytes - (pos - streamStart);
+                break;
+            }
             varying = varying || h.bitrateKbps != first.bitrateKbps;
             pos += h.length;
             continue;

@@ -58,6 +58,30 @@ int64_t framesFromContainer(const AVFormatContext *fmt, int rate)
     return 0;
 }
 
+// Offset of the first byte of a RIFF WAVE file's "data" chunk, or -1.
+int64_t riffDataOffset(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray head = file.read(12);
+    if (head.size() < 12 || !(head.startsWith("RIFF") || head.startsWith("RF64")) || head.mid(8, 4) != "WAVE")
+        return -1;
+    int64_t pos = 12;
+    // Chunks before the audio are few and small; give up after a handful.
+    for (int i = 0; i < 64 && file.seek(pos); ++i) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            return -1;
+        if (chunk.startsWith("data"))
+            return pos + 8;
+        const auto *b = reinterpret_cast<const uchar *>(chunk.constData());
+        const int64_t size = int64_t(b[4]) | int64_t(b[5]) << 8 | int64_t(b[6]) << 16 | int64_t(b[7]) << 24;
+        pos += 8 + size + (size & 1);
+    }
+    return -1;
+}
+
 } // namespace
 
 QString displayName(const QString &path) { return QDir::toNativeSeparators(path); }
@@ -200,6 +224,11 @@ SourceFacts describeSource(const QString &path, const OpenedSource &src)
             // Every PCM frame sits at a known byte offset: length and seeking are exact.
             f.exactLength = true;
             f.seek = SeekMethod::Timestamps;
+            // A cut-off file still claims the full length in its header.
+            const int64_t dataStart = riffDataOffset(path);
+            const int64_t fileSize = QFileInfo(path).size();
+            if (dataStart > 0 && par->block_align > 0 && fileSize >= dataStart)
+                f.length = std::min(f.length < 0 ? INT64_MAX : f.length, (fileSize - dataStart) / par->block_align);
             const bool isFloat = par->codec_id == AV_CODEC_ID_PCM_F32LE || par->codec_id == AV_CODEC_ID_PCM_F64LE ||
                                  par->codec_id == AV_CODEC_ID_PCM_F32BE || par->codec_id == AV_CODEC_ID_PCM_F64BE;
             const int bits = par->bits_per_raw_sample > 0 ? par->bits_per_raw_sample : par->bits_per_coded_sample;

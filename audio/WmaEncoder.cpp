@@ -77,7 +77,8 @@ WmaEncoder::WmaEncoder(const QString &path, const WmaProfile &profile)
     if (!s.fifo)
         throw AudioError(QStringLiteral("Cannot create \"%1\": out of memory").arg(path));
 
-    if ((r = avio_open(&oc->pb, path.toUtf8().constData(), AVIO_FLAG_WRITE)) < 0)
+    // "file:" keeps a name like "a:b.wma" from being taken for a protocol.
+    if ((r = avio_open(&oc->pb, (QByteArrayLiteral("file:") + path.toUtf8()).constData(), AVIO_FLAG_WRITE)) < 0)
         throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, ffErrorText("avio_open", r)));
     try {
         if ((r = avformat_write_header(oc, nullptr)) < 0)

@@ -108,11 +108,10 @@ void Writer::setOggFormat(int sampleRate, int channels, int bitrate, int minBitr
     remember(d->ogg, d->oggError, OggSettings{sampleRate, channels, bitrate, minBitrate, maxBitrate, quality}, &OggEncoder::check);
 }
 
-void Writer::setWmaProfile(int profile)
-{
-    d->wmaProfile = profile;
-    wmaProfileAt(profile); // throws for a number outside the list
-}
+// A number outside the list is kept and refused by create(): the settings
+// dialog selects the stored number only to show its name, and must still open
+// when setup.ini holds a number this build does not list.
+void Writer::setWmaProfile(int profile) { d->wmaProfile = profile; }
 
 int Writer::wmaProfile() const { return d->wmaProfile; }
 int Writer::wmaProfileCount() const { return audio_detail::wmaProfileCount(); }
@@ -121,7 +120,7 @@ QString Writer::wmaProfileName(int profile) const { return audio_detail::wmaProf
 void Writer::setInputFormat(int sampleRate, int channels)
 {
     // Called before every block: nothing but a comparison when unchanged.
-    if (sampleRate == d->inRate && channels == d->inChannels)
+    if (sampleRate == d->inRate && channels == d->inChannels && sampleRate > 0)
         return;
     if (sampleRate <= 0)
         throw AudioError(QStringLiteral("Input sample rate %1 Hz is not valid").arg(sampleRate));

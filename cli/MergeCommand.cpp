@@ -6,6 +6,7 @@
 #include "merge/RunObserver.h"
 #include "merge/SourceList.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace cli {
@@ -139,6 +140,11 @@ int ConvertCommand(const QStringList &args)
     request.copyTags = a.has("copy-tags");
 
     Reporter report(a.has("quiet"));
+    // The windows choose an existing folder; a script may name a new one.
+    if (!QDir().mkpath(request.savePath)) {
+        report.Error("Cannot create " + request.savePath);
+        return Failed;
+    }
     TAudioFile2 fileR, fileW;
     TAudioInformation2 info;
     TAudioFile2LameEnc encoder;

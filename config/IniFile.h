@@ -28,7 +28,8 @@ void WriteIniInt(const QString &path, const QString &section, const QString &key
 void WriteIniString(const QString &path, const QString &section, const QString &key, const QString &value);
 
 // Parses an integer the way ReadIniInt does; false when text is not a number.
-// Values beyond 32 bits wrap, as the platform's conversion does.
+// Decimal must fit a signed 32-bit integer; hexadecimal up to eight digits
+// gives the 32-bit pattern ($FFFFFFFF is -1).
 bool ParseIniInt(const QString &text, int &value);
 
 // One read-modify-write of the file for several keys: the keys are applied in

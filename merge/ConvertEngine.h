@@ -20,8 +20,6 @@ struct ConvertRequest {
     QString mergeFileName;        // saved with the general settings
 };
 
-class RunObserver;
-
 // Prepares `fileW` for OGG output: quality mode wins; otherwise the bit rates
 // are checked first and "Incorrect format" leaves the writer as it stands.
 void ConfigureOggOutput(TAudioFile2 &fileW, const TProgramSettings &s, RunObserver &observer);

@@ -1,9 +1,7 @@
 #include "merge/SourceList.h"
 
-#include "audio/AudioError.h"
 #include "audio/TAudioInformation2.h"
 
-#include <QRegularExpression>
 #include <exception>
 
 QString DeriveFormatText(const QString &description)

@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <optional>
 
 TEditSelectionForm *EditSelectionForm = nullptr;

@@ -106,6 +106,7 @@ TSplitForm::TSplitForm(QWidget *owner) : QDialog(owner)
     BitBtnCancel->setToolTip("Cancel");
     for (QPushButton *b : {BitBtnBack, BitBtnNext, BitBtnCancel})
         b->setAutoDefault(false);
+    BitBtnBack->setEnabled(false);
 
     StatusBar1 = Named(new QStatusBar, "StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
@@ -477,7 +478,9 @@ void TSplitForm::SpeedBtnOpenClick()
     if (chosen.isEmpty())
         return;
     const QString path = chosen.first();
-    StopPreview();
+    // The preview plays the source; a new source ends the old one's playback.
+    if (Preview && Preview->PreviewActive)
+        StopPreview();
     Plan.SourcePath = path;
     EdFileName->setText(path);
     try {
@@ -822,8 +825,9 @@ void TSplitForm::closeEvent(QCloseEvent *event)
         return;
     }
     StopPreview();
+    // Accepted here rather than through QDialog, whose close calls reject(),
+    // which is "Cancel" in this window.
     event->accept();
-    QDialog::closeEvent(event);
 }
 
 void TSplitForm::changeEvent(QEvent *event)

@@ -59,7 +59,8 @@ TSplitPointEditor::TSplitPointEditor(QObject *parent, SplitPlan &plan, const Spl
             [this](const QPoint &pos) { PopupMenu1->popup(c_.ListView1->viewport()->mapToGlobal(pos)); });
     // Clicks and double clicks anywhere in the list (also on empty space) and
     // row hints arrive at the viewport.
-    list->viewport()->installEventFilter(this);
+    viewport_ = list->viewport();
+    viewport_->installEventFilter(this);
     list->installEventFilter(this);
 
     SetEnabled(false);
@@ -215,7 +216,9 @@ bool TSplitPointEditor::eventFilter(QObject *watched, QEvent *event)
         }
         return QObject::eventFilter(watched, event);
     }
-    if (watched != c_.ListView1->viewport())
+    // Compared by the stored pointer: the filter still sees the viewport's
+    // events while the list is being destroyed, when it may not be asked.
+    if (watched != viewport_)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:

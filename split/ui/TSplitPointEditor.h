@@ -11,6 +11,7 @@ class QCheckBox;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QWidget;
 
 // The controls of the split window's "Split Point Settings" group that the
 // editor drives. The window creates and lays them out; the editor sets their
@@ -97,4 +98,5 @@ private:
     SplitPlan &plan_;
     SplitPointEditorControls c_;
     SplitPointEditorHooks hooks_;
+    QWidget *viewport_ = nullptr; // ListView1's viewport, which the editor watches
 };

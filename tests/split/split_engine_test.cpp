@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -247,6 +249,31 @@ TEST_F(SplitEngineTest, PartThatCannotBeCreatedKeepsThePartsAlreadyFinished)
     EXPECT_TRUE(observer.errors[0].contains(out + "tone-02.wav"));
     EXPECT_EQ(fixtures::DecodedFrames(out + "tone-01.wav"), 4 * 22050);
     EXPECT_FALSE(observer.statuses.contains("Complete!"));
+}
+
+TEST_F(SplitEngineTest, WriteFailureEndsTheRunWithAMessageNamingThePart)
+{
+    MakeSource(4.0);
+    if (HasFatalFailure()) return;
+    run.CopyTag = false;
+    // A file size limit makes the disk "full" after 100 kB for this process.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const SplitOutcome outcome = Run(SplitMode::ByAmount, 2);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(outcome, SplitOutcome::Failed);
+    ASSERT_EQ(observer.errors.size(), 1);
+    EXPECT_TRUE(observer.errors[0].contains(out + "tone-01.wav")) << observer.errors[0].toStdString();
+    EXPECT_TRUE(observer.information.isEmpty());
+    EXPECT_FALSE(observer.statuses.contains("Complete!"));
+    EXPECT_FALSE(QFile::exists(out + "tone-02.wav"));
+    EXPECT_FALSE(run.Running);
 }
 
 TEST_F(SplitEngineTest, PartNamedLikeTheSourceInItsFolderIsRefused)

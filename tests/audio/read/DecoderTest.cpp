@@ -150,10 +150,11 @@ TEST_P(ReadFormat, DamagedFilesFailCleanly)
                                          readfix::Damage::GarbageInside, readfix::Damage::Empty}) {
         const QString bad = readfix::Damaged(f, damage);
         SCOPED_TRACE(bad.toStdString());
+        int64_t decoded = -1;
         try {
             Decoder dec(bad);
-            const std::vector<float> got = readAll(dec, 4096);
-            EXPECT_LE(int64_t(got.size()) / f.channels, f.trueLength + 4 * f.tolerance + 100000);
+            decoded = int64_t(readAll(dec, 4096).size()) / f.channels;
+            EXPECT_LE(decoded, f.trueLength + 4 * f.tolerance + 100000);
             if (damage == readfix::Damage::Empty)
                 ADD_FAILURE() << "an empty file opened";
         } catch (const AudioError &e) {
@@ -162,6 +163,11 @@ TEST_P(ReadFormat, DamagedFilesFailCleanly)
         try {
             TAudioInformation2 info;
             info.LoadFile(bad);
+            // Where the length comes from the data itself, a cut-off file
+            // reports what is really there.
+            const QString ext = QFileInfo(bad).suffix();
+            if (damage == readfix::Damage::TruncatedHalf && decoded >= 0 && (ext == "wav" || ext == "mp3" || ext == "mp2"))
+                EXPECT_NEAR(double(info.TotalSamples()), double(decoded), double(f.tolerance + 1152));
         } catch (const AudioError &e) {
             EXPECT_TRUE(e.text().contains(QFileInfo(bad).fileName())) << e.what();
         }

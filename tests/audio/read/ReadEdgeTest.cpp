@@ -142,14 +142,14 @@ TEST(ReadStreams, CoverArtDoesNotDisturbTheAudio)
     EXPECT_EQ(info.TotalSamples(), plain.trueLength);
 }
 
-// Two MPEG streams joined byte-wise: the rate and channel count change in the
-// middle. The output keeps the first format throughout.
+// Two bare MPEG streams joined byte-wise: the rate and channel count change in
+// the middle. The output keeps the first format throughout.
 TEST(ReadStreams, FormatChangeMidStreamIsConverted)
 {
     const QString a = readfix::TempPath("join_a.mp3");
     const QString b = readfix::TempPath("join_b.mp3");
-    fixtures::MakeTone(a, 1.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0"});
-    fixtures::MakeTone(b, 1.0, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "64k", "-write_xing", "0"});
+    fixtures::MakeTone(a, 1.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0", "-id3v2_version", "0"});
+    fixtures::MakeTone(b, 1.0, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "64k", "-write_xing", "0", "-id3v2_version", "0"});
     QFile fa(a), fb(b);
     ASSERT_TRUE(fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly));
     const QString joined = writeText("joined.mp3", fa.readAll() + fb.readAll());

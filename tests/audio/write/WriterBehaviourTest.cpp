@@ -106,6 +106,7 @@ struct RefusedCase {
     const char *extension;
     std::function<void(TAudioFile2 &)> configure;
     const char *named; // must appear in the message
+    bool refusedAtFormatCall = true;
 };
 
 const RefusedCase kRefused[] = {
@@ -139,8 +140,10 @@ const RefusedCase kRefused[] = {
     {"OggBitRateTooLow", "ogg", [](TAudioFile2 &f) { f.SetOggFormat(44100, 2, 8, 0, 0, -1); }, "8 kbps"},
     {"OggMinAboveMax", "ogg", [](TAudioFile2 &f) { f.SetOggFormat(44100, 2, 128, 192, 96, -1); }, "128 kbps"},
     {"OggQuality2000", "ogg", [](TAudioFile2 &f) { f.SetOggFormat(44100, 2, 0, 0, 0, 2000); }, "quality 2000"},
-    {"WmaProfile0", "wma", [](TAudioFile2 &f) { f.SetWmaProfile(0); }, "profile 0"},
-    {"WmaProfileBeyondList", "wma", [](TAudioFile2 &f) { f.SetWmaProfile(1000); }, "profile 1000"},
+    // Selecting a profile only names it (the settings dialog must open whatever
+    // setup.ini holds); creating the file refuses it.
+    {"WmaProfile0", "wma", [](TAudioFile2 &f) { f.SetWmaProfile(0); }, "profile 0", false},
+    {"WmaProfileBeyondList", "wma", [](TAudioFile2 &f) { f.SetWmaProfile(1000); }, "profile 1000", false},
 };
 
 class RefusedSettings : public ::testing::TestWithParam<RefusedCase> {};
@@ -151,11 +154,15 @@ TEST_P(RefusedSettings, NameTheValueAndCreateNoFile)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("refused.") + c.extension);
     TAudioFile2 file;
-    try {
-        c.configure(file);
-        FAIL() << "the format call accepted it";
-    } catch (const AudioError &e) {
-        EXPECT_TRUE(e.text().contains(c.named)) << e.what();
+    if (c.refusedAtFormatCall) {
+        try {
+            c.configure(file);
+            FAIL() << "the format call accepted it";
+        } catch (const AudioError &e) {
+            EXPECT_TRUE(e.text().contains(c.named)) << e.what();
+        }
+    } else {
+        EXPECT_NO_THROW(c.configure(file));
     }
     // No silent fallback to other settings at CreateFile either.
     file.SetInputFormat(44100, 2);
@@ -249,12 +256,60 @@ TEST_P(FullDisk, WriteFailureIsThrownNamingTheFile)
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, FullDisk, ::testing::Values("mp3", "wav", "wma", "ogg"));
 
+TEST(WmaProfiles, NumberOutsideTheListHasNoNameAndIsKept)
+{
+    TAudioFile2 file;
+    file.SetWmaProfile(0);
+    EXPECT_EQ(file.WmaProfileName(), "");
+    file.SetWmaProfile(file.WmaProfileCount() + 1);
+    EXPECT_EQ(file.WmaProfileName(), "");
+}
+
 TEST(WriteArray, WithoutAnOpenFileThrows)
 {
     TAudioFile2 file;
     file.SetInputFormat(44100, 2);
     EXPECT_THROW(file.WriteArray(PcmArray{0.f, 0.f}), AudioError);
     EXPECT_NO_THROW(file.CloseFile());
+}
+
+TEST(SetInputFormat, RefusesImpossibleFormats)
+{
+    TAudioFile2 file;
+    EXPECT_THROW(file.SetInputFormat(0, 2), AudioError);
+    EXPECT_THROW(file.SetInputFormat(-44100, 2), AudioError);
+    EXPECT_THROW(file.SetInputFormat(44100, 0), AudioError);
+}
+
+TEST(WriteArray, PartialFrameIsRefusedWithoutHarmToTheFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("odd.wav");
+    TAudioFile2 file;
+    file.SetWavFormat(44100, 2, 16);
+    file.SetInputFormat(44100, 2);
+    file.CreateFile(path, 0);
+    ASSERT_EQ(file.State(), 2);
+    EXPECT_THROW(file.WriteArray(PcmArray{0.f, 0.f, 0.f}), AudioError);
+    EXPECT_EQ(file.State(), 2); // nothing written yet: the file stays usable
+    file.WriteArray(PcmArray{0.f, 0.f});
+    file.CloseFile();
+    EXPECT_EQ(fixtures::DecodedFrames(path), 1);
+}
+
+TEST(CreateFile, WhileAnotherIsOpenFinishesTheFirst)
+{
+    QTemporaryDir dir;
+    TAudioFile2 file;
+    file.SetWavFormat(44100, 1, 16);
+    file.SetInputFormat(44100, 1);
+    file.CreateFile(dir.filePath("a.wav"), 0);
+    file.WriteArray(PcmArray(100, 0.25f));
+    file.CreateFile(dir.filePath("b.wav"), 0);
+    file.WriteArray(PcmArray(50, 0.25f));
+    file.CloseFile();
+    EXPECT_EQ(fixtures::DecodedFrames(dir.filePath("a.wav")), 100);
+    EXPECT_EQ(fixtures::DecodedFrames(dir.filePath("b.wav")), 50);
 }
 
 TEST(CheckOggFormat, AnswersWhetherTheBitRateSetIsUsable)

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include "audio/ui/TPreviewPanel.h"
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -22,6 +23,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
+#include <QFileInfo>
 #include <QTreeWidget>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -221,6 +224,10 @@ TEST_F(MergeFormTest, FilesDroppedOnTheListAreAppended)
     Open();
     auto *mime = new QMimeData;
     mime->setUrls({QUrl::fromLocalFile("/x/dropped.ogg"), QUrl::fromLocalFile("/x/two.wav")});
+    // As the file manager delivers them: the list accepts the drag, then the drop.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form->ListView1->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(form->ListView1->viewport(), &drop);
     delete mime;
@@ -330,4 +337,40 @@ TEST_F(MergeFormTest, TagDialogOkStoresTheValues)
     EXPECT_EQ(form->MergeTag.comment, "encore");
     EXPECT_EQ(form->AudioInformation1.infoTitle(), "Live Set");
     EXPECT_EQ(form->AudioInformation1.infoYear(), 2005);
+}
+
+TEST_F(MergeFormTest, StartItemDuringAConversionStopsItAndTheWindowStays)
+{
+    Open(TWindowMode::Convert);
+    const QString a = Tone("a.wav", 3.0);
+    const QString b = Tone("b.wav", 2.0);
+    platform.openAnswers << QStringList{a, b};
+    form->ToolBtnOpenClick();
+    form->cbFormat2->setCurrentIndex(1);
+    QDir().mkpath(ProgramSettings.savepath);
+    QTimer::singleShot(0, form, [&] {
+        EXPECT_FALSE(form->BitBtnConvert->isEnabled());
+        form->PopupMenu1Popup();
+        form->StartConverting1->trigger();
+        EXPECT_EQ(form->StatusPanel2->text(), "Stop");
+    });
+    QTest::mouseClick(form->BitBtnConvert, Qt::LeftButton);
+    EXPECT_EQ(platform.messages(), QStringList{"Cancel converting files!"});
+    EXPECT_EQ(form->StatusPanel2->text(), "Cancel");
+    EXPECT_EQ(Rows(6), (QStringList{"Stop", ""}));
+    EXPECT_TRUE(form->BitBtnConvert->isEnabled());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_FALSE(QFileInfo::exists(ProgramSettings.savepath + "b.wav"));
+}
+
+TEST_F(MergeFormTest, ClickChoosesThePreviewFileAndAnEmptyMenuClearsIt)
+{
+    Open();
+    platform.openAnswers << QStringList{"/x/1.mp3", "/x/2.mp3"};
+    form->ToolBtnOpenClick();
+    Select(2);
+    EXPECT_EQ(form->Preview->PreviewFile, "/x/2.mp3");
+    form->ListView1->clearSelection();
+    form->PopupMenu1Popup();
+    EXPECT_EQ(form->Preview->PreviewFile, "");
 }

@@ -2,6 +2,7 @@
 #include "split/ui/TSplitForm.h"
 #include "split/ui/TSplitPieChart.h"
 #include "split/ui/TUpDown.h"
+#include "audio/ui/TNCTSliderB2.h"
 #include "tests/common/AudioFixtures.h"
 #include "tests/common/ScriptedPlatform.h"
 
@@ -189,7 +190,7 @@ TEST_F(SplitWizardTest, StepTwoNeedsAFolderWhenPathIsChosen)
     OpenTone();
     Next();
     EXPECT_FALSE(form->SpeedBtnSavePath->isEnabled());
-    QTest::mouseClick(form->RBSavePath, Qt::LeftButton);
+    form->RBSavePath->click();
     EXPECT_TRUE(form->SpeedBtnSavePath->isEnabled());
     Next();
     EXPECT_EQ(platform.messages(), QStringList{"Please input Save Path."});
@@ -205,7 +206,7 @@ TEST_F(SplitWizardTest, StepTwoNeedsAFolderWhenPathIsChosen)
 
     // The folder stays in its box when "Same as the source file" is chosen again.
     Back();
-    QTest::mouseClick(form->RBSame, Qt::LeftButton);
+    form->RBSame->click();
     EXPECT_FALSE(form->SpeedBtnSavePath->isEnabled());
     EXPECT_EQ(form->EdSavePath->text(), dir.path() + "/");
 }
@@ -278,7 +279,7 @@ TEST_F(SplitWizardTest, PieChartFollowsTheEditsAndDrawsAtMostOneHundredSlices)
     form->EdAmount->setText("0");
     EXPECT_EQ(Slices(), 0);
 
-    QTest::mouseClick(form->RBTime, Qt::LeftButton);
+    form->RBTime->click();
     EXPECT_EQ(form->Plan.Mode, SplitMode::ByTime);
     EXPECT_FALSE(form->EdAmount->isEnabled());
     EXPECT_TRUE(form->EdMin->isEnabled());
@@ -294,7 +295,7 @@ TEST_F(SplitWizardTest, PieChartFollowsTheEditsAndDrawsAtMostOneHundredSlices)
 TEST_F(SplitWizardTest, ByTimeChecksTheTotalAndShowsItInSeconds)
 {
     ToStep3();
-    QTest::mouseClick(form->RBTime, Qt::LeftButton);
+    form->RBTime->click();
     form->EdMin->setText("0");
     form->EdSec->setText("0");
     Next();
@@ -327,9 +328,10 @@ TEST_F(SplitWizardTest, ByTimeChecksTheTotalAndShowsItInSeconds)
 TEST_F(SplitWizardTest, BySettingsStartsFromOnePartOverTheWholeFile)
 {
     ToStep3("OGG");
-    QTest::mouseClick(form->RBManual, Qt::LeftButton);
+    form->RBManual->click();
     EXPECT_EQ(form->Plan.Mode, SplitMode::BySettings);
     EXPECT_TRUE(form->ListView1->isEnabled());
+    EXPECT_TRUE(form->NCTSliderB1->isEnabled());
     EXPECT_FALSE(form->EdAmount->isEnabled());
     EXPECT_FALSE(form->EdMin->isEnabled());
     EXPECT_EQ(Slices(), 1);
@@ -345,8 +347,9 @@ TEST_F(SplitWizardTest, BySettingsStartsFromOnePartOverTheWholeFile)
     EXPECT_EQ(Memo()[3], "        Split by pre-listening settings");
 
     Back();
-    QTest::mouseClick(form->RBAmount, Qt::LeftButton);
+    form->RBAmount->click();
     EXPECT_FALSE(form->ListView1->isEnabled());
+    EXPECT_FALSE(form->NCTSliderB1->isEnabled());
     EXPECT_EQ(Slices(), 2);
 }
 
@@ -396,4 +399,17 @@ TEST_F(SplitWizardTest, MinimisingTheWizardMinimisesTheLauncher)
 {
     form->setWindowState(Qt::WindowMinimized);
     EXPECT_TRUE(owner.windowState() & Qt::WindowMinimized);
+}
+
+TEST_F(SplitWizardTest, TypedAmountBeyondTheUpDownRangeStillPassesForALongSource)
+{
+    ToStep3();
+    form->Plan.DurationSeconds = 200; // as for a source of 200 s
+    form->EdAmount->setText("150");
+    EXPECT_EQ(Slices(), 100);
+    Next();
+    EXPECT_EQ(form->Step(), 4);
+    EXPECT_EQ(form->Plan.PartCount, 150);
+    EXPECT_EQ(Memo()[3], "        Split in 150 Parts");
+    EXPECT_TRUE(platform.messages().isEmpty());
 }
