@@ -19,6 +19,7 @@
 #include <QDialog>
 #include <QEnterEvent>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHoverEvent>
@@ -58,6 +59,24 @@ QPushButton *MakeButton(const char *name, const QString &caption, const QString 
     return button;
 }
 
+// The titles' face is Comic Sans MS. Where it is missing, the platform's stand-in
+// for it can be a calligraphic face that is unreadable at this size, so take
+// an informal sans that exists, or the default sans. Bold keeps the navy
+// legible on the blue at the top of the background.
+QFont TitleFont()
+{
+    QFont font;
+    for (const char *family : {"Comic Sans MS", "Comic Neue", "URW Gothic"}) {
+        if (QFontDatabase::hasFamily(family)) {
+            font.setFamily(family);
+            break;
+        }
+    }
+    font.setPixelSize(16);
+    font.setBold(true);
+    return font;
+}
+
 // Sets the launcher back to its normal state when it goes out of scope, also
 // when the window it was minimised for could not be created or shown.
 class RestoreOnExit {
@@ -91,8 +110,7 @@ TMainForm::TMainForm(QWidget *parent) : QWidget(parent)
     // The background must see the pointer move to clear the note line.
     setMouseTracking(true);
 
-    QFont titleFont("Comic Sans MS");
-    titleFont.setPixelSize(16);
+    QFont titleFont = TitleFont();
     QPalette navy = palette();
     navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
 
@@ -296,6 +314,9 @@ void TMainForm::TimerTipTimer()
 {
     // One tick for the whole run.
     TimerTip->stop();
+    // Opened from the menu before the tick: the user is already reading a tip.
+    if (TipForm)
+        return;
     if (ReadIniInt(ConfigFilePath(), "tips", "showtip", 1) == 1)
         OpenModal(TipForm, CreateTipForm, false);
 }

@@ -8,14 +8,12 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 }
 
 namespace audio_detail {
 namespace {
 
-// Interleaves or converts one frame's samples to float. Returns false for a
-// sample format this fast path does not handle (swresample then does it).
+// One frame's samples to interleaved float, full scale +-1.0: (x - offset) * scale.
 template <typename T>
 void convertSamples(const AVFrame *f, int channels, float *out, float scale, float offset)
 {
@@ -36,6 +34,8 @@ void convertSamples(const AVFrame *f, int channels, float *out, float scale, flo
     }
 }
 
+// Converts without swresample when only the sample format differs. Returns
+// false for a format this path does not handle.
 bool convertFast(const AVFrame *f, int channels, float *out)
 {
     switch (AVSampleFormat(f->format)) {
@@ -273,6 +273,8 @@ struct Decoder::Impl {
             if (tsFrames == AV_NOPTS_VALUE || origin == AV_NOPTS_VALUE)
                 return; // preroll without a timestamp: before the target anyway
             nextPos = tsFrames - origin;
+            if (const int64_t grid = facts.timestampGrid; grid > 0)
+                nextPos = (nextPos + (nextPos >= 0 ? grid / 2 : -grid / 2)) / grid * grid;
             placedAt = nextPos;
             placed = true;
         } else if (fromStart && origin == AV_NOPTS_VALUE && tsFrames != AV_NOPTS_VALUE) {
@@ -425,7 +427,7 @@ int64_t Decoder::seek(int64_t frame)
     }
     // A short way forward is cheapest by decoding through it.
     const bool forward = target > s.pos && s.placed;
-    const bool near = forward && target - s.pos < int64_t(s.rate()) * 4;
+    const bool near = forward && target - s.pos < std::max<int64_t>(s.rate(), 2 * s.facts.seekPreroll);
     if (forward && (near || s.facts.seek == SeekMethod::Restart)) {
         s.pending.clear();
         s.head = 0;

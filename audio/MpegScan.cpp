@@ -111,7 +111,7 @@ MpegScan scanMpegFile(const QString &path)
 
     int64_t pos = 0;
     // Tags in front may repeat (some taggers append a second ID3v2 tag).
-    for (int64_t skip; (skip = id3v2Size(data + pos, size - pos)) > 0;)
+    for (int64_t skip; pos < size && (skip = id3v2Size(data + pos, size - pos)) > 0;)
         pos += skip;
 
     int64_t end = size;

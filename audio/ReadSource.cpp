@@ -178,6 +178,21 @@ SourceFacts describeSource(const QString &path, const OpenedSource &src)
         const int64_t fromStream = framesFromStream(st, f.sampleRate);
         if (f.length <= 0 && fromStream > 0)
             f.length = fromStream;
+        if (par->codec_id == AV_CODEC_ID_WMAV1 || par->codec_id == AV_CODEC_ID_WMAV2) {
+            // Every decoded frame is frame_len samples (wma.c's choice by rate and
+            // version), so a millisecond timestamp rounds to the exact frame start.
+            const bool v1 = par->codec_id == AV_CODEC_ID_WMAV1;
+            const int bits = f.sampleRate <= 16000 ? 9 : (f.sampleRate <= 22050 || (f.sampleRate <= 32000 && v1)) ? 10 : f.sampleRate <= 48000 ? 11 : 12;
+            f.timestampGrid = int64_t(1) << bits;
+            // The ASF duration covers the encoder's first frame, which the decoder
+            // drops along with its own; the output is a whole number of frames.
+            // Seen exact for FFmpeg-written files at 16-48 kHz; still only an
+            // estimate, so the output is never cut to it.
+            if (f.length > f.timestampGrid)
+                f.length = (f.length - f.timestampGrid + f.timestampGrid / 2) / f.timestampGrid * f.timestampGrid;
+            f.seek = SeekMethod::Timestamps;
+            f.seekPreroll = 8 * f.timestampGrid;
+        }
         const char *kind = par->codec_id == AV_CODEC_ID_WMAV1   ? "WMA v1"
                            : par->codec_id == AV_CODEC_ID_WMAV2 ? "WMA v2"
                            : par->codec_id == AV_CODEC_ID_WMAPRO ? "WMA Pro"

@@ -33,6 +33,7 @@ struct SourceFacts {
     int64_t frontSkip = 0;     // decoded frames before position 0 (decoder delay FFmpeg keeps)
     SeekMethod seek = SeekMethod::Restart;
     int64_t seekPreroll = 0;   // frames decoded and dropped before a seek target
+    int64_t timestampGrid = 0; // coarse timestamps: frame starts are multiples of this
     QString formatText;        // one line for the user
     MpegScan mpeg;             // valid for MPEG audio
 };

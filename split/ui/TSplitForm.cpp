@@ -10,6 +10,7 @@
 #include "config/ProgramSettings.h"
 #include "config/ui/TSettingForm.h"
 #include "split/ui/TSplitPieChart.h"
+#include "split/ui/TSplitPointEditor.h"
 #include "split/ui/TUpDown.h"
 
 #include <QApplication>
@@ -335,6 +336,20 @@ void TSplitForm::BuildStep3()
 
     BuildPreview();
     EditorControls << ListView1 << SpeedBtnSet << CheckTip << BitBtnEdit << BitBtnRemove << BitBtnRemoveAll;
+
+    SplitPointEditorHooks hooks;
+    hooks.ElapsedSeconds = [this] { return Preview->ElapsedSeconds(); };
+    hooks.SeekPreview = [this](int v) { Preview->SeekPreview(v); };
+    hooks.SetDisplayMilliseconds = [this](int64_t ms) { NCTTimeDisplay1->setMilliseconds(ms); };
+    hooks.PreviewActive = [this] { return Preview->PreviewActive; };
+    hooks.SetStatusText = [this](const QString &text) { StatusPanel1->setText(text); };
+    hooks.DurationMs = [this] { return AudioInformation.Duration(); };
+    hooks.OutputExtension = [this] { return SelectedExtension(); };
+    hooks.RebuildPartList = [this] { RebuildPartList(); };
+    hooks.RefreshPieChart = [this](int32_t count) { RefreshPieChart(count); };
+    hooks.ResetManualPlan = [this] { ResetManualPlan(); };
+    PointEditor = new TSplitPointEditor(
+        this, Plan, {SpeedBtnSet, CheckTip, ListView1, BitBtnEdit, BitBtnRemove, BitBtnRemoveAll}, std::move(hooks));
 
     connect(RBAmount, &QRadioButton::clicked, this, [this] { RBAmountClick(); });
     connect(RBTime, &QRadioButton::clicked, this, [this] { RBTimeClick(); });

@@ -32,6 +32,7 @@ class TNCTPlayButtonB2;
 class TNCTSliderB2;
 class TNCTTimeDisplay2;
 class TPreviewPanel;
+class TSplitPointEditor;
 
 // The split wizard: step 1 opens the source and shows its tag, step 2 the
 // output format and folder, step 3 how to split, step 4 the summary and the
@@ -112,6 +113,9 @@ public:
     TNCTSliderB2 *NCTSliderB1 = nullptr;
     TNCTTimeDisplay2 *NCTTimeDisplay1 = nullptr;
     TPreviewPanel *Preview = nullptr;
+    // Handlers of the "Split Point Settings" group (Set, list clicks and hints,
+    // Edit Selection, Remove, Remove All); owned by the window.
+    TSplitPointEditor *PointEditor = nullptr;
 
     // Step 4.
     QWidget *TabSheet4;

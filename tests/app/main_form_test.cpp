@@ -152,6 +152,20 @@ INSTANTIATE_TEST_SUITE_P(Showtip, StartupTip,
                                            std::pair{"[tips]\nshowtip=5\n", false},
                                            std::pair{"[tips]\nshowtip=0x1\n", true}));
 
+TEST_F(Launcher, TipTickWhileTheTipIsOpenFromTheMenuOpensNoSecondOne)
+{
+    WriteFile("tips.txt", "One\nTwo\n");
+    auto f = Make();
+    TMainForm *launcher = f.get();
+    f->ShowModal = [this, launcher](QDialog *window) {
+        openings.push_back({window->metaObject()->className(), false, WindowMode});
+        launcher->TimerTipTimer();
+    };
+    f->TipoftheDay1->trigger();
+    EXPECT_EQ(openings.size(), 1u);
+    EXPECT_FALSE(f->TimerTip->isActive());
+}
+
 TEST_F(Launcher, TipOfTheDayMenuOpensTheTipWhateverShowtipSays)
 {
     WriteFile("setup.ini", "[tips]\nshowtip=0\n");

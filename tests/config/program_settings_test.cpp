@@ -162,14 +162,6 @@ TEST_F(ProgramSettingsTest, GeneralSettingsWriteMergeNameOnlyWhenGiven)
     EXPECT_EQ(Ini(), "[general]\nsavepath=/out/\nsaveformat=wma\nmergefilename=merged\n");
 }
 
-TEST_F(ProgramSettingsTest, LoadingReadsTheFileEachTime)
-{
-    LoadProgramSettings();
-    WriteIni("[mp3]\nbitrate=96\n");
-    LoadProgramSettings();
-    EXPECT_EQ(ProgramSettings.mp3_bitrate, 96);
-}
-
 TEST_F(ProgramSettingsTest, FailedSaveLeavesFileAndRecordAsTheyWere)
 {
     if (geteuid() == 0)

@@ -166,8 +166,9 @@ TEST_P(ReadFormat, DamagedFilesFailCleanly)
             // Where the length comes from the data itself, a cut-off file
             // reports what is really there.
             const QString ext = QFileInfo(bad).suffix();
-            if (damage == readfix::Damage::TruncatedHalf && decoded >= 0 && (ext == "wav" || ext == "mp3" || ext == "mp2"))
+            if (damage == readfix::Damage::TruncatedHalf && decoded >= 0 && (ext == "wav" || ext == "mp3" || ext == "mp2")) {
                 EXPECT_NEAR(double(info.TotalSamples()), double(decoded), double(f.tolerance + 1152));
+            }
         } catch (const AudioError &e) {
             EXPECT_TRUE(e.text().contains(QFileInfo(bad).fileName())) << e.what();
         }

@@ -360,3 +360,30 @@ TEST_P(EveryWmaProfile, EncodesAShortSignal)
 INSTANTIATE_TEST_SUITE_P(All, EveryWmaProfile, ::testing::Range(1, 48));
 
 } // namespace
+
+namespace {
+
+// Every rate and bit rate the settings dialog offers: accepted exactly when
+// MPEG audio defines that bit rate at that rate, refused (never substituted)
+// otherwise.
+TEST(Mp3Settings, AcceptsExactlyTheLegalBitRatesOfEachRate)
+{
+    const int rates[] = {8000, 11025, 16000, 22050, 24000, 32000, 44100, 48000};
+    const int bitrates[] = {8, 16, 24, 32, 48, 56, 64, 96, 112, 128, 160, 192, 224, 256, 320};
+    for (int rate : rates) {
+        for (int kbps : bitrates) {
+            const bool legal = rate >= 32000 ? kbps >= 32 : rate >= 16000 ? kbps <= 160 : kbps <= 64;
+            TAudioFile2 file;
+            bool accepted = true;
+            try {
+                file.SetMp3Format(rate, kbps, 3);
+            } catch (const AudioError &e) {
+                accepted = false;
+                EXPECT_TRUE(e.text().contains(QStringLiteral("%1 kbps").arg(kbps))) << e.what();
+            }
+            EXPECT_EQ(accepted, legal) << rate << " Hz, " << kbps << " kbps";
+        }
+    }
+}
+
+} // namespace

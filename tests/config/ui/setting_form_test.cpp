@@ -293,7 +293,9 @@ TEST_F(SettingFormTest, UserChoicesAreSaved)
     form->cbOGGMinBitrate->setCurrentText("64");
     form->cbOGGMAXBitrate->setCurrentText("256");
     PressOK();
-    EXPECT_FALSE(form->isVisible());
+    Deleted();
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(SettingForm, nullptr);
     const TProgramSettings &s = ProgramSettings;
     EXPECT_EQ(s.mp3_channels, 1);
     EXPECT_EQ(s.mp3_frequency, 22050);
@@ -453,15 +455,6 @@ TEST_P(CancelTest, ChangesNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(ByButtonCloseBoxAndEscape, CancelTest, ::testing::Values(0, 1, 2));
-
-TEST_F(SettingFormTest, OkClosesAndDestroysTheDialog)
-{
-    Open();
-    PressOK();
-    Deleted();
-    EXPECT_TRUE(form.isNull());
-    EXPECT_EQ(SettingForm, nullptr);
-}
 
 TEST_F(SettingFormTest, FailedSaveKeepsTheDialogOpenAndNewValuesInMemory)
 {

@@ -240,12 +240,3 @@ TEST(SeekPositionForRow, IsPerMilleOfTheDurationWithoutOverflowForLongSources)
     EXPECT_EQ(SeekPositionForRow(plan, 3, 7200000), 1000);
     EXPECT_EQ(SeekPositionForRow(plan, 1, 0), 0);
 }
-
-TEST(RowHint, IsThePartNumberUnlessTipsAreEnabled)
-{
-    SplitPlan plan = PlanWith({0, 10, 20});
-    plan.PartTips[2] = "No tip";
-    EXPECT_EQ(RowHint(plan, 1, false), "2");
-    EXPECT_EQ(RowHint(plan, 1, true), "No tip");
-    EXPECT_EQ(RowHint(plan, 0, true), "tip1");
-}

@@ -485,17 +485,4 @@ TEST_F(EditDialog, AnUncheckedRowOpensWithSaveUnchecked)
     EXPECT_EQ(form->lbSave->text(), "This selection will be ignored");
 }
 
-TEST_F(EditDialog, UpDownsStepWithinZeroToHundred)
-{
-    TEditSelectionForm *form = Open(1);
-    form->EdStopMin->setText("100");
-    form->UpDown3->StepUp();
-    EXPECT_EQ(form->EdStopMin->text(), "100");
-    form->UpDown3->StepDown();
-    EXPECT_EQ(form->EdStopMin->text(), "99");
-    form->EdStartMin->setText("0");
-    form->UpDown1->StepDown();
-    EXPECT_EQ(form->EdStartMin->text(), "0");
-}
-
 } // namespace
