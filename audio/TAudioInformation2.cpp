@@ -2,8 +2,13 @@
 #include "audio/AudioError.h"
 #include "audio/ReadSource.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <filesystem>
+#include <system_error>
 
 #include <taglib/apetag.h>
 #include <taglib/asffile.h>
@@ -124,7 +129,50 @@ void TAudioInformation2::SaveTag(const QString &fileName)
     if (!info.isFile() || !info.isWritable())
         throw AudioError(QStringLiteral("Cannot write the tag of %1: the file is read-only").arg(name));
 
-    const QByteArray encoded = QFile::encodeName(fileName);
+    // A tag that grows makes TagLib rewrite the whole file; an interruption
+    // there would cut the audio. So the tag goes into a copy beside the file,
+    // which then replaces it in one rename. Without a writable folder the tag
+    // is written in place.
+    const QString target = info.canonicalFilePath();
+    QString work = target;
+    {
+        QTemporaryFile probe(QFileInfo(target).dir().filePath(QStringLiteral(".%1.tagXXXXXX").arg(info.fileName())));
+        probe.setAutoRemove(false);
+        if (probe.open()) {
+            work = probe.fileName();
+            probe.close();
+            QFile::remove(work);
+            if (!QFile::copy(target, work)) {
+                QFile::remove(work);
+                throw AudioError(QStringLiteral("Cannot write the tag of %1: the copy beside it could not be made (disk full?)").arg(name));
+            }
+        }
+    }
+    struct RemoveOnFailure {
+        QString path;
+        ~RemoveOnFailure()
+        {
+            if (!path.isEmpty())
+                QFile::remove(path);
+        }
+    } cleanup{work != target ? work : QString()};
+
+    writeTag(work, name);
+
+    if (work != target) {
+        QFile::setPermissions(work, QFile::permissions(target));
+        std::error_code ec;
+        std::filesystem::rename(std::filesystem::path(QFile::encodeName(work).toStdString()),
+                                std::filesystem::path(QFile::encodeName(target).toStdString()), ec);
+        if (ec)
+            throw AudioError(QStringLiteral("Cannot write the tag of %1: %2").arg(name, QString::fromLocal8Bit(ec.message().c_str())));
+        cleanup.path.clear();
+    }
+}
+
+void TAudioInformation2::writeTag(const QString &path, const QString &name) const
+{
+    const QByteArray encoded = QFile::encodeName(path);
     TagLib::FileRef ref(encoded.constData(), false);
     if (ref.isNull())
         throw AudioError(QStringLiteral("Cannot write the tag of %1: not an audio file the tag writer knows").arg(name));

@@ -33,6 +33,9 @@ public:
     void SaveTag(const QString &fileName);
 
 private:
+    // Writes the fields into the file at `path`; `name` is the file the user knows.
+    void writeTag(const QString &path, const QString &name) const;
+
     int64_t durationMs_ = 0;
     int64_t totalSamples_ = 0;
     int64_t fileSize_ = 0;

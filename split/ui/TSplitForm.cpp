@@ -354,12 +354,8 @@ void TSplitForm::BuildStep3()
     connect(RBAmount, &QRadioButton::clicked, this, [this] { RBAmountClick(); });
     connect(RBTime, &QRadioButton::clicked, this, [this] { RBTimeClick(); });
     connect(RBManual, &QRadioButton::clicked, this, [this] { RBManualClick(); });
-    // The list's check box is the part's save flag.
-    connect(ListView1, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
-        const int k = ListView1->indexOfTopLevelItem(item) + 1;
-        if (column == 0 && k >= 1 && k < Plan.PartSaveFlags.size())
-            Plan.PartSaveFlags[k] = item->checkState(0) == Qt::Checked;
-    });
+    // The rows' check boxes reach Plan.PartSaveFlags through the editor alone
+    // (mouse and keyboard alike), so there is one place that copies them.
 }
 
 void TSplitForm::BuildPreview()

@@ -10,6 +10,8 @@
 #include "tests/app/AppTestSupport.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QPointer>
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QGroupBox>
@@ -221,6 +223,28 @@ TEST_F(Launcher, MergeThenConvertOpenTwoFreshWindowsInTheirModes)
     EXPECT_TRUE(openings[0].launcherMinimised && openings[1].launcherMinimised);
     EXPECT_EQ(WindowMode, TWindowMode::Convert);
     EXPECT_EQ(MergeForm, nullptr);
+}
+
+TEST_F(Launcher, ModalRunEndsWhenTheWindowClosesAndDestroysIt)
+{
+    WriteFile("tips.txt", "One\n");
+    TMainForm f;
+    f.TimerTip->stop();
+    f.show();
+    for (QAction *item : {f.About1, f.TipoftheDay1}) {
+        QPointer<QWidget> seen;
+        // Closes the modal window as the user would, once its loop runs.
+        QTimer::singleShot(0, &f, [&seen] {
+            seen = QApplication::activeModalWidget();
+            if (seen)
+                seen->close();
+        });
+        item->trigger();
+        EXPECT_TRUE(seen.isNull()) << "the closed window is destroyed";
+    }
+    EXPECT_EQ(AboutForm, nullptr);
+    EXPECT_EQ(TipForm, nullptr);
+    EXPECT_FALSE(QFileInfo::exists(PathOf("setup.ini"))) << "the close box stores nothing";
 }
 
 TEST_F(Launcher, FailedWindowCreationRestoresTheLauncherAndReachesTheErrorBox)

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <algorithm>
 #include <cmath>
 
@@ -129,6 +131,7 @@ TEST_P(ReadFormat, TagRoundTripKeepsTheAudio)
     EXPECT_EQ(p.tags.value("artist").toString(), "An Artist");
     EXPECT_EQ(p.tags.value("album").toString(), "An Album");
     EXPECT_EQ(fixtures::DecodedSamples(copy), before) << "the audio is untouched";
+    EXPECT_TRUE(QFileInfo(copy).dir().entryList({"*.tag*"}, QDir::Hidden | QDir::Files).isEmpty()) << "no work file left behind";
 
     TAudioInformation2 again;
     again.LoadFile(copy);
