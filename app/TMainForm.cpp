@@ -31,6 +31,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
+#include <QWindowStateChangeEvent>
 
 TMainForm *MainForm = nullptr;
 
@@ -84,8 +86,12 @@ public:
     explicit RestoreOnExit(QWidget *launcher) : launcher_(launcher) {}
     ~RestoreOnExit()
     {
-        if (launcher_)
-            launcher_->setWindowState(launcher_->windowState() & ~Qt::WindowMinimized);
+        if (!launcher_)
+            return;
+        launcher_->setWindowState(launcher_->windowState() & ~Qt::WindowMinimized);
+        // Window managers map a de-iconified window without giving it the
+        // focus; the user has just closed the window that had it.
+        launcher_->activateWindow();
     }
     RestoreOnExit(const RestoreOnExit &) = delete;
     RestoreOnExit &operator=(const RestoreOnExit &) = delete;
@@ -93,6 +99,18 @@ public:
 private:
     QPointer<QWidget> launcher_;
 };
+
+// The window stays the launcher's child (lifetime, centring, modality) but is
+// no longer its transient on screen. Window managers iconify transients
+// together with their owner, and some de-iconify the owner as soon as a modal
+// transient of it maps; either way the launcher could not stay minimised
+// while the window stays in view.
+void DetachFromOwnerOnScreen(QWidget *window)
+{
+    window->winId(); // creates the native window, which sets the transient parent
+    if (QWindow *handle = window->windowHandle())
+        handle->setTransientParent(nullptr);
+}
 
 } // namespace
 
@@ -232,9 +250,13 @@ void TMainForm::OpenModal(Form *&reference, const std::function<Form *(QWidget *
     QPointer<QDialog> window(reference);
     if (window->isVisible())
         window->hide();
-    if (minimiseLauncher)
+    if (minimiseLauncher) {
+        DetachFromOwnerOnScreen(window);
         setWindowState(windowState() | Qt::WindowMinimized);
+        workWindow_ = window;
+    }
     ShowModal(window);
+    workWindow_ = nullptr;
     // Every opening starts from a fresh window: if closing did not destroy
     // it, destroy it now.
     delete window.data();
@@ -369,6 +391,20 @@ void TMainForm::showEvent(QShowEvent *event)
     }
     PaintBackground();
     QWidget::showEvent(event);
+}
+
+void TMainForm::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || isMinimized() || !workWindow_ || !workWindow_->isVisible())
+        return;
+    if (!static_cast<QWindowStateChangeEvent *>(event)->oldState().testFlag(Qt::WindowMinimized))
+        return;
+    // Brought back from the task bar while its work window is iconified: the
+    // launcher is blocked by that window, so it has to come back too, on top.
+    workWindow_->setWindowState(workWindow_->windowState() & ~Qt::WindowMinimized);
+    workWindow_->raise();
+    workWindow_->activateWindow();
 }
 
 void TMainForm::PaintBackground()

@@ -1,6 +1,7 @@
 #pragma once
 #include <QHash>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -83,6 +84,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -95,6 +97,7 @@ private:
     QHash<QObject *, QString> notes_; // note line text per control that has one
     QPixmap background_; // rendered each time the launcher is shown
     bool centred_ = false;
+    QPointer<QDialog> workWindow_; // the split or merge window while it runs
 };
 
 // The launcher of the running application (null before it exists).

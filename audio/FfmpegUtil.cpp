@@ -2,9 +2,14 @@
 
 extern "C" {
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 }
 
 namespace audio_detail {
+
+// FFmpeg's own log lines would only repeat, on the console of the command-line
+// program, what our errors already say with the file's name.
+[[maybe_unused]] static const int ffmpegLogQuieted = (av_log_set_level(AV_LOG_QUIET), 0);
 
 QString ffErrorText(const char *function, int code)
 {

@@ -132,11 +132,12 @@ void TAudioInformation2::SaveTag(const QString &fileName)
     // A tag that grows makes TagLib rewrite the whole file; an interruption
     // there would cut the audio. So the tag goes into a copy beside the file,
     // which then replaces it in one rename. Without a writable folder the tag
-    // is written in place.
+    // is written in place. The copy keeps the extension: TagLib picks the file
+    // type by it.
     const QString target = info.canonicalFilePath();
     QString work = target;
     {
-        QTemporaryFile probe(QFileInfo(target).dir().filePath(QStringLiteral(".%1.tagXXXXXX").arg(info.fileName())));
+        QTemporaryFile probe(QFileInfo(target).dir().filePath(QStringLiteral(".%1.tag-XXXXXX.%2").arg(info.completeBaseName(), info.suffix())));
         probe.setAutoRemove(false);
         if (probe.open()) {
             work = probe.fileName();

@@ -62,9 +62,8 @@ make_source() { # path seconds
 
 # Runs a command once; prints "seconds peak_kb".
 measure() {
-  local out
-  out=$( { /usr/bin/time -f "__T %e %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | grep '^__T' | tail -1)
-  echo "${out#__T }"
+  /usr/bin/time -o "$work/time.txt" -f "%e %M" "$@" >/dev/null 2>&1 || true
+  tail -1 "$work/time.txt"
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }

@@ -6,6 +6,7 @@
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <exception>
@@ -70,9 +71,19 @@ void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgram
         return;
     }
 
-    observer_.StopPreview();
-    observer_.SetControlsEnabled(false);
+    // A folder typed or remembered but not yet made is made, as a merge does;
+    // otherwise every source would fail on its own with the same cause.
+    if (!QDir(request.savePath).exists() && !QDir().mkpath(request.savePath)) {
+        observer_.Error(QStringLiteral("Cannot create ") + request.savePath);
+        return;
+    }
+
+    // Running and locked before the preview stops: stopping the player may
+    // run the event loop, and a press on Convert then stops this run instead
+    // of starting a second one.
     converting_ = true;
+    observer_.SetControlsEnabled(false);
+    observer_.StopPreview();
     observer_.SetStatusText(QStringLiteral("Converting..."));
     samplesDone_ = 0;
     failures_ = 0;

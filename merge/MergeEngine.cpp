@@ -80,10 +80,12 @@ void TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &sett
         }
     }
 
-    observer_.StopPreview();
+    // Running and locked before the preview stops: stopping the player may
+    // run the event loop, and a second press on Merge must find a run going.
     merging_ = true;
     currentIndex_ = 0;
     observer_.SetControlsEnabled(false);
+    observer_.StopPreview();
     observer_.OutputChosen(request.savePath, saveformat);
     mergeFileName_ = name;
     fileW_.SetFormatIndex(-1);

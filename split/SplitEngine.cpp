@@ -63,6 +63,34 @@ bool SplitEngine::WouldOverwriteSource(SplitMode mode, QString *partPath) const
     return false;
 }
 
+bool SplitEngine::FindSharedPartFile(SplitMode mode, int32_t *first, int32_t *second) const
+{
+    // Only hand-set names can repeat; a later part would silently replace an
+    // earlier one. Windows treats names differing in case as one file.
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    const Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    if (mode != SplitMode::BySettings)
+        return false;
+    QList<int32_t> saved;
+    for (int32_t k = 1; k <= plan_.PartCount; ++k) {
+        if (!PartSaved(mode, k))
+            continue;
+        const QString name = PartFileName(mode, k);
+        for (int32_t j : saved) {
+            if (PartFileName(mode, j).compare(name, cs) == 0) {
+                *first = j;
+                *second = k;
+                return true;
+            }
+        }
+        saved << k;
+    }
+    return false;
+}
+
 void SplitEngine::BeginPart(SplitMode mode, int32_t k)
 {
     run_.CurrentPartFileName = PartFileName(mode, k);
@@ -160,6 +188,14 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
     if (WouldOverwriteSource(mode, &clash)) {
         observer_.InformationMessage("The part file " + clash
                                      + " would replace the source file. Please give the part another name.");
+        return SplitOutcome::Refused;
+    }
+
+    int32_t first = 0, second = 0;
+    if (FindSharedPartFile(mode, &first, &second)) {
+        observer_.InformationMessage("The parts " + QString::number(first) + " and " + QString::number(second)
+                                     + " would both be written to " + PartPath(mode, first)
+                                     + ". Please give one of them another name.");
         return SplitOutcome::Refused;
     }
 

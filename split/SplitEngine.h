@@ -76,6 +76,8 @@ private:
     void WriteBlock(SplitMode mode, const PcmArray &block);
     QString PartFileName(SplitMode mode, int32_t k) const;
     bool WouldOverwriteSource(SplitMode mode, QString *partPath) const;
+    // Two saved parts (numbers *first < *second) that share one file name.
+    bool FindSharedPartFile(SplitMode mode, int32_t *first, int32_t *second) const;
 
     TAudioFile2 &FileR;
     TAudioFile2 &FileW;

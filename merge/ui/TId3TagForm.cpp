@@ -59,6 +59,7 @@ TId3TagForm::TId3TagForm(QWidget *owner, TAudioInformation2 &info, TMergeTag &me
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(GroupBox1);
+    layout->addStretch(); // the fixed height's spare room goes above the buttons
     layout->addLayout(buttons);
 
     connect(BitBtnOK, &QPushButton::clicked, this, &TId3TagForm::BitBtnOKClick);

@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -107,6 +108,21 @@ QLineEdit *MakePathEdit(QWidget *parent, const char *name)
     return edit;
 }
 
+// Names and folders lose their middle (both ends tell files apart), other
+// columns their end.
+class PathElidingDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == 1 || index.column() == 5)
+            option->textElideMode = Qt::ElideMiddle;
+    }
+};
+
 } // namespace
 
 TMergeForm::TMergeForm(QWidget *owner)
@@ -143,6 +159,9 @@ TMergeForm::TMergeForm(QWidget *owner)
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The narrow columns keep both ends of a long name or folder in view; the
+    // whole text is in the cell's tool tip.
+    ListView1->setItemDelegate(new PathElidingDelegate(ListView1));
     // Files dropped from the file manager are added like "Add Files..." adds them.
     ListView1->viewport()->setAcceptDrops(true);
     ListView1->viewport()->installEventFilter(this);
@@ -198,6 +217,11 @@ TMergeForm::TMergeForm(QWidget *owner)
     CheckID3Tag = new QCheckBox("Enable ID3 Tag", TabSheet1);
     CheckID3Tag->setObjectName("CheckID3Tag");
     Gauge1 = MakeGauge(TabSheet1, "Gauge1");
+    {
+        QPalette palette = Gauge1->palette();
+        palette.setColor(QPalette::Highlight, QColor(0, 0, 128)); // navy
+        Gauge1->setPalette(palette);
+    }
     BitBtnMerge = MakeButton(TabSheet1, "BitBtnMerge", "Merge", "Merge");
     BitBtnCancel = MakeButton(TabSheet1, "BitBtnCancel", "Cancel", "Cancel");
     {
@@ -447,6 +471,9 @@ void TMergeForm::RefreshSourceList()
     for (const SourceFileEntry &e : SourceFileList.Entries()) {
         auto *item = new QTreeWidgetItem(
             QStringList{e.number, e.fileName, e.format, e.length, e.sizeKb, e.directory, e.status});
+        item->setToolTip(1, SourceFileList.Path(ListView1->topLevelItemCount() + 1));
+        item->setToolTip(2, e.format);
+        item->setToolTip(5, e.directory);
         ListView1->addTopLevelItem(item);
     }
     StatusPanel1->setText(SourceFileList.TotalsLine());

@@ -21,10 +21,12 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -34,6 +36,7 @@
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -55,6 +58,56 @@ QLineEdit *ReadOnlyEdit(const char *name)
     auto *edit = Named(new QLineEdit, name);
     edit->setReadOnly(true);
     return edit;
+}
+
+// A status panel of fixed width: a long path is shortened in its middle, so
+// the file name at its end stays readable; text() keeps the whole path and
+// the hint shows it.
+class ElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(area(), int(Qt::AlignLeft | Qt::AlignVCenter), shown());
+    }
+
+    bool event(QEvent *e) override
+    {
+        if (e->type() == QEvent::ToolTip) {
+            if (shown() != text())
+                QToolTip::showText(static_cast<QHelpEvent *>(e)->globalPos(), text(), this);
+            else
+                QToolTip::hideText();
+            return true;
+        }
+        return QLabel::event(e);
+    }
+
+private:
+    QRect area() const { return contentsRect().adjusted(margin() + 2, margin(), -margin() - 2, -margin()); }
+    QString shown() const { return fontMetrics().elidedText(text(), Qt::ElideMiddle, area().width()); }
+};
+
+// "Set as split point": a marker standing on a time line, drawn here so the
+// button needs no image file.
+QIcon SplitPointIcon()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x40, 0x40, 0x40), 1.5));
+    painter.drawLine(QPointF(1, 12.5), QPointF(15, 12.5));
+    painter.setPen(QPen(QColor(0xc0, 0x10, 0x10), 2));
+    painter.drawLine(QPointF(8, 4), QPointF(8, 15));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xc0, 0x10, 0x10));
+    painter.drawPolygon(QPolygonF{QPointF(4, 1), QPointF(12, 1), QPointF(8, 6)});
+    return QIcon(pixmap);
 }
 
 } // namespace
@@ -111,7 +164,7 @@ TSplitForm::TSplitForm(QWidget *owner) : QDialog(owner)
 
     StatusBar1 = Named(new QStatusBar, "StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
-    StatusPanel0 = Named(new QLabel, "StatusPanel0");
+    StatusPanel0 = Named(new ElidedLabel, "StatusPanel0");
     StatusPanel0->setFixedWidth(320);
     StatusPanel1 = Named(new QLabel, "StatusPanel1");
     StatusPanel1->setMinimumWidth(50);
@@ -307,6 +360,7 @@ void TSplitForm::BuildStep3()
     ListView1->setColumnCount(5);
     ListView1->setHeaderLabels({"Part", "Start time", "End time", "Length", "File name"});
     SpeedBtnSet = Named(new QToolButton, "SpeedBtnSet");
+    SpeedBtnSet->setIcon(SplitPointIcon());
     CheckTip = Named(new QCheckBox, "CheckTip");
     BitBtnEdit = Named(new QPushButton, "BitBtnEdit");
     BitBtnRemove = Named(new QPushButton, "BitBtnRemove");
@@ -364,6 +418,7 @@ void TSplitForm::BuildPreview()
     NCTPlayButtonB1 = Named(new TNCTPlayButtonB2, "NCTPlayButtonB1");
     NCTSliderB1 = Named(new TNCTSliderB2, "NCTSliderB1");
     NCTTimeDisplay1 = Named(new TNCTTimeDisplay2, "NCTTimeDisplay1");
+    NCTTimeDisplay1->setToolTip("Time Elapsed");
     PlayerLayout->addWidget(NCTPlayButtonB1);
     PlayerLayout->addWidget(NCTSliderB1, 1);
     PlayerLayout->addWidget(NCTTimeDisplay1);
@@ -390,7 +445,14 @@ void TSplitForm::BuildStep4()
     Gauge1 = Named(new QProgressBar, "Gauge1");
     Gauge1->setRange(0, 100);
     Gauge1->setValue(0);
-    Gauge1->setStyleSheet("QProgressBar::chunk { background-color: navy; }");
+    // A navy bar through the palette rather than a style sheet: the style
+    // then draws the percentage in the middle, light over the bar and dark
+    // beside it, so it stays readable at every value.
+    QPalette gauge = Gauge1->palette();
+    gauge.setColor(QPalette::Highlight, QColor(0x00, 0x00, 0x80));
+    gauge.setColor(QPalette::HighlightedText, Qt::white);
+    Gauge1->setPalette(gauge);
+    Gauge1->setAlignment(Qt::AlignCenter);
     Label27 = Named(new QLabel("Precision"), "Label27");
     cbPrecision = Named(new QComboBox, "cbPrecision");
     cbPrecision->addItems({"Low", "Normal", "High", "Very High"});
@@ -427,9 +489,14 @@ void TSplitForm::FormCreate()
     connect(EdAmount, &QLineEdit::textChanged, this, [this] { EdAmountChange(); });
     connect(EdMin, &QLineEdit::textChanged, this, [this] { EdMinChange(); });
     connect(EdSec, &QLineEdit::textChanged, this, [this] { EdMinChange(); });
+    // The classic widths, widened where this platform's font would cut a
+    // caption short; "File name" takes what is left of the row.
     const int widths[] = {40, 60, 60, 50, 130};
-    for (int i = 0; i < 5; ++i)
-        ListView1->setColumnWidth(i, widths[i]);
+    const QFontMetrics header(ListView1->header()->font());
+    for (int i = 0; i < 5; ++i) {
+        const int caption = header.horizontalAdvance(ListView1->headerItem()->text(i)) + 16;
+        ListView1->setColumnWidth(i, std::max(widths[i], caption));
+    }
     FileR.SetFormatIndex(-1);
     FileW.SetFormatIndex(-1);
     Run.PrecisionDivisor = 2;

@@ -22,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest/QTest>
 #include <memory>
 #include <stdexcept>
@@ -223,6 +224,76 @@ TEST_F(Launcher, MergeThenConvertOpenTwoFreshWindowsInTheirModes)
     EXPECT_TRUE(openings[0].launcherMinimised && openings[1].launcherMinimised);
     EXPECT_EQ(WindowMode, TWindowMode::Convert);
     EXPECT_EQ(MergeForm, nullptr);
+}
+
+// Window managers hide a window's transients when they iconify it (and some
+// bring the window back when a modal transient of it maps), so a work window
+// that stays transient for the minimised launcher would vanish with it.
+TEST_F(Launcher, WorkWindowsAreTheLaunchersChildrenButNotItsTransients)
+{
+    auto f = Make();
+    f->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.get()));
+    struct Shown {
+        QString className;
+        QObject *owner;
+        QWindow *transientParent;
+        bool launcherMinimised;
+    };
+    std::vector<Shown> shown;
+    TMainForm *launcher = f.get();
+    f->ShowModal = [&shown, launcher](QDialog *window) {
+        window->show();
+        ASSERT_NE(window->windowHandle(), nullptr);
+        shown.push_back({window->metaObject()->className(), window->parent(),
+                         window->windowHandle()->transientParent(),
+                         launcher->windowState().testFlag(Qt::WindowMinimized)});
+    };
+    f->SpeedBtnSplitClick();
+    f->SpeedBtnMergeClick();
+    f->SpeedBtnConvertClick();
+    f->SpeedBtnSettingsClick();
+    ASSERT_EQ(shown.size(), 4u);
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(shown[i].className.toStdString());
+        EXPECT_EQ(shown[i].owner, launcher);
+        EXPECT_EQ(shown[i].transientParent, nullptr);
+        EXPECT_TRUE(shown[i].launcherMinimised);
+    }
+    // The settings dialog leaves the launcher in view and stays on top of it.
+    EXPECT_EQ(shown[3].className, "TSettingForm");
+    EXPECT_EQ(shown[3].transientParent, launcher->windowHandle());
+    EXPECT_FALSE(shown[3].launcherMinimised);
+    EXPECT_FALSE(f->windowState().testFlag(Qt::WindowMinimized));
+    EXPECT_EQ(SplitForm, nullptr);
+    EXPECT_EQ(MergeForm, nullptr);
+    EXPECT_EQ(SettingForm, nullptr);
+}
+
+// Both windows iconified from the work window's minimise button; a click on
+// the launcher's task bar entry must not leave it blocked with nothing on top.
+TEST_F(Launcher, RestoringTheLauncherBringsBackItsIconifiedWorkWindow)
+{
+    auto f = Make();
+    f->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.get()));
+    TMainForm *launcher = f.get();
+    bool workWindowBack = false;
+    f->ShowModal = [launcher, &workWindowBack](QDialog *window) {
+        window->show();
+        window->setWindowState(window->windowState() | Qt::WindowMinimized);
+        ASSERT_TRUE(launcher->isMinimized());
+        launcher->setWindowState(launcher->windowState() & ~Qt::WindowMinimized);
+        workWindowBack = !window->isMinimized() && window->isVisible();
+    };
+    f->SpeedBtnMergeClick();
+    EXPECT_TRUE(workWindowBack);
+    EXPECT_FALSE(f->isMinimized());
+
+    // Once the window has closed, minimising and restoring the launcher is its own business.
+    f->setWindowState(Qt::WindowMinimized);
+    f->setWindowState(Qt::WindowNoState);
+    EXPECT_FALSE(f->isMinimized());
 }
 
 TEST_F(Launcher, ModalRunEndsWhenTheWindowClosesAndDestroysIt)

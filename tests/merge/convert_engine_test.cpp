@@ -240,3 +240,21 @@ TEST_F(ConvertEngineTest, InputChecks)
     EXPECT_EQ(observer.texts("information"), (QStringList{"Please add files first!", "Please select save path!"}));
     EXPECT_TRUE(observer.savedMergeNames.isEmpty());
 }
+
+TEST_F(ConvertEngineTest, AMissingOutputFolderIsMadeOrNamedOnce)
+{
+    const QString a = MakeMp3("a.mp3", 1.0, "Alpha");
+    const QString b = MakeMp3("b.mp3", 1.0, "Bravo");
+    const QString made = out("new/deeper/");
+    engine.Start(Request({a, b}, 1, made), settings);
+    EXPECT_EQ(observer.texts("information"), QStringList{"Complete converting files!"});
+    EXPECT_EQ(QDir(made).entryList(QDir::Files), (QStringList{"a.wav", "b.wav"}));
+
+    // Below a file no folder can be made: one error, no run.
+    QFile(out("plain")).open(QIODevice::WriteOnly);
+    observer = RecordingObserver{};
+    engine.Start(Request({a, b}, 1, out("plain/sub/")), settings);
+    EXPECT_EQ(observer.texts("error"), QStringList{"Cannot create " + out("plain/sub/")});
+    EXPECT_TRUE(observer.rowStatus.isEmpty());
+    EXPECT_FALSE(engine.Converting());
+}

@@ -293,6 +293,29 @@ TEST_F(SplitEngineTest, PartNamedLikeTheSourceInItsFolderIsRefused)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"tone.wav"});
 }
 
+TEST_F(SplitEngineTest, TwoSavedPartsWithOneNameAreRefusedBeforeAnythingIsWritten)
+{
+    MakeSource(3.0);
+    if (HasFatalFailure()) return;
+    plan.ResetManualPlan("wav");
+    plan.ResizeParts(3);
+    plan.PartCount = 3;
+    plan.TimePoints = {0, 1, 2, 3};
+    plan.PartNames[2] = "tone-02.wav";
+    plan.PartNames[3] = "tone-01.ogg"; // the extension does not count: both become tone-01.wav
+    EXPECT_EQ(Run(SplitMode::BySettings, 0), SplitOutcome::Refused);
+    EXPECT_EQ(observer.information,
+              QStringList{"The parts 1 and 3 would both be written to " + out
+                          + "tone-01.wav. Please give one of them another name."});
+    EXPECT_TRUE(OutputFiles().isEmpty());
+
+    // An unsaved part writes no file, so it may keep the name.
+    observer.information.clear();
+    observer.checkedRows = {true, true, false};
+    EXPECT_EQ(Run(SplitMode::BySettings, 0), SplitOutcome::Completed);
+    EXPECT_EQ(OutputFiles(), (QStringList{"tone-01.wav", "tone-02.wav"}));
+}
+
 TEST_F(SplitEngineTest, OggBitrateTheEncoderRefusesShowsIncorrectFormatAndStillSplits)
 {
     MakeSource(2.0);

@@ -90,6 +90,21 @@ TEST(ReadErrors, SaveTagOnReadOnlyFileThrowsAndChangesNothing)
     EXPECT_EQ(file.readAll(), before);
 }
 
+TEST(ReadErrors, SaveTagKeepsTheFilesPermissions)
+{
+    const QString copy = readfix::CopyOf(readfix::Get(readfix::Case::Ogg), "perms");
+    const auto perms = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(copy, perms));
+    TAudioInformation2 info;
+    info.setInfoTitle("Kept");
+    info.SaveTag(copy);
+    EXPECT_EQ(QFile::permissions(copy) & (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                          QFileDevice::WriteGroup | QFileDevice::ReadOther),
+              perms);
+    info.LoadFile(copy);
+    EXPECT_EQ(info.infoTitle(), "Kept");
+}
+
 TEST(Genres, FollowTheId3v1Table)
 {
     TAudioInformation2 info;
