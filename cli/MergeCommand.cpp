@@ -81,6 +81,36 @@ TSourceFileList ListOf(const QStringList &files, TAudioInformation2 &info)
     return list;
 }
 
+// Lists the files as the window would, then runs a merge or conversion over
+// them with fresh components, reporting on standard error.
+template <class Engine, class Request, class Start>
+int RunOverList(const QStringList &files, Request request, const TProgramSettings &settings, bool quiet, Start start)
+{
+    Reporter report(quiet);
+    // The windows choose an existing folder; a script may name a new one.
+    if (!QDir().mkpath(request.savePath)) {
+        report.Error("Cannot create " + request.savePath);
+        return Failed;
+    }
+    TAudioFile2 fileR, fileW;
+    TAudioInformation2 info;
+    TAudioFile2LameEnc encoder;
+    const TSourceFileList list = ListOf(files, info);
+    request.sources = list.Paths();
+    request.listTotalSamples = list.ListTotalSamples;
+
+    Engine *running = nullptr;
+    CliRunObserver observer(report, list, [&] {
+        if (running)
+            running->Stop();
+    });
+    Engine engine(fileR, fileW, info, encoder, observer);
+    running = &engine;
+    start(engine, request, settings);
+    report.Done();
+    return observer.Succeeded() ? Ok : Failed;
+}
+
 } // namespace
 
 int MergeCommand(const QStringList &args)
@@ -110,21 +140,8 @@ int MergeCommand(const QStringList &args)
             throw UsageError("--year must be a whole number");
     }
 
-    Reporter report(a.has("quiet"));
-    TAudioFile2 fileR, fileW;
-    TAudioInformation2 info;
-    TAudioFile2LameEnc encoder;
-    const TSourceFileList list = ListOf(a.positional, info);
-    request.sources = list.Paths();
-    request.listTotalSamples = list.ListTotalSamples;
-
-    TMergeEngine *running = nullptr;
-    CliRunObserver observer(report, list, [&] { if (running) running->Stop(); });
-    TMergeEngine engine(fileR, fileW, info, encoder, observer);
-    running = &engine;
-    engine.Run(request, settings);
-    report.Done();
-    return observer.Succeeded() ? Ok : Failed;
+    return RunOverList<TMergeEngine>(a.positional, request, settings, a.has("quiet"),
+                                     [](TMergeEngine &e, const MergeRequest &r, const TProgramSettings &s) { e.Run(r, s); });
 }
 
 int ConvertCommand(const QStringList &args)
@@ -139,26 +156,8 @@ int ConvertCommand(const QStringList &args)
     request.savePath = OutputFolderOption(a, settings);
     request.copyTags = a.has("copy-tags");
 
-    Reporter report(a.has("quiet"));
-    // The windows choose an existing folder; a script may name a new one.
-    if (!QDir().mkpath(request.savePath)) {
-        report.Error("Cannot create " + request.savePath);
-        return Failed;
-    }
-    TAudioFile2 fileR, fileW;
-    TAudioInformation2 info;
-    TAudioFile2LameEnc encoder;
-    const TSourceFileList list = ListOf(a.positional, info);
-    request.sources = list.Paths();
-    request.listTotalSamples = list.ListTotalSamples;
-
-    TConvertEngine *running = nullptr;
-    CliRunObserver observer(report, list, [&] { if (running) running->Stop(); });
-    TConvertEngine engine(fileR, fileW, info, encoder, observer);
-    running = &engine;
-    engine.Start(request, settings);
-    report.Done();
-    return observer.Succeeded() ? Ok : Failed;
+    return RunOverList<TConvertEngine>(a.positional, request, settings, a.has("quiet"),
+                                       [](TConvertEngine &e, const ConvertRequest &r, const TProgramSettings &s) { e.Start(r, s); });
 }
 
 } // namespace cli

@@ -138,3 +138,51 @@ TEST_F(Cli, InterruptedSplitLeavesOnlyWellFormedClosedFiles)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Cli, MergeJoinsInOrderIntoOneTaggedFile)
+{
+    const QString second = dir.filePath("second.ogg");
+    fixtures::MakeTone(second, 3.0, 48000, 1, {"-c:a", "libvorbis"}, 660);
+    const QString out = dir.filePath("merged");
+    const Result r = RunCli({"merge", source, second, "--output", "both", "--format", "mp3", "--out", out,
+                             "--title", "Both Tones", "--artist", "Quorvis Tests", "--year", "2024", "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const fixtures::Probe p = fixtures::ProbeFile(out + "/both.mp3");
+    EXPECT_EQ(p.codec, "mp3");
+    EXPECT_EQ(p.sampleRate, 44100);
+    EXPECT_NEAR(p.duration, 9.0, 0.1);
+    EXPECT_EQ(p.tags.value("title").toString(), "Both Tones");
+    EXPECT_EQ(p.tags.value("artist").toString(), "Quorvis Tests");
+    EXPECT_TRUE(p.tags.value("date").toString().startsWith("2024")) << p.tags.value("date").toString().toStdString();
+}
+
+TEST_F(Cli, ConvertNamesByExtensionAndNeverOverwritesAFile)
+{
+    const QString tagged = dir.filePath("tagged.mp3");
+    ASSERT_EQ(fixtures::Run("ffmpeg", {"-nostdin", "-v", "error", "-y", "-i", source, "-metadata", "title=Original",
+                                       "-c:a", "libmp3lame", tagged}), 0);
+    // Converting into the sources' own folder: tone.ogg is new, tagged.ogg is
+    // new, and a second run finds both taken and writes New_ files.
+    for (int run = 0; run < 2; ++run) {
+        const Result r = RunCli({"convert", source, tagged, "--format", "ogg", "--out", dir.path(), "--copy-tags", "--quiet"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    }
+    for (const char *name : {"tone.ogg", "tagged.ogg", "New_tone.ogg", "New_tagged.ogg"}) {
+        const fixtures::Probe p = fixtures::ProbeFile(dir.filePath(name));
+        EXPECT_EQ(p.codec, "vorbis") << name;
+        EXPECT_NEAR(p.duration, 6.0, 0.05) << name;
+    }
+    EXPECT_EQ(fixtures::ProbeFile(dir.filePath("New_tagged.ogg")).tags.value("title").toString(), "Original");
+}
+
+TEST_F(Cli, ConvertReportsAMissingSourceAndFailsTheRun)
+{
+    const Result r = RunCli({"convert", source, dir.filePath("gone.wav"), "--format", "wav", "--out", dir.filePath("o"), "--quiet"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("gone.wav")) << r.err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("o/tone.wav")));
+}
+
+} // namespace
