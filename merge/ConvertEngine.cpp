@@ -5,6 +5,7 @@
 #include "merge/MergeEngine.h"
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
+#include "merge/CloseQuietly.h"
 
 #include <QDir>
 #include <QFile>
@@ -259,15 +260,7 @@ bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written
 
 void TConvertEngine::CloseQuietly()
 {
-    // Already failing: a second error from closing adds nothing the user can act on.
-    try {
-        fileR_.CloseFile();
-    } catch (const std::exception &) {
-    }
-    try {
-        fileW_.CloseFile();
-    } catch (const std::exception &) {
-    }
+    CloseBothQuietly(fileR_, fileW_);
 }
 
 void TConvertEngine::FileFailed(const QString &text, const QString &written)

@@ -4,6 +4,7 @@
 #include "audio/TAudioInformation2.h"
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
+#include "merge/CloseQuietly.h"
 
 #include <QDir>
 #include <QFile>
@@ -242,15 +243,7 @@ TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request, co
 
 void TMergeEngine::CloseQuietly()
 {
-    // Already failing: a second error from closing adds nothing the user can act on.
-    try {
-        fileR_.CloseFile();
-    } catch (const std::exception &) {
-    }
-    try {
-        fileW_.CloseFile();
-    } catch (const std::exception &) {
-    }
+    CloseBothQuietly(fileR_, fileW_);
 }
 
 void TMergeEngine::Fail(const QString &text, const QString &outputPath, bool removeOutput)

@@ -846,9 +846,12 @@ void TSplitForm::BitBtnSplitClick()
 {
     if (splitting_)
         return;
-    StopPreview();
+    // Marked as running before the preview stops: stopping the audio output
+    // processes events, and a second click then must not start a second run.
+    splitting_ = true;
     BitBtnSplit->setEnabled(false);
     BitBtnBack->setEnabled(false);
+    StopPreview();
     StatusPanel1->setText("Splitting...");
     int32_t number = 0;
     if (Plan.Mode == SplitMode::ByAmount)
@@ -856,7 +859,6 @@ void TSplitForm::BitBtnSplitClick()
     else if (Plan.Mode == SplitMode::ByTime)
         number = Plan.SecondsPerPart;
 
-    splitting_ = true;
     Observer observer(*this);
     SplitOutcome outcome = SplitOutcome::Failed;
     try {
