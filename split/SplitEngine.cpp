@@ -191,6 +191,16 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         return SplitOutcome::Refused;
     }
 
+    // With every hand-set part unchecked a run would read the whole source,
+    // write nothing and still report success.
+    bool anySaved = false;
+    for (int32_t k = 1; k <= plan_.PartCount && !anySaved; ++k)
+        anySaved = PartSaved(mode, k);
+    if (!anySaved) {
+        observer_.InformationMessage("Please check at least one part to save!");
+        return SplitOutcome::Refused;
+    }
+
     int32_t first = 0, second = 0;
     if (FindSharedPartFile(mode, &first, &second)) {
         observer_.InformationMessage("The parts " + QString::number(first) + " and " + QString::number(second)

@@ -316,6 +316,22 @@ TEST_F(SplitEngineTest, TwoSavedPartsWithOneNameAreRefusedBeforeAnythingIsWritte
     EXPECT_EQ(OutputFiles(), (QStringList{"tone-01.wav", "tone-02.wav"}));
 }
 
+TEST_F(SplitEngineTest, NoCheckedPartIsRefusedInsteadOfReportingSuccess)
+{
+    MakeSource(2.0);
+    if (HasFatalFailure()) return;
+    plan.ResetManualPlan("wav");
+    plan.ResizeParts(2);
+    plan.PartCount = 2;
+    plan.TimePoints = {0, 1, 2};
+    plan.PartNames[2] = "tone-02.wav";
+    observer.checkedRows = {false, false};
+    EXPECT_EQ(Run(SplitMode::BySettings, 0), SplitOutcome::Refused);
+    EXPECT_EQ(observer.information, QStringList{"Please check at least one part to save!"});
+    EXPECT_FALSE(observer.statuses.contains("Complete!"));
+    EXPECT_TRUE(OutputFiles().isEmpty());
+}
+
 TEST_F(SplitEngineTest, OggBitrateTheEncoderRefusesShowsIncorrectFormatAndStillSplits)
 {
     MakeSource(2.0);
