@@ -1,5 +1,6 @@
 #include "app/TAboutForm.h"
 
+#include "app/FixedDialog.h"
 #include "app/AppIcons.h"
 #include "app/LinkLabel.h"
 #include "app/Maker.h"
@@ -41,14 +42,7 @@ QLabel *MakeLabel(const char *name, const QString &text, const QRect &geometry, 
 
 TAboutForm::TAboutForm(QWidget *owner) : QDialog(owner)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle("About");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
-    setFixedSize(363, 248);
-    QFont base("MS Sans Serif");
-    base.setPixelSize(11);
-    setFont(base);
+    SetUpFixedDialog(this, "About", QSize(363, 248));
 
     Panel1 = MakePanel("Panel1", QRect(0, 0, 363, 65), this);
     Panel2 = MakePanel("Panel2", QRect(0, 65, 363, 248 - 65 - 48), this);
@@ -60,7 +54,7 @@ TAboutForm::TAboutForm(QWidget *owner) : QDialog(owner)
     Image1->setGeometry(12, 8, 48, 48);
 
     Label1 = MakeLabel("Label1", QString(), QRect(76, 8, 275, 48), Panel1);
-    QFont title = base;
+    QFont title = font();
     title.setPixelSize(18);
     title.setBold(true);
     Label1->setFont(title);

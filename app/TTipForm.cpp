@@ -1,5 +1,6 @@
 #include "app/TTipForm.h"
 
+#include "app/FixedDialog.h"
 #include "app/AppIcons.h"
 #include "app/PlatformServices.h"
 #include "app/QuorvisApplication.h"
@@ -41,14 +42,7 @@ QStringList ReadTips(const QString &path)
 
 TTipForm::TTipForm(QWidget *owner) : QDialog(owner)
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle("Tip of the Day");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowCloseButtonHint);
-    setFixedSize(350, 261);
-    QFont base("MS Sans Serif");
-    base.setPixelSize(11);
-    setFont(base);
+    SetUpFixedDialog(this, "Tip of the Day", QSize(350, 261));
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName("Bevel1");
@@ -74,7 +68,7 @@ TTipForm::TTipForm(QWidget *owner) : QDialog(owner)
 
     Label1 = new QLabel("Did you know...", Panel1);
     Label1->setObjectName("Label1");
-    QFont heading = base;
+    QFont heading = font();
     heading.setPixelSize(16);
     heading.setBold(true);
     Label1->setFont(heading);
