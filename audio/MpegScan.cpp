@@ -8,18 +8,6 @@
 namespace audio_detail {
 namespace {
 
-struct Header {
-    int versionIndex = 0; // 0: 2.5, 2: 2.0, 3: 1.0 (the header's two bits)
-    int layer = 0;
-    int bitrateKbps = 0;
-    int sampleRate = 0;
-    int padding = 0;
-    int modeBits = 0;
-    bool crc = false;
-    int length = 0;       // bytes, header included
-    int samplesPerFrame = 0;
-};
-
 constexpr int kBitrates[2][3][15] = {
     // MPEG 1: layer 1, 2, 3
     {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
@@ -33,9 +21,11 @@ constexpr int kRates[3] = {44100, 48000, 32000};
 
 uint32_t be32(const uchar *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
+} // namespace
+
 // Free-format streams (bit rate index 0) are not recognised: FFmpeg's own
 // support for them is partial and they practically do not occur.
-bool parseHeader(const uchar *p, Header &h)
+bool parseMpegHeader(const uchar *p, MpegFrameHeader &h)
 {
     const uint32_t v = be32(p);
     if ((v & 0xFFE00000u) != 0xFFE00000u)
@@ -50,27 +40,27 @@ bool parseHeader(const uchar *p, Header &h)
     h.crc = !(v >> 16 & 1);
     h.padding = int(v >> 9 & 1);
     h.modeBits = int(v >> 6 & 3);
+    h.bitrateIndex = brIndex;
+    h.sampleRateIndex = srIndex;
     const bool mpeg1 = h.versionIndex == 3;
     h.bitrateKbps = kBitrates[mpeg1 ? 0 : 1][h.layer - 1][brIndex];
     h.sampleRate = kRates[srIndex] >> (mpeg1 ? 0 : h.versionIndex == 2 ? 1 : 2);
-    if (h.layer == 1) {
-        h.samplesPerFrame = 384;
-        h.length = (12 * h.bitrateKbps * 1000 / h.sampleRate + h.padding) * 4;
-    } else {
-        h.samplesPerFrame = (h.layer == 3 && !mpeg1) ? 576 : 1152;
-        const int factor = (h.layer == 3 && !mpeg1) ? 72 : 144;
-        h.length = factor * h.bitrateKbps * 1000 / h.sampleRate + h.padding;
-    }
+    h.samplesPerFrame = h.layer == 1 ? 384 : (h.layer == 3 && !mpeg1) ? 576 : 1152;
+    h.length = mpegFrameLength(h, brIndex, h.padding);
     return h.length > 4;
 }
 
-bool sameStream(const Header &a, const Header &b)
+int mpegFrameLength(const MpegFrameHeader &h, int bitrateIndex, int padding)
 {
-    return a.versionIndex == b.versionIndex && a.layer == b.layer && a.sampleRate == b.sampleRate;
+    const bool mpeg1 = h.versionIndex == 3;
+    const int kbps = kBitrates[mpeg1 ? 0 : 1][h.layer - 1][bitrateIndex];
+    if (h.layer == 1)
+        return (12 * kbps * 1000 / h.sampleRate + padding) * 4;
+    const int factor = (h.layer == 3 && !mpeg1) ? 72 : 144;
+    return factor * kbps * 1000 / h.sampleRate + padding;
 }
 
-// Size of an ID3v2 tag at p (0 when there is none).
-int64_t id3v2Size(const uchar *p, int64_t avail)
+int64_t id3v2TagSize(const uchar *p, int64_t avail)
 {
     if (avail < 10 || std::memcmp(p, "ID3", 3) != 0)
         return 0;
@@ -80,18 +70,41 @@ int64_t id3v2Size(const uchar *p, int64_t avail)
     return 10 + size + ((p[5] & 0x10) ? 10 : 0);
 }
 
-// A frame at pos that the next frame (or the end of the data) confirms.
-bool confirmedFrame(const uchar *data, int64_t size, int64_t pos, Header &h)
+int64_t mpegDataEnd(const uchar *data, int64_t size, int64_t start)
 {
-    if (pos + 4 > size || !parseHeader(data + pos, h))
+    int64_t end = size;
+    if (end >= 128 && std::memcmp(data + end - 128, "TAG", 3) == 0)
+        end -= 128;
+    if (end >= 32 && std::memcmp(data + end - 32, "APETAGEX", 8) == 0) {
+        const uchar *f = data + end - 32;
+        const int64_t tagSize = f[12] | f[13] << 8 | f[14] << 16 | int64_t(f[15]) << 24;
+        const bool hasHeader = f[23] & 0x80;
+        const int64_t whole = tagSize + (hasHeader ? 32 : 0);
+        if (whole > 0 && whole <= end - start)
+            end -= whole;
+    }
+    return end;
+}
+
+namespace {
+
+bool sameStream(const MpegFrameHeader &a, const MpegFrameHeader &b)
+{
+    return a.versionIndex == b.versionIndex && a.layer == b.layer && a.sampleRate == b.sampleRate;
+}
+
+// A frame at pos that the next frame (or the end of the data) confirms.
+bool confirmedFrame(const uchar *data, int64_t size, int64_t pos, MpegFrameHeader &h)
+{
+    if (pos + 4 > size || !parseMpegHeader(data + pos, h))
         return false;
     const int64_t next = pos + h.length;
     if (next > size)
         return false;
     if (next + 4 > size)
         return true;
-    Header n;
-    return parseHeader(data + next, n) && sameStream(h, n);
+    MpegFrameHeader n;
+    return parseMpegHeader(data + next, n) && sameStream(h, n);
 }
 
 } // namespace
@@ -111,22 +124,12 @@ MpegScan scanMpegFile(const QString &path)
 
     int64_t pos = 0;
     // Tags in front may repeat (some taggers append a second ID3v2 tag).
-    for (int64_t skip; pos < size && (skip = id3v2Size(data + pos, size - pos)) > 0;)
+    for (int64_t skip; pos < size && (skip = id3v2TagSize(data + pos, size - pos)) > 0;)
         pos += skip;
 
-    int64_t end = size;
-    if (end >= 128 && std::memcmp(data + end - 128, "TAG", 3) == 0)
-        end -= 128;
-    if (end >= 32 && std::memcmp(data + end - 32, "APETAGEX", 8) == 0) {
-        const uchar *f = data + end - 32;
-        const int64_t tagSize = f[12] | f[13] << 8 | f[14] << 16 | int64_t(f[15]) << 24;
-        const bool hasHeader = f[23] & 0x80;
-        const int64_t whole = tagSize + (hasHeader ? 32 : 0);
-        if (whole > 0 && whole <= end - pos)
-            end -= whole;
-    }
+    const int64_t end = mpegDataEnd(data, size, pos);
 
-    Header first;
+    MpegFrameHeader first;
     const int64_t searchLimit = std::min<int64_t>(end, pos + 512 * 1024);
     while (pos < searchLimit && !confirmedFrame(data, end, pos, first))
         ++pos;
@@ -192,9 +195,9 @@ MpegScan scanMpegFile(const QString &path)
     // frame of the same stream.
     int64_t frames = 0, bytes = 0;
     bool varying = false;
-    Header h;
+    MpegFrameHeader h;
     while (pos + 4 <= end) {
-        if (parseHeader(data + pos, h) && sameStream(h, first) && pos + h.length <= end) {
+        if (parseMpegHeader(data + pos, h) && sameStream(h, first) && pos + h.length <= end) {
             if (frames == 0) {
                 // The info frame's header may say plain stereo where the audio
                 // frames use joint stereo; the audio decides.

@@ -37,6 +37,35 @@ struct MpegScan {
     }
 };
 
+// One MPEG audio frame header, as its four bytes say.
+struct MpegFrameHeader {
+    int versionIndex = 0; // 0: 2.5, 2: 2.0, 3: 1.0 (the header's two bits)
+    int layer = 0;        // 1..3
+    int bitrateIndex = 0; // 1..14 (0, free format, is not accepted)
+    int bitrateKbps = 0;
+    int sampleRateIndex = 0;
+    int sampleRate = 0;
+    int padding = 0;
+    int modeBits = 0;     // 3: mono
+    bool crc = false;     // a 16-bit CRC follows the header
+    int length = 0;       // bytes, header included
+    int samplesPerFrame = 0;
+
+    bool mpeg1() const { return versionIndex == 3; }
+    int channels() const { return modeBits == 3 ? 1 : 2; }
+    // Bytes of Layer III side information after the header (and its CRC).
+    int sideInfoSize() const { return mpeg1() ? (channels() == 1 ? 17 : 32) : (channels() == 1 ? 9 : 17); }
+};
+
+// False when p does not start a frame header (free format and reserved values included).
+bool parseMpegHeader(const unsigned char *p, MpegFrameHeader &h);
+// Frame length in bytes for a header's version, layer and rate with another bit-rate index.
+int mpegFrameLength(const MpegFrameHeader &h, int bitrateIndex, int padding);
+// Size of an ID3v2 tag at p (0 when there is none).
+int64_t id3v2TagSize(const unsigned char *p, int64_t avail);
+// End of the audio data: before a trailing ID3v1 and APE tag.
+int64_t mpegDataEnd(const unsigned char *data, int64_t size, int64_t start);
+
 // Reads the file at `path`. Returns valid == false when it holds no MPEG audio
 // stream (two consecutive consistent frames). Never throws.
 MpegScan scanMpegFile(const QString &path);

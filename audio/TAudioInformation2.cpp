@@ -19,6 +19,9 @@
 #include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/asftag.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/xiphcomment.h>
 #include <taglib/wavfile.h>
 
 using audio_detail::displayName;
@@ -90,6 +93,41 @@ TagFields readTags(const QString &path)
     return f;
 }
 
+// "k/n" in each tag's own form; where a tag holds only a number, k.
+void setTrack(TagLib::Tag *tag, const QString &track)
+{
+    const TagLib::String text = toTag(track);
+    if (auto *id3 = dynamic_cast<TagLib::ID3v2::Tag *>(tag)) {
+        id3->removeFrames("TRCK");
+        auto *frame = new TagLib::ID3v2::TextIdentificationFrame("TRCK", TagLib::String::UTF16);
+        frame->setText(text);
+        id3->addFrame(frame);
+    } else if (auto *xiph = dynamic_cast<TagLib::Ogg::XiphComment *>(tag)) {
+        xiph->addField("TRACKNUMBER", text, true);
+    } else if (auto *asf = dynamic_cast<TagLib::ASF::Tag *>(tag)) {
+        asf->setAttribute("WM/TrackNumber", TagLib::ASF::Attribute(text));
+    } else if (auto *ape = dynamic_cast<TagLib::APE::Tag *>(tag)) {
+        ape->addValue("Track", text, true);
+    } else {
+        tag->setTrack(unsigned(qMax(0, track.section('/', 0, 0).toInt())));
+    }
+}
+
+// The fields the windows edit, over whatever else the tag holds.
+void applyFields(const TAudioInformation2 &info, TagLib::Tag *tag)
+{
+    if (!tag)
+        return;
+    tag->setTitle(toTag(info.infoTitle()));
+    tag->setArtist(toTag(info.infoArtist()));
+    tag->setAlbum(toTag(info.infoAlbum()));
+    tag->setComment(toTag(info.infoComments()));
+    tag->setYear(info.infoYear() > 0 ? unsigned(info.infoYear()) : 0u);
+    tag->setGenre(toTag(info.GenreName(info.infoGenre())));
+    if (!info.infoTrack().isEmpty())
+        setTrack(tag, info.infoTrack());
+}
+
 } // namespace
 
 void TAudioInformation2::LoadFile(const QString &fileName)
@@ -111,6 +149,7 @@ void TAudioInformation2::LoadFile(const QString &fileName)
     comments_ = tags.comments;
     year_ = tags.year;
     genre_ = tags.genre;
+    mpegLayer_ = facts.mpeg.valid ? facts.mpeg.layer : 0;
 }
 
 QString TAudioInformation2::GenreName(int genre) const
@@ -180,17 +219,7 @@ void TAudioInformation2::writeTag(const QString &path, const QString &name) cons
     if (ref.file()->readOnly())
         throw AudioError(QStringLiteral("Cannot write the tag of %1: the file cannot be opened for writing").arg(name));
 
-    const QString genre = GenreName(genre_);
-    const auto apply = [&](TagLib::Tag *tag) {
-        if (!tag)
-            return;
-        tag->setTitle(toTag(title_));
-        tag->setArtist(toTag(artist_));
-        tag->setAlbum(toTag(album_));
-        tag->setComment(toTag(comments_));
-        tag->setYear(year_ > 0 ? unsigned(year_) : 0u);
-        tag->setGenre(toTag(genre));
-    };
+    const auto apply = [this](TagLib::Tag *tag) { applyFields(*this, tag); };
 
     bool saved = false;
     if (auto *mp3 = dynamic_cast<TagLib::MPEG::File *>(ref.file())) {
@@ -212,4 +241,17 @@ void TAudioInformation2::writeTag(const QString &path, const QString &name) cons
     }
     if (!saved)
         throw AudioError(QStringLiteral("Cannot write the tag of %1: the tag library could not save the file").arg(name));
+}
+
+QByteArray TAudioInformation2::RenderId3v2Tag(const QString &sourceFileName) const
+{
+    const QByteArray encoded = QFile::encodeName(sourceFileName);
+    TagLib::MPEG::File file(encoded.constData(), false);
+    if (!file.isValid())
+        throw AudioError(QStringLiteral("Cannot read the tag of %1").arg(displayName(sourceFileName)));
+    // The tag is changed in memory only; the source is never saved here.
+    TagLib::ID3v2::Tag *tag = file.ID3v2Tag(true);
+    applyFields(*this, tag);
+    const TagLib::ByteVector bytes = tag->render(TagLib::ID3v2::v3);
+    return QByteArray(bytes.data(), int(bytes.size()));
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -14,6 +15,8 @@ public:
     QString FormatText() const { return formatText_; }
     int SampleRate() const { return sampleRate_; }
     int Channels() const { return channels_; }
+    // MPEG-1, 2 or 2.5 Layer III: the frames can be copied without re-encoding.
+    bool IsMpegLayer3() const { return mpegLayer_ == 3; }
 
     QString infoTitle() const { return title_; }
     void setInfoTitle(const QString &v) { title_ = v; }
@@ -28,6 +31,16 @@ public:
     int infoGenre() const { return genre_; } // ID3v1 genre number, 255 unknown
     void setInfoGenre(int v) { genre_ = v; }
     QString GenreName(int genre) const;
+    // "k/n" written into the next SaveTag (and rendered tags); empty: the
+    // file's own track number is left as it is.
+    QString infoTrack() const { return track_; }
+    void setInfoTrack(const QString &v) { track_ = v; }
+
+    // The source's own ID3v2 tag (pictures and every other frame kept) with
+    // the current fields applied, as ID3v2.3 bytes to put in front of an MP3
+    // stream. An empty tag when the source has none is built from the fields.
+    // Throws AudioError naming the file when it cannot be read.
+    QByteArray RenderId3v2Tag(const QString &sourceFileName) const;
 
     // Writes the current tag fields into fileName (any supported format).
     void SaveTag(const QString &fileName);
@@ -45,4 +58,6 @@ private:
     QString title_, artist_, album_, comments_;
     int year_ = 0;
     int genre_ = 255;
+    int mpegLayer_ = 0;
+    QString track_;
 };

@@ -10,7 +10,7 @@ static const char usageText[] =
     "  quorvis-cli info FILE... [--json]\n"
     "  quorvis-cli split FILE (--parts N | --every SECONDS | --at T1,T2,...)\n"
     "              [--format mp3|wav|wma|ogg] [--out DIR]\n"
-    "              [--precision low|normal|high|very-high] [--no-tag]\n"
+    "              [--precision exact|low|normal|high|very-high] [--lossless] [--no-tag]\n"
     "  quorvis-cli merge FILE... --output NAME [--format ...] [--out DIR]\n"
     "              [--title T] [--artist A] [--album B] [--year Y] [--comment C]\n"
     "  quorvis-cli convert FILE... [--format ...] [--out DIR] [--copy-tags]\n"

@@ -74,6 +74,7 @@ void LoadProgramSettings()
     s.ogg_minbitrate = ReadIniInt(path, "ogg", "minbitrate", defaults.ogg_minbitrate);
     s.ogg_maxbitrate = ReadIniInt(path, "ogg", "maxbitrate", defaults.ogg_maxbitrate);
     s.ogg_quality = ReadIniInt(path, "ogg", "quality", defaults.ogg_quality);
+    s.losslessmp3 = ReadIniInt(path, "general", "losslessmp3", defaults.losslessmp3) == 1 ? 1 : 0;
     ProgramSettings = s;
 }
 
@@ -111,5 +112,12 @@ void SaveGeneralSettings(const QString &mergeFileName)
     w.Set("general", "saveformat", ProgramSettings.saveformat);
     if (!mergeFileName.isEmpty())
         w.Set("general", "mergefilename", mergeFileName);
+    w.Commit();
+}
+
+void SaveLosslessMp3Setting()
+{
+    IniBatchWriter w(ConfigFilePath());
+    w.Set("general", "losslessmp3", ProgramSettings.losslessmp3);
     w.Commit();
 }

@@ -26,6 +26,9 @@ struct TProgramSettings {
     int32_t ogg_minbitrate = 128;
     int32_t ogg_maxbitrate = 192;
     int32_t ogg_quality = 300;
+    // [general] losslessmp3: the split wizard copies MP3 frames instead of
+    // re-encoding when the source allows it (0 or 1; off by default).
+    int32_t losslessmp3 = 0;
 };
 
 // The one record of the running program.
@@ -46,3 +49,5 @@ void LoadProgramSettings();
 // Throw std::runtime_error("Unable to write to <path>") when the file cannot be written.
 void SaveFormatSettings();
 void SaveGeneralSettings(const QString &mergeFileName);
+// Writes [general] losslessmp3 alone; the other keys stay as they are in the file.
+void SaveLosslessMp3Setting();

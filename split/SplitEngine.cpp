@@ -1,6 +1,10 @@
 #include "split/SplitEngine.h"
 
 #include "audio/AudioError.h"
+#include "audio/Mp3FrameCutter.h"
+
+#include <cmath>
+#include <memory>
 
 #include <QFileInfo>
 
@@ -126,11 +130,26 @@ void SplitEngine::FinishPart()
     if (!run_.CopyTag)
         return;
     AudioInformation.setInfoTitle(WithoutExtension(run_.CurrentPartFileName));
+    NumberNextPart();
     try {
         AudioInformation.SaveTag(path);
     } catch (const AudioError &) {
         // A part without its tag is still a good part; the audio is kept.
     }
+}
+
+void SplitEngine::NumberNextPart()
+{
+    ++partsNumbered_;
+    AudioInformation.setInfoTrack(QStringLiteral("%1/%2").arg(partsNumbered_).arg(partsToWrite_));
+}
+
+int64_t SplitEngine::PartEnd(int32_t k, int64_t totalSamples) const
+{
+    if (k >= plan_.PartCount)
+        return totalSamples;
+    // A point between two frames belongs to the part before it.
+    return std::max<int64_t>(0, int64_t(std::ceil(plan_.SamplePoints[size_t(k)])));
 }
 
 void SplitEngine::ConfigureSplitWriter()
@@ -169,6 +188,148 @@ void SplitEngine::ConfigureSplitWriter()
     }
 }
 
+void SplitEngine::ReadBlocks(SplitMode mode)
+{
+    const int64_t totalSamples = AudioInformation.TotalSamples();
+    const int64_t elementsPerFrame = std::max(FileR.ElementsPerSample(), 1);
+    for (;;) {
+        FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+        PcmArray block = FileR.ReadArray(run_.SplitBlockSamples);
+        if (block.empty())
+            break;
+        WriteBlock(mode, block);
+        run_.SamplesRead += int64_t(block.size()) / elementsPerFrame;
+
+        // The block that reaches a part's end also starts the next part. A
+        // block may reach several ends (parts shorter than a block): every
+        // planned part is still created, in order, each with that block.
+        while (run_.CurrentPart < plan_.PartCount
+               && static_cast<long double>(run_.SamplesRead) >= plan_.SamplePoints[run_.CurrentPart]) {
+            FinishPart();
+            ++run_.CurrentPart;
+            FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+            BeginPart(mode, run_.CurrentPart);
+            WriteBlock(mode, block);
+        }
+        block = PcmArray();
+
+        if (run_.SamplesRead > totalSamples)
+            run_.SamplesRead = totalSamples;
+        observer_.Progress(totalSamples > 0 ? int(run_.SamplesRead * 100 / totalSamples) : 0);
+        observer_.Breathe();
+        if (!run_.Running)
+            break;
+    }
+}
+
+void SplitEngine::ReadExact(SplitMode mode)
+{
+    const int64_t totalSamples = AudioInformation.TotalSamples();
+    const int64_t elementsPerFrame = std::max(FileR.ElementsPerSample(), 1);
+    int64_t position = 0; // frames read; unlike SamplesRead never held at the reported length
+    for (;;) {
+        FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+        PcmArray block = FileR.ReadArray(run_.SplitBlockSamples);
+        if (block.empty())
+            break;
+        const int64_t frames = int64_t(block.size()) / elementsPerFrame;
+        int64_t offset = 0;
+        while (offset < frames) {
+            int64_t take = frames - offset;
+            if (run_.CurrentPart < plan_.PartCount)
+                take = std::min(take, std::max<int64_t>(0, PartEnd(run_.CurrentPart, totalSamples) - position));
+            if (take == frames) {
+                WriteBlock(mode, block);
+            } else if (take > 0) {
+                const auto from = block.begin() + offset * elementsPerFrame;
+                WriteBlock(mode, PcmArray(from, from + take * elementsPerFrame));
+            }
+            offset += take;
+            position += take;
+            // Parts of no length (two equal points) are still created, in order.
+            while (run_.CurrentPart < plan_.PartCount && position >= PartEnd(run_.CurrentPart, totalSamples)) {
+                FinishPart();
+                ++run_.CurrentPart;
+                FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+                BeginPart(mode, run_.CurrentPart);
+            }
+        }
+        block = PcmArray();
+        run_.SamplesRead = std::min(position, totalSamples);
+        observer_.Progress(totalSamples > 0 ? int(run_.SamplesRead * 100 / totalSamples) : 0);
+        observer_.Breathe();
+        if (!run_.Running)
+            break;
+    }
+}
+
+SplitOutcome SplitEngine::RunLossless(SplitMode mode)
+{
+    const auto fail = [this](const QString &text) {
+        observer_.StatusText("Error");
+        observer_.ErrorMessage(text);
+        return SplitOutcome::Failed;
+    };
+    if (settings_.saveformat.toLower() != "mp3")
+        return fail("Copying the audio without re-encoding needs MP3 as the save format; " + sourcePath_
+                    + " was not split.");
+    std::unique_ptr<Mp3FrameCutter> cutter;
+    try {
+        cutter = std::make_unique<Mp3FrameCutter>(sourcePath_);
+    } catch (const AudioError &e) {
+        return fail(e.text());
+    }
+    const int64_t totalSamples = AudioInformation.TotalSamples();
+    if (cutter->length() != totalSamples)
+        return fail(QStringLiteral("%1 cannot be cut without re-encoding: its frames decode to %2 samples, "
+                                   "but its header says %3")
+                        .arg(sourcePath_).arg(cutter->length()).arg(totalSamples));
+
+    run_.Running = true;
+    run_.SamplesRead = 0;
+    for (run_.CurrentPart = 1; run_.CurrentPart <= plan_.PartCount; ++run_.CurrentPart) {
+        const int32_t k = run_.CurrentPart;
+        const int64_t start = std::min(k == 1 ? 0 : PartEnd(k - 1, totalSamples), totalSamples);
+        const int64_t end = std::clamp(PartEnd(k, totalSamples), start, totalSamples);
+        run_.CurrentPartFileName = PartFileName(mode, k);
+        if (PartSaved(mode, k)) {
+            const QString path = settings_.savepath + run_.CurrentPartFileName;
+            QByteArray tag;
+            if (run_.CopyTag) {
+                AudioInformation.setInfoTitle(WithoutExtension(run_.CurrentPartFileName));
+                NumberNextPart();
+                try {
+                    tag = AudioInformation.RenderId3v2Tag(sourcePath_);
+                } catch (const AudioError &) {
+                    // A part without its tag is still a good part; the audio is kept.
+                }
+            }
+            try {
+                cutter->writePart(path, start, end, tag);
+            } catch (const AudioError &e) {
+                return fail("Unable to write to " + path + "\n" + e.text());
+            }
+        }
+        run_.SamplesRead = end;
+        observer_.Progress(totalSamples > 0 ? int(end * 100 / totalSamples) : 0);
+        observer_.Breathe();
+        if (!run_.Running)
+            break;
+    }
+    run_.CurrentPart = std::min(run_.CurrentPart, plan_.PartCount);
+    const bool cancelled = !run_.Running;
+    run_.Running = false;
+    if (cancelled) {
+        observer_.StatusText("Cancel");
+        observer_.InformationMessage("Cancel splitting file " + sourcePath_ + "!");
+        return SplitOutcome::Cancelled;
+    }
+    observer_.Progress(100);
+    observer_.StatusText("Complete!");
+    observer_.InformationMessage("Complete splitting file " + sourcePath_ + "!");
+    return SplitOutcome::Completed;
+}
+
 SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, int32_t number)
 {
     sourcePath_ = sourcePath;
@@ -193,10 +354,11 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
 
     // With every hand-set part unchecked a run would read the whole source,
     // write nothing and still report success.
-    bool anySaved = false;
-    for (int32_t k = 1; k <= plan_.PartCount && !anySaved; ++k)
-        anySaved = PartSaved(mode, k);
-    if (!anySaved) {
+    partsToWrite_ = 0;
+    partsNumbered_ = 0;
+    for (int32_t k = 1; k <= plan_.PartCount; ++k)
+        partsToWrite_ += PartSaved(mode, k) ? 1 : 0;
+    if (partsToWrite_ == 0) {
         observer_.InformationMessage("Please check at least one part to save!");
         return SplitOutcome::Refused;
     }
@@ -207,6 +369,12 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
                                      + " would both be written to " + PartPath(mode, first)
                                      + ". Please give one of them another name.");
         return SplitOutcome::Refused;
+    }
+
+    if (run_.Lossless) {
+        const SplitOutcome outcome = RunLossless(mode);
+        AudioInformation.setInfoTrack(QString());
+        return outcome;
     }
 
     FileR.OpenFile(sourcePath, 0, 1);
@@ -231,35 +399,10 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
         BeginPart(mode, 1);
 
-        const int64_t elementsPerFrame = std::max(FileR.ElementsPerSample(), 1);
-        for (;;) {
-            FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
-            PcmArray block = FileR.ReadArray(run_.SplitBlockSamples);
-            if (block.empty())
-                break;
-            WriteBlock(mode, block);
-            run_.SamplesRead += int64_t(block.size()) / elementsPerFrame;
-
-            // The block that reaches a part's end also starts the next part. A
-            // block may reach several ends (parts shorter than a block): every
-            // planned part is still created, in order, each with that block.
-            while (run_.CurrentPart < plan_.PartCount
-                   && static_cast<long double>(run_.SamplesRead) >= plan_.SamplePoints[run_.CurrentPart]) {
-                FinishPart();
-                ++run_.CurrentPart;
-                FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
-                BeginPart(mode, run_.CurrentPart);
-                WriteBlock(mode, block);
-            }
-            block = PcmArray();
-
-            if (run_.SamplesRead > totalSamples)
-                run_.SamplesRead = totalSamples;
-            observer_.Progress(totalSamples > 0 ? int(run_.SamplesRead * 100 / totalSamples) : 0);
-            observer_.Breathe();
-            if (!run_.Running)
-                break;
-        }
+        if (run_.ExactCut)
+            ReadExact(mode);
+        else
+            ReadBlocks(mode);
         FinishPart();
     } catch (const PartWriteError &e) {
         writeFailed = true;
@@ -280,6 +423,7 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         observer_.ErrorMessage(e.text());
     }
     FileR.CloseFile();
+    AudioInformation.setInfoTrack(QString());
 
     const bool cancelled = !run_.Running;
     run_.Running = false;

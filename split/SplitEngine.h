@@ -32,6 +32,12 @@ struct SplitRun {
     bool Running = false;
     bool CopyTag = true;
     int32_t PrecisionDivisor = 2;  // 1, 2, 4 or 8: blocks of 1, 1/2, 1/4, 1/8 second
+    // Each part ends exactly at its planned frame (rounded up): the block that
+    // crosses a part end is divided between the two parts, nothing is shared.
+    bool ExactCut = false;
+    // MP3 to MP3 by copying the source's frames (always exact; no encoder
+    // settings, no precision). Refused at the start when the source cannot be cut so.
+    bool Lossless = false;
     int32_t SplitBlockSamples = 0; // frames per read, fixed for a run
     int64_t SamplesRead = 0;       // frames read so far, unsaved parts included
     int32_t CurrentPart = 0;       // from 1
@@ -71,6 +77,17 @@ public:
     QString PartPath(SplitMode mode, int32_t k) const;
 
 private:
+    // The run when run_.Lossless: parts are cut from the source's MP3 frames.
+    SplitOutcome RunLossless(SplitMode mode);
+    // The block loop of the Exact precision: the block that crosses a part
+    // end is divided at the planned frame.
+    void ReadExact(SplitMode mode);
+    // The block loop of the four block precisions.
+    void ReadBlocks(SplitMode mode);
+    // Frame at which part k ends: the plan's point rounded up; the source's end for the last part.
+    int64_t PartEnd(int32_t k, int64_t totalSamples) const;
+    // Sets the tag's track to "k/n" for the next part written.
+    void NumberNextPart();
     bool PartSaved(SplitMode mode, int32_t k) const;
     void BeginPart(SplitMode mode, int32_t k);
     void WriteBlock(SplitMode mode, const PcmArray &block);
@@ -88,4 +105,6 @@ private:
     SplitRun &run_;
     SplitObserver &observer_;
     QString sourcePath_;
+    int32_t partsToWrite_ = 0; // parts this run writes: the n of each part's "k/n"
+    int32_t partsNumbered_ = 0;
 };

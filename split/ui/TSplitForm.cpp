@@ -1,6 +1,7 @@
 #include "split/ui/TSplitForm.h"
 
 #include "app/PlatformServices.h"
+#include "app/QuorvisApplication.h"
 #include "audio/AudioError.h"
 #include "audio/TAudioPlayer2.h"
 #include "audio/ui/TNCTPlayButtonB2.h"
@@ -264,11 +265,15 @@ void TSplitForm::BuildStep2()
     SpeedBtnSettings = Named(new QPushButton("Settings..."), "SpeedBtnSettings");
     SpeedBtnSettings->setToolTip("Set audio formats");
     SpeedBtnSettings->setAutoDefault(false);
-    auto *format = new QHBoxLayout(GroupBox2);
+    CheckLossless = Named(new QCheckBox("Copy the MP3 audio without re-encoding"), "CheckLossless");
+    auto *format = new QHBoxLayout;
     format->addWidget(Label13);
     format->addWidget(cbFormat);
     format->addStretch(1);
     format->addWidget(SpeedBtnSettings);
+    auto *formatBox = new QVBoxLayout(GroupBox2);
+    formatBox->addLayout(format);
+    formatBox->addWidget(CheckLossless);
 
     GroupBoxDir = Named(new QGroupBox("Save Path"), "GroupBoxDir");
     RBSame = Named(new QRadioButton("Same as the source file"), "RBSame");
@@ -297,6 +302,10 @@ void TSplitForm::BuildStep2()
                          "Step 2 of 4: Select Save Format and Path");
 
     connect(SpeedBtnSettings, &QPushButton::clicked, this, [this] { SpeedBtnSettingsClick(); });
+    connect(cbFormat, &QComboBox::currentIndexChanged, this, [this] { cbFormatChange(); });
+    // Only the user's own clicks are saved; the state set from setup.ini is not
+    // written back. A failed write goes to the error box.
+    connect(CheckLossless, &QCheckBox::clicked, this, Guarded([this] { CheckLosslessClick(); }));
     connect(SpeedBtnSavePath, &QPushButton::clicked, this, [this] { SpeedBtnSavePathClick(); });
     connect(RBSame, &QRadioButton::clicked, this, [this] { RBSameClick(); });
     connect(RBSavePath, &QRadioButton::clicked, this, [this] { RBSavePathClick(); });
@@ -455,7 +464,7 @@ void TSplitForm::BuildStep4()
     Gauge1->setAlignment(Qt::AlignCenter);
     Label27 = Named(new QLabel("Precision"), "Label27");
     cbPrecision = Named(new QComboBox, "cbPrecision");
-    cbPrecision->addItems({"Low", "Normal", "High", "Very High"});
+    cbPrecision->addItems({"Low", "Normal", "High", "Very High", "Exact"});
     cbPrecision->setCurrentIndex(1);
     BitBtnSplit = Named(new QPushButton("Split Now"), "BitBtnSplit");
     BitBtnSplit->setToolTip("Split Now");
@@ -500,6 +509,8 @@ void TSplitForm::FormCreate()
     FileR.SetFormatIndex(-1);
     FileW.SetFormatIndex(-1);
     Run.PrecisionDivisor = 2;
+    CheckLossless->setChecked(ProgramSettings.losslessmp3 == 1);
+    UpdateLosslessBox();
     PrepareSplitOpenDialog("Open a file to Split:");
     RichEdit1->setFont(font());
 }
@@ -548,6 +559,32 @@ void TSplitForm::ClearSourceInformation()
     SpeedBtnUpdate->setEnabled(false);
     if (Preview)
         Preview->PreviewFile.clear();
+    sourceIsLayer3_ = false;
+    UpdateLosslessBox();
+}
+
+void TSplitForm::UpdateLosslessBox()
+{
+    const bool mp3Out = cbFormat->currentIndex() == 0;
+    CheckLossless->setEnabled(sourceIsLayer3_ && mp3Out);
+    if (!sourceIsLayer3_)
+        CheckLossless->setToolTip("Only an MP3 (MPEG Layer III) source can be copied without re-encoding.");
+    else if (!mp3Out)
+        CheckLossless->setToolTip("Choose MP3 as the save format to copy the audio without re-encoding.");
+    else
+        CheckLossless->setToolTip("Copies the source's MP3 frames into the parts: every cut is exact and nothing "
+                                  "loses quality.\nThe MP3 encoder settings are not used.");
+}
+
+void TSplitForm::cbFormatChange()
+{
+    UpdateLosslessBox();
+}
+
+void TSplitForm::CheckLosslessClick()
+{
+    ProgramSettings.losslessmp3 = CheckLossless->isChecked() ? 1 : 0;
+    SaveLosslessMp3Setting();
 }
 
 void TSplitForm::SpeedBtnOpenClick()
@@ -586,6 +623,8 @@ void TSplitForm::SpeedBtnOpenClick()
     SpeedBtnUpdate->setEnabled(true);
     if (Preview)
         Preview->PreviewFile = path;
+    sourceIsLayer3_ = AudioInformation.IsMpegLayer3();
+    UpdateLosslessBox();
 }
 
 void TSplitForm::SpeedBtnUpdateClick()
@@ -704,6 +743,8 @@ void TSplitForm::EdMinChange()
 void TSplitForm::cbPrecisionChange()
 {
     // Read when a run starts; a change during a run waits for the next one.
+    // "Exact" still reads half-second blocks; the cut inside a block is what differs.
+    Run.ExactCut = cbPrecision->currentIndex() == 4;
     switch (cbPrecision->currentIndex()) {
     case 0: Run.PrecisionDivisor = 1; break;
     case 2: Run.PrecisionDivisor = 4; break;
@@ -755,6 +796,8 @@ void TSplitForm::BitBtnNextClick()
         }
         ProgramSettings.saveformat = SelectedExtension();
         Run.CopyTag = CheckCopyTag->isChecked();
+        // A box left ticked from setup.ini counts only where copying is possible.
+        Run.Lossless = CheckLossless->isChecked() && CheckLossless->isEnabled();
         if (RBSame->isChecked()) {
             QString folder = QFileInfo(Plan.SourcePath).path();
             if (!folder.endsWith(PathDelimiter()))
@@ -796,6 +839,9 @@ void TSplitForm::BitBtnNextClick()
         }
         ShowStep(4);
         BitBtnNext->setEnabled(false);
+        // Copied frames are always cut exactly: there is no precision to choose.
+        Label27->setEnabled(!Run.Lossless);
+        cbPrecision->setEnabled(!Run.Lossless);
         ShowSplitSummary();
         break;
     default:
@@ -830,10 +876,11 @@ void TSplitForm::ShowSplitSummary()
     case SplitMode::ByTime: mode = Indent + "Split every " + QString::number(Plan.SecondsPerPart) + " seconds"; break;
     case SplitMode::BySettings: mode = Indent + "Split by pre-listening settings"; break;
     }
-    Memo1->setPlainText(QStringList{"Source File ", Indent + Plan.SourcePath, "Split Mode ", mode, "Save Format ",
-                                    Indent + ProgramSettings.saveformat, "Save Path ",
-                                    Indent + ProgramSettings.savepath}
-                            .join('\n'));
+    QStringList lines{"Source File ", Indent + Plan.SourcePath, "Split Mode ", mode, "Save Format ",
+                      Indent + ProgramSettings.saveformat, "Save Path ", Indent + ProgramSettings.savepath};
+    if (Run.Lossless)
+        lines << "Lossless " << Indent + "MP3 frames are copied without re-encoding; the cut is exact";
+    Memo1->setPlainText(lines.join('\n'));
 }
 
 void TSplitForm::StopPreview()

@@ -76,6 +76,9 @@ public:
     QLabel *Label13;
     QComboBox *cbFormat;
     QPushButton *SpeedBtnSettings;
+    // Copy the source's MP3 frames instead of re-encoding; usable only for a
+    // Layer III source saved as MP3.
+    QCheckBox *CheckLossless;
     QGroupBox *GroupBoxDir;
     QRadioButton *RBSame;
     QRadioButton *RBSavePath;
@@ -149,6 +152,8 @@ public:
     void EdAmountChange();
     void EdMinChange();
     void cbPrecisionChange();
+    void cbFormatChange();
+    void CheckLosslessClick();
 
     // The current step, 1..4.
     int Step() const;
@@ -185,7 +190,11 @@ private:
     void ClearSourceInformation();
     void WMSysCommandMinimize();
     void ShowConversionError(const QString &text);
+    // Enables CheckLossless for a Layer III source going to MP3, with a hint
+    // that says why it is not available otherwise.
+    void UpdateLosslessBox();
 
+    bool sourceIsLayer3_ = false; // the opened source's frames can be copied
     bool splitting_ = false;      // RunSplit is on the stack
     bool closeRequested_ = false; // close once the run has returned
 };

@@ -33,17 +33,25 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
+        // Whatever the wizard saves lands in this test's own setup.ini.
+        SetProgramDirectoryForTesting(dir.path());
         saved = ProgramSettings;
-        form = new TSplitForm(&owner);
-        SplitForm = form;
-        owner.show();
-        form->show();
+        Create();
     }
 
     void TearDown() override
     {
         delete form.data();
         ProgramSettings = saved;
+        SetProgramDirectoryForTesting(QString());
+    }
+
+    void Create()
+    {
+        form = new TSplitForm(&owner);
+        SplitForm = form;
+        owner.show();
+        form->show();
     }
 
     // A 3-second stereo tone, opened in step 1.
@@ -54,6 +62,19 @@ protected:
         platform.openAnswers << QStringList{path};
         QTest::mouseClick(form->SpeedBtnOpen, Qt::LeftButton);
         return path;
+    }
+
+    void OpenMp3()
+    {
+        fixtures::MakeTone(dir.path() + "/tone.mp3", 3.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "128k"});
+        platform.openAnswers << QStringList{dir.path() + "/tone.mp3"};
+        QTest::mouseClick(form->SpeedBtnOpen, Qt::LeftButton);
+    }
+
+    QByteArray Ini() const
+    {
+        QFile f(ConfigFilePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
     void Next() { QTest::mouseClick(form->BitBtnNext, Qt::LeftButton); }
@@ -420,4 +441,77 @@ TEST_F(SplitWizardTest, TypedAmountBeyondTheUpDownRangeStillPassesForALongSource
     EXPECT_EQ(form->Plan.PartCount, 150);
     EXPECT_EQ(Memo()[3], "        Split in 150 Parts");
     EXPECT_TRUE(platform.messages().isEmpty());
+}
+
+TEST_F(SplitWizardTest, LosslessCopyIsOfferedOnlyForAnMp3SourceSavedAsMp3)
+{
+    OpenTone();
+    Next();
+    EXPECT_FALSE(form->CheckLossless->isEnabled());
+    EXPECT_TRUE(form->CheckLossless->toolTip().contains("MPEG Layer III"));
+    // Ticked from setup.ini but unusable here: the run re-encodes as before.
+    form->CheckLossless->setChecked(true);
+    form->cbFormat->setCurrentText("WAV");
+    Next();
+    Next();
+    EXPECT_FALSE(form->Run.Lossless);
+    EXPECT_EQ(Memo().size(), 8);
+
+    Back();
+    Back();
+    Back();
+    OpenMp3();
+    Next();
+    EXPECT_FALSE(form->CheckLossless->isEnabled()); // still WAV
+    EXPECT_TRUE(form->CheckLossless->toolTip().contains("Choose MP3"));
+    form->cbFormat->setCurrentText("MP3");
+    EXPECT_TRUE(form->CheckLossless->isEnabled());
+    EXPECT_TRUE(form->CheckLossless->toolTip().contains("not used"));
+}
+
+TEST_F(SplitWizardTest, LosslessChoiceIsSavedAtOnceAndTakenIntoTheRun)
+{
+    EXPECT_FALSE(form->CheckLossless->isChecked());
+    OpenMp3();
+    Next();
+    QTest::keyClick(form->CheckLossless, Qt::Key_Space);
+    EXPECT_EQ(ProgramSettings.losslessmp3, 1);
+    EXPECT_EQ(Ini(), "[general]\nlosslessmp3=1\n");
+    Next();
+    EXPECT_TRUE(form->Run.Lossless);
+    Next();
+    const QStringList memo = Memo();
+    ASSERT_EQ(memo.size(), 10);
+    EXPECT_EQ(memo[8], "Lossless ");
+    EXPECT_EQ(memo[9], "        MP3 frames are copied without re-encoding; the cut is exact");
+    EXPECT_FALSE(form->cbPrecision->isEnabled());
+    EXPECT_EQ(Ini(), "[general]\nlosslessmp3=1\n"); // leaving step 2 writes nothing
+
+    // A new wizard starts from the saved choice; unticking it is saved too.
+    delete form.data();
+    Create();
+    EXPECT_TRUE(form->CheckLossless->isChecked());
+    OpenMp3();
+    Next();
+    QTest::keyClick(form->CheckLossless, Qt::Key_Space);
+    EXPECT_EQ(Ini(), "[general]\nlosslessmp3=0\n");
+
+    // The program folder lies below a regular file: the failure reaches the error box.
+    QFile blocker(dir.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SetProgramDirectoryForTesting(dir.filePath("blocker"));
+    QTest::keyClick(form->CheckLossless, Qt::Key_Space);
+    ASSERT_EQ(platform.callsOf("error").size(), 1);
+    EXPECT_TRUE(platform.callsOf("error")[0].text.startsWith("Unable to write to "));
+}
+
+TEST_F(SplitWizardTest, ExactPrecisionAsksForExactCutsAndTheOthersDoNot)
+{
+    form->cbPrecision->setCurrentText("Exact");
+    EXPECT_TRUE(form->Run.ExactCut);
+    EXPECT_EQ(form->Run.PrecisionDivisor, 2);
+    form->cbPrecision->setCurrentText("Very High");
+    EXPECT_FALSE(form->Run.ExactCut);
+    EXPECT_EQ(form->Run.PrecisionDivisor, 8);
 }

@@ -1,0 +1,37 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+// Cuts an MPEG Layer III file (MPEG-1, 2 or 2.5; CBR or VBR) into parts by
+// copying its frames, never decoding or re-encoding them, so that each part
+// decodes sample for sample like the same stretch of the whole file.
+//
+// Positions are sample frames as a decoder yields them from the whole file
+// (encoder delay and padding removed where its LAME/Info frame records them).
+// Each part starts a few frames early, so the decoder's bit reservoir and
+// filterbank are primed, and carries a LAME/Info frame of its own whose delay
+// and padding make decoders drop exactly the samples outside the part.
+class Mp3FrameCutter {
+public:
+    // Walks every frame of the file. Throws AudioError naming the file when it
+    // is not Layer III or cannot be cut exactly: damaged, free-format or
+    // incomplete frames, or an info frame that disagrees with the frames.
+    explicit Mp3FrameCutter(const QString &path);
+    ~Mp3FrameCutter();
+    Mp3FrameCutter(const Mp3FrameCutter &) = delete;
+    Mp3FrameCutter &operator=(const Mp3FrameCutter &) = delete;
+
+    int64_t length() const; // sample frames a decoder yields from the whole file
+    int sampleRate() const;
+
+    // Writes the samples [start, end) (0 <= start <= end <= length()) to a new
+    // file at `path`, with `id3v2` (a rendered tag, may be empty) in front.
+    // Throws AudioError naming the part when it cannot be written.
+    void writePart(const QString &path, int64_t start, int64_t end, const QByteArray &id3v2) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
