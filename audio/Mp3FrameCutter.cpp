@@ -335,11 +335,21 @@ Mp3FrameCutter::~Mp3FrameCutter() = default;
 int64_t Mp3FrameCutter::length() const { return d->length; }
 int Mp3FrameCutter::sampleRate() const { return d->first.sampleRate; }
 
+bool Mp3FrameCutter::insideOneFrame(int64_t start, int64_t end) const
+{
+    const int64_t spf = d->spf;
+    const int64_t d0 = start + d->skip, d1 = end + d->skip;
+    return end > start && d0 / spf == (d1 - 1) / spf;
+}
+
 void Mp3FrameCutter::writePart(const QString &path, int64_t start, int64_t end, const QByteArray &id3v2) const
 {
     if (start < 0 || end < start || end > d->length)
         throw AudioError(QStringLiteral("Cannot write %1: samples %2 to %3 are outside %4")
                              .arg(nameOf(path)).arg(start).arg(end).arg(nameOf(d->path)));
+    if (insideOneFrame(start, end))
+        d->refuse(QStringLiteral("the part from sample %1 to %2 lies inside one frame, which decoders would not "
+                                 "trim exactly").arg(start).arg(end));
     const int64_t spf = d->spf;
     const std::vector<Frame> &frames = d->frames;
 

@@ -26,6 +26,13 @@ public:
     int64_t length() const; // sample frames a decoder yields from the whole file
     int sampleRate() const;
 
+    // Whether the part [start, end) lies inside one frame (under 26 ms at
+    // 44.1 kHz). FFmpeg 5.1 forgets the samples still to drop in front when
+    // the packet that carries the end trim arrives (and reads no file of a
+    // single frame), so no frame copy of such a part decodes exactly there;
+    // writePart refuses it.
+    bool insideOneFrame(int64_t start, int64_t end) const;
+
     // Writes the samples [start, end) (0 <= start <= end <= length()) to a new
     // file at `path`, with `id3v2` (a rendered tag, may be empty) in front.
     // Throws AudioError naming the part when it cannot be written.

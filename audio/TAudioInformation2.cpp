@@ -108,6 +108,8 @@ void setTrack(TagLib::Tag *tag, const QString &track)
         asf->setAttribute("WM/TrackNumber", TagLib::ASF::Attribute(text));
     } else if (auto *ape = dynamic_cast<TagLib::APE::Tag *>(tag)) {
         ape->addValue("Track", text, true);
+    } else if (auto *riff = dynamic_cast<TagLib::RIFF::Info::Tag *>(tag)) {
+        riff->setFieldText("IPRT", text);
     } else {
         tag->setTrack(unsigned(qMax(0, track.section('/', 0, 0).toInt())));
     }

@@ -285,12 +285,24 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
                                    "but its header says %3")
                         .arg(sourcePath_).arg(cutter->length()).arg(totalSamples));
 
+    // Every part is checked before the first file is written.
+    const auto range = [&](int32_t k) {
+        const int64_t start = std::min(k == 1 ? 0 : PartEnd(k - 1, totalSamples), totalSamples);
+        return std::pair(start, std::clamp(PartEnd(k, totalSamples), start, totalSamples));
+    };
+    for (int32_t k = 1; k <= plan_.PartCount; ++k) {
+        const auto [start, end] = range(k);
+        if (PartSaved(mode, k) && cutter->insideOneFrame(start, end))
+            return fail(QStringLiteral("Part %1 of %2 is shorter than one MP3 frame, so it cannot be copied "
+                                       "exactly. Move its split point, or split with re-encoding.")
+                            .arg(k).arg(sourcePath_));
+    }
+
     run_.Running = true;
     run_.SamplesRead = 0;
     for (run_.CurrentPart = 1; run_.CurrentPart <= plan_.PartCount; ++run_.CurrentPart) {
         const int32_t k = run_.CurrentPart;
-        const int64_t start = std::min(k == 1 ? 0 : PartEnd(k - 1, totalSamples), totalSamples);
-        const int64_t end = std::clamp(PartEnd(k, totalSamples), start, totalSamples);
+        const auto [start, end] = range(k);
         run_.CurrentPartFileName = PartFileName(mode, k);
         if (PartSaved(mode, k)) {
             const QString path = settings_.savepath + run_.CurrentPartFileName;

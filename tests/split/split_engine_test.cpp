@@ -372,3 +372,105 @@ TEST_P(SplitEngineFormatTest, ByTimeWritesEveryPartInTheFormatWithItsTitle)
 
 INSTANTIATE_TEST_SUITE_P(Formats, SplitEngineFormatTest, ::testing::Values("mp3", "wav", "wma", "ogg"),
                          [](const auto &param) { return std::string(param.param); });
+
+// Exact: every part ends at its planned frame and nothing is shared or lost,
+// in each mode; the written parts carry "k/n" among the parts written.
+class SplitEngineExactTest : public SplitEngineTest, public ::testing::WithParamInterface<SplitMode> {};
+
+TEST_P(SplitEngineExactTest, PartsAddUpToTheSourceFrameForFrame)
+{
+    MakeSource(5.3); // 233730 frames: the points fall inside blocks
+    if (HasFatalFailure()) return;
+    run.ExactCut = true;
+    int32_t number = 3;
+    if (GetParam() == SplitMode::ByTime) {
+        number = 2;
+    } else if (GetParam() == SplitMode::BySettings) {
+        number = 0;
+        plan.ResetManualPlan("wav");
+        plan.ResizeParts(3);
+        plan.PartCount = 3;
+        plan.TimePoints = {0, 1, 4, 5};
+        plan.PartNames[2] = "b.wav";
+        plan.PartNames[3] = "c.wav";
+    }
+    ASSERT_EQ(Run(GetParam(), number), SplitOutcome::Completed);
+    const QStringList parts = GetParam() == SplitMode::BySettings
+                                  ? QStringList{"tone-01.wav", "b.wav", "c.wav"}
+                                  : QStringList{"tone-01.wav", "tone-02.wav", "tone-03.wav"};
+    ASSERT_EQ(OutputFiles().size(), 3);
+
+    std::vector<float> joined;
+    for (int k = 1; k <= 3; ++k) {
+        const QString part = out + parts[k - 1];
+        const std::vector<float> samples = fixtures::DecodedSamples(part);
+        const int64_t end = k < 3 ? int64_t(std::ceil(plan.SamplePoints[k])) : 233730;
+        EXPECT_EQ(int64_t(joined.size() + samples.size()) / 2, end) << part.toStdString();
+        joined.insert(joined.end(), samples.begin(), samples.end());
+        EXPECT_EQ(fixtures::ProbeFile(part).tags.value("track").toString(), QString("%1/3").arg(k));
+    }
+    EXPECT_TRUE(joined == fixtures::DecodedSamples(source));
+    EXPECT_TRUE(info.infoTrack().isEmpty()) << "a later Update of the source must not get a track number";
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SplitEngineExactTest,
+                         ::testing::Values(SplitMode::ByAmount, SplitMode::ByTime, SplitMode::BySettings),
+                         [](const auto &p) { return std::to_string(int(p.param)); });
+
+TEST_F(SplitEngineTest, LosslessCopiesTheFramesAndKeepsTheWholeTagOfTheSource)
+{
+    source = dir.path() + "/live.mp3";
+    ASSERT_EQ(fixtures::Run("ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "anoisesrc=d=7:a=0.3:c=pink",
+                                       "-f", "lavfi", "-i", "color=c=blue:s=32x32:d=1", "-map", "0:a", "-map", "1:v",
+                                       "-frames:v", "1", "-c:v", "png", "-disposition:v", "attached_pic",
+                                       "-id3v2_version", "3", "-metadata", "composer=Someone", "-ar", "44100",
+                                       "-ac", "2", "-c:a", "libmp3lame", "-b:a", "128k", source}),
+              0);
+    info.LoadFile(source);
+    ASSERT_TRUE(info.IsMpegLayer3());
+    plan.SourcePath = source;
+    plan.DurationSeconds = int32_t(info.Duration() / 1000);
+    settings.saveformat = "mp3";
+    settings.mp3_bitrate = 32; // not used: nothing is re-encoded
+    run.Lossless = true;
+    plan.ResetManualPlan("mp3");
+    plan.ResizeParts(3);
+    plan.PartCount = 3;
+    plan.TimePoints = {0, 2, 5, 7};
+    plan.PartNames[2] = "skipped.mp3";
+    plan.PartNames[3] = "last.mp3";
+    observer.checkedRows = {true, false, true};
+    ASSERT_EQ(Run(SplitMode::BySettings, 0), SplitOutcome::Completed) << observer.errors.join("\n").toStdString();
+    ASSERT_EQ(OutputFiles(), (QStringList{"last.mp3", "live-01.mp3"}));
+
+    const std::vector<float> whole = fixtures::DecodedSamples(source);
+    const int64_t cut[] = {0, 2 * 44100, 5 * 44100, int64_t(whole.size() / 2)};
+    const QString names[] = {"live-01.mp3", "", "last.mp3"};
+    for (int k : {0, 2}) {
+        const std::vector<float> part = fixtures::DecodedSamples(out + names[k]);
+        EXPECT_TRUE(part == std::vector<float>(whole.begin() + cut[k] * 2, whole.begin() + cut[k + 1] * 2))
+            << names[k].toStdString();
+        const fixtures::Probe p = fixtures::ProbeFile(out + names[k]);
+        EXPECT_EQ(p.tags.value("composer").toString(), "Someone");
+        EXPECT_EQ(p.tags.value("track").toString(), k == 0 ? "1/2" : "2/2");
+        EXPECT_EQ(p.tags.value("title").toString(), QFileInfo(names[k]).completeBaseName());
+        QByteArray streams;
+        fixtures::Run("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of", "csv=p=0", out + names[k]},
+                      &streams);
+        EXPECT_TRUE(streams.contains("png")) << "the cover picture travels with the audio";
+    }
+}
+
+TEST_F(SplitEngineTest, LosslessRefusesWhatItCannotCopyAndWritesNothing)
+{
+    MakeSource(2.0); // a WAV source
+    if (HasFatalFailure()) return;
+    run.Lossless = true;
+    settings.saveformat = "mp3";
+    EXPECT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Failed);
+    ASSERT_EQ(observer.errors.size(), 1);
+    EXPECT_TRUE(observer.errors[0].contains(source)) << observer.errors[0].toStdString();
+    settings.saveformat = "wav";
+    EXPECT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Failed);
+    EXPECT_TRUE(OutputFiles().isEmpty());
+}
