@@ -818,8 +818,8 @@ void TSplitForm::BitBtnNextClick()
                 Platform().CaptionedBox("Information", "Please input correct number!");
                 return;
             }
-            // At least one part, and no more parts than whole seconds.
-            if (*n < 1 || *n > std::max<int32_t>(1, Plan.DurationSeconds)) {
+            // Any count of at least one: a short file may still be cut in many parts.
+            if (*n < 1) {
                 Platform().CaptionedBox("Information", "Please input correct parts number!");
                 return;
             }
