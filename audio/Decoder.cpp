@@ -459,4 +459,6 @@ int64_t Decoder::seek(int64_t frame)
     return target;
 }
 
+QString Decoder::damage() const { return {}; }
+
 } // namespace audio_detail

@@ -25,6 +25,8 @@ public:
     PcmArray read(int64_t frames);
     // Moves to an exact frame (clamped to 0..length) and returns it.
     int64_t seek(int64_t frame);
+    // A description of what could not be decoded so far; empty when nothing.
+    QString damage() const;
 
 private:
     struct Impl;

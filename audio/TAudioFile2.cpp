@@ -50,6 +50,8 @@ int TAudioFile2::Channels() const { return decoder_ ? decoder_->channels() : 0; 
 int TAudioFile2::ElementsPerSample() const { return decoder_ ? decoder_->channels() : 1; }
 int64_t TAudioFile2::Length() const { return decoder_ ? decoder_->length() : 0; }
 
+QString TAudioFile2::ReadDamage() const { return decoder_ ? decoder_->damage() : QString(); }
+
 PcmArray TAudioFile2::ReadArray(int64_t count)
 {
     if (!decoder_ || count <= 0)
