@@ -75,5 +75,7 @@ void TAudioFile2::SetMp3Encoder(const TAudioFile2LameEnc &e) { writer_->setMp3En
 bool TAudioFile2::CheckOggFormat(int r, int c, int b, int mn, int mx) const { return writer_->checkOggFormat(r, c, b, mn, mx); }
 void TAudioFile2::SetOggFormat(int r, int c, int b, int mn, int mx, int16_t q) { writer_->setOggFormat(r, c, b, mn, mx, q); }
 void TAudioFile2::SetWmaProfile(int profile) { writer_->setWmaProfile(profile); }
+void TAudioFile2::SetFlacFormat(int r, int c, int bits, int level) { writer_->setFlacFormat(r, c, bits, level); }
+void TAudioFile2::SetOpusFormat(int bitrate, int mode, int complexity) { writer_->setOpusFormat(bitrate, mode, complexity); }
 int TAudioFile2::WmaProfileCount() const { return writer_->wmaProfileCount(); }
 QString TAudioFile2::WmaProfileName() const { return writer_->wmaProfileName(writer_->wmaProfile()); }

@@ -68,6 +68,10 @@ public:
     bool CheckOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate) const;
     void SetOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate, int16_t quality);
     void SetWmaProfile(int profile); // numbered from 1
+    // bitsPerSample 16 or 24; level 0..8.
+    void SetFlacFormat(int sampleRate, int channels, int bitsPerSample, int level);
+    // bitrate in kbps; mode 0 VBR, 1 constrained VBR, 2 CBR; complexity 0..10. Always 48 kHz.
+    void SetOpusFormat(int bitrate, int mode, int complexity);
     int WmaProfileCount() const;
     QString WmaProfileName() const;
 

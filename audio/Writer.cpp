@@ -2,8 +2,10 @@
 
 #include "audio/AudioError.h"
 #include "audio/Encoder.h"
+#include "audio/FlacEncoder.h"
 #include "audio/Mp3Encoder.h"
 #include "audio/OggEncoder.h"
+#include "audio/OpusEncoder.h"
 #include "audio/Resampler.h"
 #include "audio/WavEncoder.h"
 #include "audio/WmaEncoder.h"
@@ -27,6 +29,10 @@ struct Writer::Impl {
     QString wavError;
     OggSettings ogg;
     QString oggError;
+    FlacSettings flac;
+    QString flacError;
+    OpusSettings opus;
+    QString opusError;
     int wmaProfile = kDefaultWmaProfile;
 
     int inRate = 0;
@@ -108,6 +114,17 @@ void Writer::setOggFormat(int sampleRate, int channels, int bitrate, int minBitr
     remember(d->ogg, d->oggError, OggSettings{sampleRate, channels, bitrate, minBitrate, maxBitrate, quality}, &OggEncoder::check);
 }
 
+void Writer::setFlacFormat(int sampleRate, int channels, int bitsPerSample, int level)
+{
+    remember(d->flac, d->flacError, FlacSettings{sampleRate, channels, bitsPerSample, level}, &FlacEncoder::check);
+}
+
+// The channel count follows the input (mono stays mono, more becomes stereo) at create().
+void Writer::setOpusFormat(int bitrate, int mode, int complexity)
+{
+    remember(d->opus, d->opusError, OpusSettings{2, bitrate, OpusRateMode(mode), complexity}, &OpusEncoder::check);
+}
+
 // A number outside the list is kept and refused by create(): the settings
 // dialog selects the stored number only to show its name, and must still open
 // when setup.ini holds a number this build does not list.
@@ -147,6 +164,16 @@ void Writer::create(const QString &path)
         if (!d->oggError.isEmpty())
             throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->oggError));
         encoder = std::make_unique<OggEncoder>(path, d->ogg);
+    } else if (extension == QLatin1String("flac")) {
+        if (!d->flacError.isEmpty())
+            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->flacError));
+        encoder = std::make_unique<FlacEncoder>(path, d->flac);
+    } else if (extension == QLatin1String("opus")) {
+        if (!d->opusError.isEmpty())
+            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->opusError));
+        OpusSettings opus = d->opus;
+        opus.channels = d->inChannels == 1 ? 1 : 2;
+        encoder = std::make_unique<OpusEncoder>(path, opus);
     } else if (extension == QLatin1String("wma")) {
         const WmaProfile *profile = nullptr;
         try {
@@ -156,7 +183,7 @@ void Writer::create(const QString &path)
         }
         encoder = std::make_unique<WmaEncoder>(path, *profile);
     } else {
-        throw AudioError(QStringLiteral("Cannot create \"%1\": the extension \"%2\" is not an output format (mp3, wav, wma, ogg)")
+        throw AudioError(QStringLiteral("Cannot create \"%1\": the extension \"%2\" is not an output format (mp3, wav, wma, ogg, flac, opus)")
                              .arg(path, extension));
     }
     d->resampler = std::make_unique<Resampler>(encoder->sampleRate(), encoder->channels());

@@ -24,6 +24,8 @@ public:
     bool checkOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate) const;
     void setOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate, int16_t quality);
     void setWmaProfile(int profile);
+    void setFlacFormat(int sampleRate, int channels, int bitsPerSample, int level);
+    void setOpusFormat(int bitrate, int mode, int complexity);
     int wmaProfile() const;
     int wmaProfileCount() const;
     QString wmaProfileName(int profile) const;

@@ -74,13 +74,20 @@ void LoadProgramSettings()
     s.ogg_minbitrate = ReadIniInt(path, "ogg", "minbitrate", defaults.ogg_minbitrate);
     s.ogg_maxbitrate = ReadIniInt(path, "ogg", "maxbitrate", defaults.ogg_maxbitrate);
     s.ogg_quality = ReadIniInt(path, "ogg", "quality", defaults.ogg_quality);
+    s.flac_frequency = ReadIniInt(path, "flac", "frequency", defaults.flac_frequency);
+    s.flac_channels = ReadIniInt(path, "flac", "channels", defaults.flac_channels);
+    s.flac_bps = ReadIniInt(path, "flac", "bps", defaults.flac_bps);
+    s.flac_level = ReadIniInt(path, "flac", "level", defaults.flac_level);
+    s.opus_bitrate = ReadIniInt(path, "opus", "bitrate", defaults.opus_bitrate);
+    s.opus_mode = ReadIniInt(path, "opus", "mode", defaults.opus_mode);
+    s.opus_complexity = ReadIniInt(path, "opus", "complexity", defaults.opus_complexity);
     s.losslessmp3 = ReadIniInt(path, "general", "losslessmp3", defaults.losslessmp3) == 1 ? 1 : 0;
     ProgramSettings = s;
 }
 
 void SaveFormatSettings()
 {
-    // One replacement of the file for all eighteen keys: either every key is
+    // One replacement of the file for all the format keys: either every key is
     // written or, when the file system refuses, the old file stays as it was.
     const TProgramSettings &s = ProgramSettings;
     IniBatchWriter w(ConfigFilePath());
@@ -102,6 +109,13 @@ void SaveFormatSettings()
     w.Set("ogg", "maxbitrate", s.ogg_maxbitrate);
     w.Set("ogg", "fquality", s.ogg_fquality);
     w.Set("ogg", "quality", s.ogg_quality);
+    w.Set("flac", "frequency", s.flac_frequency);
+    w.Set("flac", "channels", s.flac_channels);
+    w.Set("flac", "bps", s.flac_bps);
+    w.Set("flac", "level", s.flac_level);
+    w.Set("opus", "bitrate", s.opus_bitrate);
+    w.Set("opus", "mode", s.opus_mode);
+    w.Set("opus", "complexity", s.opus_complexity);
     w.Commit();
 }
 

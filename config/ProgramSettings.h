@@ -26,6 +26,13 @@ struct TProgramSettings {
     int32_t ogg_minbitrate = 128;
     int32_t ogg_maxbitrate = 192;
     int32_t ogg_quality = 300;
+    int32_t flac_frequency = 44100;
+    int32_t flac_channels = 2;
+    int32_t flac_bps = 16;     // 16 or 24
+    int32_t flac_level = 5;    // compression 0..8
+    int32_t opus_bitrate = 128; // kbps
+    int32_t opus_mode = 0;      // 0 VBR, 1 constrained VBR, 2 CBR
+    int32_t opus_complexity = 10;
     // [general] losslessmp3: the split wizard copies MP3 frames instead of
     // re-encoding when the source allows it (0 or 1; off by default).
     int32_t losslessmp3 = 0;

@@ -61,6 +61,13 @@ const FormatCase kCases[] = {
     {"Wav32Bit", "wav", [](TAudioFile2 &f) { f.SetWavFormat(44100, 1, 32); }, "pcm_s32le", 44100, 1, 0},
     // IMA ADPCM codes whole blocks (2041 frames here): the last one is padded with silence.
     {"Wav4BitAdpcm", "wav", [](TAudioFile2 &f) { f.SetWavFormat(22050, 2, 4); }, "adpcm_ima_wav", 22050, 2, 2041},
+    {"Flac16BitLevel5", "flac", [](TAudioFile2 &f) { f.SetFlacFormat(44100, 2, 16, 5); }, "flac", 44100, 2, 0},
+    {"Flac24BitLevel8", "flac", [](TAudioFile2 &f) { f.SetFlacFormat(48000, 2, 24, 8); }, "flac", 48000, 2, 0},
+    {"FlacMonoLevel0", "flac", [](TAudioFile2 &f) { f.SetFlacFormat(22050, 1, 16, 0); }, "flac", 22050, 1, 0},
+    // Opus is always 48 kHz; the pre-skip and end granule give back the input's length.
+    {"OpusVbr", "opus", [](TAudioFile2 &f) { f.SetOpusFormat(128, 0, 10); }, "opus", 48000, 2, 0},
+    {"OpusConstrainedVbr", "opus", [](TAudioFile2 &f) { f.SetOpusFormat(96, 1, 5); }, "opus", 48000, 2, 0},
+    {"OpusCbrLowComplexity", "opus", [](TAudioFile2 &f) { f.SetOpusFormat(24, 2, 0); }, "opus", 48000, 2, 0},
 };
 
 class FormatRoundTrip : public ::testing::TestWithParam<FormatCase> {};
@@ -120,6 +127,26 @@ TEST(WavOutput, FullScaleClipsInsteadOfWrappingAround)
     EXPECT_GT(decoded[1], 0.99f);
     EXPECT_EQ(decoded[2], -1.0f);
     EXPECT_EQ(decoded[3], -1.0f);
+}
+
+TEST(FlacOutput, SixteenBitSamplesComeBackUnchangedWithLengthAndMd5InTheHeader)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("exact.flac");
+    PcmArray pcm;
+    for (int k = -32768; k < 32768; k += 3)
+        pcm.push_back(float(k) / 32768.0f);
+    TAudioFile2 file;
+    file.SetFlacFormat(44100, 1, 16, 5);
+    ASSERT_TRUE(WriteAll(file, path, pcm, 44100, 1, 4000));
+    EXPECT_TRUE(fixtures::DecodedSamples(path) == std::vector<float>(pcm.begin(), pcm.end()));
+    if (!fixtures::HaveTool("metaflac"))
+        GTEST_SKIP() << "metaflac is not installed";
+    QByteArray total;
+    ASSERT_EQ(fixtures::Run("metaflac", {"--show-total-samples", path}, &total), 0);
+    EXPECT_EQ(total.trimmed().toLongLong(), int64_t(pcm.size()));
+    // flac -t decodes and compares with the MD5 the encoder stored.
+    EXPECT_EQ(fixtures::Run("flac", {"-t", "-s", path}), 0);
 }
 
 // Players that only know plain WAV need format tag 1, also above 16 bits.
