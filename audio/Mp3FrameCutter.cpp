@@ -11,6 +11,11 @@
 #include <cstring>
 #include <vector>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 using audio_detail::MpegFrameHeader;
 
 namespace {
@@ -113,6 +118,22 @@ struct Mp3FrameCutter::Impl {
     std::array<uchar, kLameBytes> sourceLame{};
     uint32_t quality = 0;
 
+    // Takes the pages of [from, to) out of this process's resident memory;
+    // they stay in the page cache. Walking or copying a long file through the
+    // mapping would otherwise hold all of it.
+    void release(int64_t from, int64_t to) const
+    {
+#ifdef Q_OS_LINUX
+        static const int64_t page = sysconf(_SC_PAGESIZE);
+        const int64_t a = (from + page - 1) / page * page, b = to / page * page;
+        if (b > a)
+            madvise(const_cast<uchar *>(data) + a, size_t(b - a), MADV_DONTNEED);
+#else
+        Q_UNUSED(from);
+        Q_UNUSED(to);
+#endif
+    }
+
     [[noreturn]] void refuse(const QString &why) const
     {
         throw AudioError(QStringLiteral("%1 cannot be cut without re-encoding: %2").arg(nameOf(path), why));
@@ -192,7 +213,12 @@ void Mp3FrameCutter::Impl::walk()
     int64_t mainBytes = 0;     // main data of the frames so far
     int64_t lastMainStart = 0; // where the previous frame's main data began
     MpegFrameHeader h;
+    int64_t released = 0;
     while (pos < end) {
+        if (pos - released > (8 << 20)) {
+            release(released, pos - 4096);
+            released = pos - 4096;
+        }
         const QString at = QStringLiteral(" at byte %1").arg(pos);
         if (end - pos < 4)
             refuse(QStringLiteral("it ends in an incomplete frame") + at);
@@ -225,6 +251,7 @@ void Mp3FrameCutter::Impl::walk()
         frames.push_back(f);
         pos += h.length;
     }
+    release(released, size);
     if (frames.empty())
         refuse(QStringLiteral("it holds no audio frames"));
 
@@ -421,7 +448,7 @@ void Mp3FrameCutter::writePart(const QString &path, int64_t start, int64_t end, 
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw AudioError(QStringLiteral("Cannot create %1: %2").arg(nameOf(path), out.errorString()));
     const auto put = [&](const char *bytes, int64_t n) {
-        if (n > 0 && out.write(bytes, n) != n) {
+        if (n < 0 || (n > 0 && out.write(bytes, n) != n)) {
             const QString reason = out.errorString();
             out.close();
             QFile::remove(path);
@@ -431,7 +458,26 @@ void Mp3FrameCutter::writePart(const QString &path, int64_t start, int64_t end, 
     put(id3v2.constData(), id3v2.size());
     put(info.constData(), info.size());
     put(lead.constData(), lead.size());
-    put(reinterpret_cast<const char *>(src), srcBytes);
+    int64_t copiedBytes = 0;
+#ifdef Q_OS_LINUX
+    // The kernel copies the frames file to file: no pass through our memory.
+    if (srcBytes > 0 && out.flush()) {
+        off_t from = off_t(frames[size_t(c0)].offset);
+        while (copiedBytes < srcBytes) {
+            const ssize_t n = copy_file_range(d->file.handle(), &from, out.handle(), nullptr,
+                                              size_t(srcBytes - copiedBytes), 0);
+            if (n <= 0)
+                break; // not supported between these files: written below instead
+            copiedBytes += n;
+        }
+        // The file grew behind QFile's back: write any rest at its real end.
+        if (copiedBytes > 0 && copiedBytes < srcBytes && !out.seek(out.size()))
+            put(nullptr, -1);
+    }
+#endif
+    put(reinterpret_cast<const char *>(src) + copiedBytes, srcBytes - copiedBytes);
+    if (src)
+        d->release(frames[size_t(c0)].offset, frames[size_t(c0)].offset + srcBytes);
     if (!out.flush()) {
         const QString reason = out.errorString();
         out.close();

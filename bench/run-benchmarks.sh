@@ -2,11 +2,15 @@
 # Quorvis against the ffmpeg command line doing the same re-encode, in the same
 # run, alternating the two. Prints, per case, the median wall time of each, the
 # ratio ours/ffmpeg (target: at most 1.05) and the peak resident memory of each.
+# The lossless MP3 split runs against mp3splt, which copies frames as well
+# (target: at most 1.0, acceptable up to 1.5), and must be far faster than our
+# re-encoding split; its parts are decoded and checked against the source.
 #
 #   bench/run-benchmarks.sh [--rounds N] [--quick]
 #
 # --quick uses 1-minute instead of 10-minute sources (a smoke run, not a measurement).
-# Needs: ffmpeg, GNU time (/usr/bin/time). Builds quorvis-cli in build-bench/ (Release).
+# Needs: ffmpeg, GNU time (/usr/bin/time), a C++ compiler; installs mp3splt when
+# missing. Builds quorvis-cli in build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +24,16 @@ while [ $# -gt 0 ]; do
     *) echo "unknown argument $1" >&2; exit 2 ;;
   esac
 done
+
+# mp3splt is only a yardstick, so it is installed here and not with the build
+# dependencies.
+if ! command -v mp3splt >/dev/null; then
+  echo "Installing: mp3splt"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends mp3splt >/dev/null
+fi
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
 cmake --build build-bench --target quorvis-cli >/dev/null
@@ -50,6 +64,7 @@ vbr=0
 fquality=0
 INI
 cli="$work/bin/quorvis-cli"
+c++ -O2 -std=c++17 -o "$work/bin/compare-decoded" bench/compare-decoded.cpp
 ff=(ffmpeg -nostdin -v error -y)
 
 # A signal with some life in it (tones over pink noise), so the encoders work
@@ -60,17 +75,25 @@ make_source() { # path seconds
     -filter_complex "[0][1]amix=inputs=2:normalize=0,aformat=channel_layouts=stereo" -c:a pcm_s16le "$1"
 }
 
-# Runs a command once; prints "seconds peak_kb".
+# Runs a command once; prints "seconds peak_kb". The wall time comes from the
+# shell's microsecond clock: GNU time's 10 ms steps are too coarse for the runs
+# of a tenth of a second that copying frames takes.
 measure() {
-  /usr/bin/time -o "$work/time.txt" -f "%e %M" "$@" >/dev/null 2>&1 || true
-  tail -1 "$work/time.txt"
+  local t0=${EPOCHREALTIME/,/.} t1
+  /usr/bin/time -o "$work/time.txt" -f "%M" "$@" >/dev/null 2>&1 || true
+  t1=${EPOCHREALTIME/,/.}
+  echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }') $(tail -1 "$work/time.txt")"
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-# case name, "our command", "ffmpeg command", folder to empty before each run
+# a / b to three places; n/a rather than a failed division when b is 0.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "n/a" }'; }
+
+# case name, "our command", "peer command", folder to empty before each run,
+# peer's name (ffmpeg unless given). Leaves our median in bench_ours.
 bench() {
-  local name=$1 ours=$2 theirs=$3 clean=$4
+  local name=$1 ours=$2 theirs=$3 clean=$4 peer=${5:-ffmpeg}
   local ot=() tt=() om=0 tm=0 r m
   for ((i = 0; i < rounds; i++)); do
     rm -rf "$clean"; mkdir -p "$clean"
@@ -81,8 +104,21 @@ bench() {
   local omed tmed
   omed=$(printf '%s\n' "${ot[@]}" | median)
   tmed=$(printf '%s\n' "${tt[@]}" | median)
-  printf '%-34s ours %7.2fs  ffmpeg %7.2fs  ratio %5.3f  peak ours %6d KiB  ffmpeg %6d KiB\n' \
-    "$name" "$omed" "$tmed" "$(echo "$omed / $tmed" | bc -l)" "$om" "$tm"
+  printf '%-34s ours %7.2fs  %s %7.2fs  ratio %5s  peak ours %6d KiB  %s %6d KiB\n' \
+    "$name" "$omed" "$peer" "$tmed" "$(ratio "$omed" "$tmed")" "$om" "$peer" "$tm"
+  bench_ours=$omed
+}
+
+# Ours alone, for a slow run measured against one of ours: case name, command,
+# folder to empty before each run, number of runs.
+solo() {
+  local name=$1 cmd=$2 clean=$3 n=$4 t=() om=0 r m
+  for ((i = 0; i < n; i++)); do
+    rm -rf "$clean"; mkdir -p "$clean"
+    read -r r m < <(measure bash -c "$cmd"); t+=("$r"); [ "$m" -gt "$om" ] && om=$m
+  done
+  solo_median=$(printf '%s\n' "${t[@]}" | median)
+  printf '%-34s ours %7.2fs  %28s  peak ours %6d KiB\n' "$name" "$solo_median" "" "$om"
 }
 
 echo "Making sources ($minutes and $long_minutes minutes)..."
@@ -109,8 +145,37 @@ echo "Memory against length (MP3, ${long_minutes}-minute file):"
 bench "convert ${long_minutes} min to MP3" "$cli convert $work/long.wav --format mp3 --out $o --quiet" \
   "${ff[*]} -i $work/long.wav -c:a libmp3lame -b:a 128k $o/long.mp3" "$o"
 echo "Split a ${long_minutes}-minute MP3 into 10 parts (MP3 128 kbps, normal precision):"
-bench "split into 10 parts" "$cli split $work/long.mp3 --parts 10 --format mp3 --out $o --quiet --no-tag" \
+bench "split into 10 parts" "$cli split $work/long.mp3 --parts 10 --format mp3 --precision normal --out $o --quiet --no-tag" \
   "${ff[*]} -i $work/long.mp3 -f segment -segment_time $((long_minutes * 6)) -c:a libmp3lame -b:a 128k $o/part%03d.mp3" "$o"
+echo "Split the same MP3 into 10 parts without re-encoding (frames copied; mp3splt in frame mode):"
+# A run first, kept for the sample check, so that a refused or failing split
+# is reported instead of being timed.
+lossless="$cli split $work/long.mp3 --parts 10 --format mp3 --lossless --quiet --out"
+splt="mp3splt -Q -f -S 10 -d"
+rm -rf "$work/ours" "$work/mp3splt"; mkdir -p "$work/ours" "$work/mp3splt"
+if ! $lossless "$work/ours" 2>"$work/lossless.err"; then
+  echo "  our lossless split failed, not timed: $(head -3 "$work/lossless.err")"
+else
+  $splt "$work/mp3splt" "$work/long.mp3" >/dev/null || echo "  mp3splt failed"
+  for d in ours mp3splt; do
+    n=$(find "$work/$d" -name '*.mp3' | wc -l)
+    [ "$n" -eq 10 ] || echo "  $d made $n parts instead of 10"
+  done
+  # A run takes a fraction of a second: more rounds steady the medians.
+  rounds=$((rounds * 5)) bench "lossless split into 10 parts" "$lossless $o" "$splt $o $work/long.mp3" "$o" mp3splt
+  lossless_median=$bench_ours
+  # The re-encode takes half a minute a run, and its spread is small beside a
+  # ratio of a hundred: two runs are plenty.
+  solo "re-encoding split, exact cuts" \
+    "$cli split $work/long.mp3 --parts 10 --format mp3 --precision exact --quiet --out $o" "$o" $((rounds < 2 ? rounds : 2))
+  printf '  re-encoding split / lossless split: %s (target: more than 100)\n' "$(ratio "$solo_median" "$lossless_median")"
+  # Names sort in part order for both: ours are numbered, mp3splt's begin with the start time.
+  for d in ours mp3splt; do
+    printf '  decoded, %-8s ' "$d:"
+    # shellcheck disable=SC2046  # the part names hold no spaces
+    "$work/bin/compare-decoded" 2 "$work/long.mp3" $(find "$work/$d" -name '*.mp3' | LC_ALL=C sort) || true
+  done
+fi
 echo "Merge ten MP3 files into one MP3:"
 bench "merge 10 files" "$cli merge $pieces --output merged --format mp3 --out $o --quiet" \
   "${ff[*]} $inputs -filter_complex concat=n=10:v=0:a=1 -c:a libmp3lame -b:a 128k $o/merged.mp3" "$o"
