@@ -56,6 +56,17 @@ const ValueList SampleRates{{8000, 11025, 16000, 22050, 24000, 32000, 44100, 480
 const ValueList BitRates{{8, 16, 24, 32, 48, 56, 64, 96, 112, 128, 160, 192, 224, 256, 320}, 9};
 const ValueList BitsPerSample{{2, 3, 4, 5, 8, 16, 24, 32}, 5};
 const ValueList OggQualities{{100, 200, 300, 400, 500, 600, 700, 800, 900, 1000}, 4};
+// Every item of the FLAC and Opus lists is a value their encoders accept, and
+// a stored value outside a list shows and saves the list's default, so OK
+// never writes a setting that would fail a conversion. The items of the lists
+// filled with words stand for these values in order.
+const ValueList FlacChannels{{1, 2}, 1};
+const ValueList FlacBitsPerSample{{16, 24}, 0};
+const ValueList FlacLevels{{0, 1, 2, 3, 4, 5, 6, 7, 8}, 5};
+const ValueList OpusBitRates{{6, 8, 12, 16, 24, 32, 48, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 510},
+                             11};
+const ValueList OpusModes{{0, 1, 2}, 0};
+const ValueList OpusComplexities{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 10};
 
 // Counted lists: item k stands for k + offset. A value outside the list
 // leaves no item selected (index -1), which then saves as offset - 1.
@@ -248,10 +259,47 @@ void TSettingForm::BuildControls()
     ogg->addLayout(options);
     ogg->addStretch();
 
+    // FLAC
+    TabSheet5 = new QWidget(PageControl1);
+    TabSheet5->setObjectName("TabSheet5");
+    GroupBox8 = NewGroup(TabSheet5, "GroupBox8", "FLAC Settings");
+    Label16 = NewLabel(GroupBox8, "Label16", "Frequency (Hz)");
+    cbFLACFrequency = NewList(GroupBox8, "cbFLACFrequency");
+    Label17 = NewLabel(GroupBox8, "Label17", "Channel");
+    cbFLACChannel = NewList(GroupBox8, "cbFLACChannel");
+    Label18 = NewLabel(GroupBox8, "Label18", "BitsPerSample");
+    cbFLACBPS = NewList(GroupBox8, "cbFLACBPS");
+    Label19 = NewLabel(GroupBox8, "Label19", "Compression Level");
+    cbFLACLevel = NewList(GroupBox8, "cbFLACLevel");
+    AddRows(GroupBox8, {{Label16, cbFLACFrequency}, {Label17, cbFLACChannel}, {Label18, cbFLACBPS},
+                        {Label19, cbFLACLevel}});
+    auto *flac = new QVBoxLayout(TabSheet5);
+    flac->addWidget(GroupBox8);
+    flac->addStretch();
+
+    // OPUS: no sample rate list, the encoder always works at 48 kHz.
+    TabSheet6 = new QWidget(PageControl1);
+    TabSheet6->setObjectName("TabSheet6");
+    GroupBox9 = NewGroup(TabSheet6, "GroupBox9", "OPUS Settings");
+    Label20 = NewLabel(GroupBox9, "Label20", "Bitrate (kbps)");
+    cbOPUSBitrate = NewList(GroupBox9, "cbOPUSBitrate");
+    Label21 = NewLabel(GroupBox9, "Label21", "Mode");
+    cbOPUSMode = NewList(GroupBox9, "cbOPUSMode");
+    Label22 = NewLabel(GroupBox9, "Label22", "Complexity");
+    cbOPUSComplexity = NewList(GroupBox9, "cbOPUSComplexity");
+    AddRows(GroupBox9, {{Label20, cbOPUSBitrate}, {Label21, cbOPUSMode}, {Label22, cbOPUSComplexity}});
+    Label23 = NewLabel(TabSheet6, "Label23", "Opus files are always written at 48000 Hz.");
+    auto *opus = new QVBoxLayout(TabSheet6);
+    opus->addWidget(GroupBox9);
+    opus->addWidget(Label23);
+    opus->addStretch();
+
     PageControl1->addTab(TabSheet1, "MP3");
     PageControl1->addTab(TabSheet2, "WAV");
     PageControl1->addTab(TabSheet3, "WMA");
     PageControl1->addTab(TabSheet4, "OGG");
+    PageControl1->addTab(TabSheet5, "FLAC");
+    PageControl1->addTab(TabSheet6, "OPUS");
     PageControl1->setCurrentIndex(0);
 
     BtnOK = new QPushButton("OK", this);
@@ -289,6 +337,18 @@ void TSettingForm::BuildControls()
     BitRates.Fill(cbOGGMAXBitrate);
     BitRates.Fill(cbOGGMinBitrate);
     OggQualities.Fill(cbOGGquality);
+    SampleRates.Fill(cbFLACFrequency);
+    cbFLACChannel->addItems({"Mono", "Stereo"});
+    FlacBitsPerSample.Fill(cbFLACBPS);
+    FlacLevels.Fill(cbFLACLevel);
+    cbFLACLevel->setItemText(0, "0 (fastest)");
+    cbFLACLevel->setItemText(5, "5 (default)");
+    cbFLACLevel->setItemText(8, "8 (smallest)");
+    OpusBitRates.Fill(cbOPUSBitrate);
+    cbOPUSMode->addItems({"VBR", "Constrained VBR", "CBR"});
+    OpusComplexities.Fill(cbOPUSComplexity);
+    cbOPUSComplexity->setItemText(0, "0 (fastest)");
+    cbOPUSComplexity->setItemText(10, "10 (best)");
 
     SampleRates.Show(cbMP3Frequency, 44100);
     cbMP3Channel->setCurrentIndex(2);
@@ -305,6 +365,13 @@ void TSettingForm::BuildControls()
     BitRates.Show(cbOGGMAXBitrate, 128);
     BitRates.Show(cbOGGMinBitrate, 192);
     OggQualities.Show(cbOGGquality, 500);
+    SampleRates.Show(cbFLACFrequency, 44100);
+    FlacChannels.Show(cbFLACChannel, 2);
+    FlacBitsPerSample.Show(cbFLACBPS, 16);
+    FlacLevels.Show(cbFLACLevel, 5);
+    OpusBitRates.Show(cbOPUSBitrate, 128);
+    OpusModes.Show(cbOPUSMode, 0);
+    OpusComplexities.Show(cbOPUSComplexity, 10);
     for (QWidget *w : std::initializer_list<QWidget *>{Label4, cbMP3MaxBitrate, Label5, cbMP3VBRQuality, Label13,
                                                        cbOGGMAXBitrate, Label15, cbOGGMinBitrate, Label14, cbOGGquality})
         w->setEnabled(false);
@@ -362,6 +429,13 @@ void TSettingForm::LoadControls()
     BitRates.Show(cbOGGMinBitrate, s.ogg_minbitrate);
     BitRates.Show(cbOGGMAXBitrate, s.ogg_maxbitrate);
     OggQualities.Show(cbOGGquality, s.ogg_quality);
+    SampleRates.Show(cbFLACFrequency, s.flac_frequency);
+    FlacChannels.Show(cbFLACChannel, s.flac_channels);
+    FlacBitsPerSample.Show(cbFLACBPS, s.flac_bps);
+    FlacLevels.Show(cbFLACLevel, s.flac_level);
+    OpusBitRates.Show(cbOPUSBitrate, s.opus_bitrate);
+    OpusModes.Show(cbOPUSMode, s.opus_mode);
+    OpusComplexities.Show(cbOPUSComplexity, s.opus_complexity);
 }
 
 void TSettingForm::CopyControls()
@@ -385,6 +459,13 @@ void TSettingForm::CopyControls()
     s.ogg_minbitrate = BitRates.Value(cbOGGMinBitrate);
     s.ogg_maxbitrate = BitRates.Value(cbOGGMAXBitrate);
     s.ogg_quality = OggQualities.Value(cbOGGquality);
+    s.flac_frequency = SampleRates.Value(cbFLACFrequency);
+    s.flac_channels = FlacChannels.Value(cbFLACChannel);
+    s.flac_bps = FlacBitsPerSample.Value(cbFLACBPS);
+    s.flac_level = FlacLevels.Value(cbFLACLevel);
+    s.opus_bitrate = OpusBitRates.Value(cbOPUSBitrate);
+    s.opus_mode = OpusModes.Value(cbOPUSMode);
+    s.opus_complexity = OpusComplexities.Value(cbOPUSComplexity);
 }
 
 void TSettingForm::CheckMP3VBRClick()

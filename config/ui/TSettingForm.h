@@ -12,7 +12,9 @@ class QTabWidget;
 class QWidget;
 
 // The output format settings dialog: sample rate, channels, bit rate and the
-// VBR/quality options of MP3, WAV and OGG output and the WMA encoding profile.
+// VBR/quality options of MP3, WAV and OGG output, the WMA encoding profile,
+// FLAC's sample format and compression level, and Opus' bit rate, rate
+// control and complexity.
 // It shows ProgramSettings when it opens; OK copies the choices back and
 // writes them to setup.ini. Built anew on every opening, destroyed on close.
 class TSettingForm : public QDialog {
@@ -36,11 +38,13 @@ public:
     ~TSettingForm() override;
 
     QTabWidget *PageControl1;
-    QWidget *TabSheet1, *TabSheet2, *TabSheet3, *TabSheet4;
+    QWidget *TabSheet1, *TabSheet2, *TabSheet3, *TabSheet4, *TabSheet5, *TabSheet6;
 
-    QGroupBox *GroupBox1, *GroupBox2, *GroupBox3, *GroupBox4, *GroupBox5, *GroupBox6, *GroupBox7;
+    QGroupBox *GroupBox1, *GroupBox2, *GroupBox3, *GroupBox4, *GroupBox5, *GroupBox6, *GroupBox7, *GroupBox8,
+        *GroupBox9;
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10,
-        *Label11, *Label12, *Label13, *Label14, *Label15;
+        *Label11, *Label12, *Label13, *Label14, *Label15, *Label16, *Label17, *Label18, *Label19, *Label20,
+        *Label21, *Label22, *Label23;
 
     QComboBox *cbMP3Frequency, *cbMP3Channel, *cbMP3Bitrate, *cbMP3MaxBitrate, *cbMP3VBRQuality;
     QCheckBox *CheckMP3VBR;
@@ -48,6 +52,8 @@ public:
     QComboBox *cbWMAProfile;
     QComboBox *cbOGGFrequency, *cbOGGChannel, *cbOGGBitrate, *cbOGGMAXBitrate, *cbOGGMinBitrate, *cbOGGquality;
     QCheckBox *CheckOGGVBR, *CheckOggQuality;
+    QComboBox *cbFLACFrequency, *cbFLACChannel, *cbFLACBPS, *cbFLACLevel;
+    QComboBox *cbOPUSBitrate, *cbOPUSMode, *cbOPUSComplexity;
 
     QPushButton *BtnOK, *BtnCancel;
 

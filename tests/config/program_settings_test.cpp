@@ -67,6 +67,13 @@ TEST_F(ProgramSettingsTest, NoFileLoadsDefaults)
     EXPECT_EQ(s.ogg_minbitrate, 128);
     EXPECT_EQ(s.ogg_maxbitrate, 192);
     EXPECT_EQ(s.ogg_quality, 300);
+    EXPECT_EQ(s.flac_frequency, 44100);
+    EXPECT_EQ(s.flac_channels, 2);
+    EXPECT_EQ(s.flac_bps, 16);
+    EXPECT_EQ(s.flac_level, 5);
+    EXPECT_EQ(s.opus_bitrate, 128);
+    EXPECT_EQ(s.opus_mode, 0);
+    EXPECT_EQ(s.opus_complexity, 10);
     EXPECT_FALSE(QFile::exists(ConfigFilePath()));
 }
 
@@ -117,7 +124,9 @@ TEST_F(ProgramSettingsTest, FormatSettingsCreateFileInKeyOrderWithoutGeneralSect
                      "[wav]\nfrequency=44100\nchannels=2\nbps=16\n"
                      "[wma]\nwmaprofile=38\n"
                      "[ogg]\nfrequency=44100\nchannels=2\nbitrate=128\nvbr=0\nminbitrate=128\nmaxbitrate=192\n"
-                     "fquality=0\nquality=300\n");
+                     "fquality=0\nquality=300\n"
+                     "[flac]\nfrequency=44100\nchannels=2\nbps=16\nlevel=5\n"
+                     "[opus]\nbitrate=128\nmode=0\ncomplexity=10\n");
 }
 
 TEST_F(ProgramSettingsTest, SavedSettingsLoadBack)
@@ -125,6 +134,10 @@ TEST_F(ProgramSettingsTest, SavedSettingsLoadBack)
     ProgramSettings.mp3_channels = 5;
     ProgramSettings.wav_bps = 32;
     ProgramSettings.ogg_quality = 900;
+    ProgramSettings.flac_bps = 24;
+    ProgramSettings.flac_level = 8;
+    ProgramSettings.opus_bitrate = 64;
+    ProgramSettings.opus_mode = 2;
     ProgramSettings.savepath = "/a b/";
     ProgramSettings.saveformat = "wav";
     SaveFormatSettings();
@@ -135,6 +148,10 @@ TEST_F(ProgramSettingsTest, SavedSettingsLoadBack)
     EXPECT_EQ(ProgramSettings.mp3_channels, 5);
     EXPECT_EQ(ProgramSettings.wav_bps, 32u);
     EXPECT_EQ(ProgramSettings.ogg_quality, 900);
+    EXPECT_EQ(ProgramSettings.flac_bps, 24);
+    EXPECT_EQ(ProgramSettings.flac_level, 8);
+    EXPECT_EQ(ProgramSettings.opus_bitrate, 64);
+    EXPECT_EQ(ProgramSettings.opus_mode, 2);
     EXPECT_EQ(ProgramSettings.savepath, "/a b/");
     EXPECT_EQ(ProgramSettings.saveformat, "wav");
     EXPECT_EQ(ReadIniString(ConfigFilePath(), "general", "mergefilename", ""), "joined.wav");

@@ -114,11 +114,13 @@ TEST_F(SettingFormTest, PagesGroupsAndListsReadAsDesigned)
 {
     Open();
     EXPECT_EQ(form->windowTitle(), "Output Format Settings");
-    ASSERT_EQ(form->PageControl1->count(), 4);
+    ASSERT_EQ(form->PageControl1->count(), 6);
     EXPECT_EQ(form->PageControl1->tabText(0), "MP3");
     EXPECT_EQ(form->PageControl1->tabText(1), "WAV");
     EXPECT_EQ(form->PageControl1->tabText(2), "WMA");
     EXPECT_EQ(form->PageControl1->tabText(3), "OGG");
+    EXPECT_EQ(form->PageControl1->tabText(4), "FLAC");
+    EXPECT_EQ(form->PageControl1->tabText(5), "OPUS");
     EXPECT_EQ(form->PageControl1->currentIndex(), 0);
     EXPECT_EQ(form->GroupBox1->title(), "MP3 Settings");
     EXPECT_EQ(form->GroupBox2->title(), "VBR");
@@ -127,6 +129,9 @@ TEST_F(SettingFormTest, PagesGroupsAndListsReadAsDesigned)
     EXPECT_EQ(form->GroupBox5->title(), "OGG Settings");
     EXPECT_EQ(form->GroupBox6->title(), "VBR");
     EXPECT_EQ(form->GroupBox7->title(), "Quality");
+    EXPECT_EQ(form->GroupBox8->title(), "FLAC Settings");
+    EXPECT_EQ(form->GroupBox9->title(), "OPUS Settings");
+    EXPECT_EQ(form->Label23->text(), "Opus files are always written at 48000 Hz.");
     EXPECT_EQ(form->Label4->text(), "Max Bitrate (kbps)");
     EXPECT_EQ(form->Label8->text(), "BitsPerSample");
     EXPECT_EQ(form->Label15->text(), "Min Bitrate (kbps)");
@@ -140,6 +145,7 @@ TEST_F(SettingFormTest, PagesGroupsAndListsReadAsDesigned)
     const QStringList bitRates{"8", "16", "24", "32", "48", "56", "64", "96", "112", "128", "160", "192", "224", "256", "320"};
     EXPECT_EQ(Items(form->cbMP3Frequency), rates);
     EXPECT_EQ(Items(form->cbOGGFrequency), rates);
+    EXPECT_EQ(Items(form->cbFLACFrequency), rates);
     EXPECT_EQ(Items(form->cbMP3MaxBitrate), bitRates);
     EXPECT_EQ(Items(form->cbOGGMinBitrate), bitRates);
     EXPECT_EQ(Items(form->cbMP3Channel),
@@ -148,6 +154,13 @@ TEST_F(SettingFormTest, PagesGroupsAndListsReadAsDesigned)
     EXPECT_EQ(Items(form->cbWAVBPS), QStringList({"2", "3", "4", "5", "8", "16", "24", "32"}));
     EXPECT_EQ(Items(form->cbMP3VBRQuality).join(','), "0,1,2,3,4,5,6,7,8,9");
     EXPECT_EQ(Items(form->cbOGGquality).join(','), "100,200,300,400,500,600,700,800,900,1000");
+    EXPECT_EQ(Items(form->cbFLACChannel), QStringList({"Mono", "Stereo"}));
+    EXPECT_EQ(Items(form->cbFLACBPS), QStringList({"16", "24"}));
+    EXPECT_EQ(Items(form->cbFLACLevel).join(','), "0 (fastest),1,2,3,4,5 (default),6,7,8 (smallest)");
+    EXPECT_EQ(Items(form->cbOPUSBitrate).join(','),
+              "6,8,12,16,24,32,48,64,80,96,112,128,160,192,224,256,320,384,448,510");
+    EXPECT_EQ(Items(form->cbOPUSMode), QStringList({"VBR", "Constrained VBR", "CBR"}));
+    EXPECT_EQ(Items(form->cbOPUSComplexity).join(','), "0 (fastest),1,2,3,4,5,6,7,8,9,10 (best)");
     for (QComboBox *cb : form->findChildren<QComboBox *>())
         EXPECT_FALSE(cb->isEditable()) << cb->objectName().toStdString();
 }
@@ -416,6 +429,77 @@ TEST_F(SettingFormTest, OggVbrStoredEnablesItsLimits)
     EXPECT_FALSE(form->cbOGGquality->isEnabled());
 }
 
+TEST_F(SettingFormTest, FlacAndOpusPagesShowTheRecordAndOkSavesTheChoices)
+{
+    TProgramSettings &s = ProgramSettings;
+    s.flac_frequency = 48000;
+    s.flac_channels = 1;
+    s.flac_bps = 24;
+    s.flac_level = 8;
+    s.opus_bitrate = 510;
+    s.opus_mode = 1;
+    s.opus_complexity = 3;
+    Open();
+    EXPECT_EQ(form->cbFLACFrequency->currentText(), "48000");
+    EXPECT_EQ(form->cbFLACChannel->currentText(), "Mono");
+    EXPECT_EQ(form->cbFLACBPS->currentText(), "24");
+    EXPECT_EQ(form->cbFLACLevel->currentText(), "8 (smallest)");
+    EXPECT_EQ(form->cbOPUSBitrate->currentText(), "510");
+    EXPECT_EQ(form->cbOPUSMode->currentText(), "Constrained VBR");
+    EXPECT_EQ(form->cbOPUSComplexity->currentText(), "3");
+
+    form->cbFLACFrequency->setCurrentText("22050");
+    form->cbFLACChannel->setCurrentText("Stereo");
+    form->cbFLACBPS->setCurrentText("16");
+    form->cbFLACLevel->setCurrentText("0 (fastest)");
+    form->cbOPUSBitrate->setCurrentText("6");
+    form->cbOPUSMode->setCurrentText("CBR");
+    form->cbOPUSComplexity->setCurrentText("10 (best)");
+    PressOK();
+    Deleted();
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(s.flac_frequency, 22050);
+    EXPECT_EQ(s.flac_channels, 2);
+    EXPECT_EQ(s.flac_bps, 16);
+    EXPECT_EQ(s.flac_level, 0);
+    EXPECT_EQ(s.opus_bitrate, 6);
+    EXPECT_EQ(s.opus_mode, 2);
+    EXPECT_EQ(s.opus_complexity, 10);
+    EXPECT_TRUE(Ini().endsWith("fquality=0\nquality=300\n"
+                               "[flac]\nfrequency=22050\nchannels=2\nbps=16\nlevel=0\n"
+                               "[opus]\nbitrate=6\nmode=2\ncomplexity=10\n"))
+        << Ini().constData();
+}
+
+// A setup.ini from before these formats, and one whose values no list offers:
+// both pages show their defaults, and OK writes them.
+class FlacOpusDefaultsTest : public SettingFormTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(FlacOpusDefaultsTest, ShowAndSaveTheDefaults)
+{
+    WriteIni(QByteArray("[mp3]\nbitrate=64\n[ogg]\nquality=900\n") + GetParam());
+    LoadProgramSettings();
+    Open();
+    EXPECT_EQ(form->cbFLACFrequency->currentText(), "44100");
+    EXPECT_EQ(form->cbFLACChannel->currentText(), "Stereo");
+    EXPECT_EQ(form->cbFLACBPS->currentText(), "16");
+    EXPECT_EQ(form->cbFLACLevel->currentText(), "5 (default)");
+    EXPECT_EQ(form->cbOPUSBitrate->currentText(), "128");
+    EXPECT_EQ(form->cbOPUSMode->currentText(), "VBR");
+    EXPECT_EQ(form->cbOPUSComplexity->currentText(), "10 (best)");
+    PressOK();
+    EXPECT_EQ(ReadIniInt(ConfigFilePath(), "ogg", "quality", 0), 900);
+    const struct { const char *section, *key; int value; } saved[] = {
+        {"flac", "frequency", 44100}, {"flac", "channels", 2}, {"flac", "bps", 16},    {"flac", "level", 5},
+        {"opus", "bitrate", 128},     {"opus", "mode", 0},     {"opus", "complexity", 10}};
+    for (const auto &k : saved)
+        EXPECT_EQ(ReadIniInt(ConfigFilePath(), k.section, k.key, -99), k.value) << k.section << '/' << k.key;
+}
+
+INSTANTIATE_TEST_SUITE_P(MissingOrOutsideTheLists, FlacOpusDefaultsTest,
+                         ::testing::Values("", "[flac]\nfrequency=96000\nchannels=6\nbps=20\nlevel=12\n"
+                                               "[opus]\nbitrate=100\nmode=-1\ncomplexity=11\n"));
+
 TEST_F(SettingFormTest, OkOnAFreshMachineWritesTheFormatSectionsInOrder)
 {
     ASSERT_FALSE(QFile::exists(ConfigFilePath()));
@@ -425,7 +509,9 @@ TEST_F(SettingFormTest, OkOnAFreshMachineWritesTheFormatSectionsInOrder)
                      "[wav]\nfrequency=44100\nchannels=2\nbps=16\n"
                      "[wma]\nwmaprofile=38\n"
                      "[ogg]\nfrequency=44100\nchannels=2\nbitrate=128\nvbr=0\nminbitrate=128\nmaxbitrate=192\n"
-                     "fquality=0\nquality=300\n");
+                     "fquality=0\nquality=300\n"
+                     "[flac]\nfrequency=44100\nchannels=2\nbps=16\nlevel=5\n"
+                     "[opus]\nbitrate=128\nmode=0\ncomplexity=10\n");
 }
 
 class CancelTest : public SettingFormTest, public ::testing::WithParamInterface<int> {};
@@ -540,7 +626,9 @@ TEST_F(SettingFormTest, TabOrderFollowsTheReadingOrder)
     const QStringList expected{"cbMP3Frequency", "cbMP3Channel", "cbMP3Bitrate", "CheckMP3VBR", "cbMP3MaxBitrate",
                                "cbMP3VBRQuality", "cbWAVFrequency", "cbWAVChannel", "cbWAVBPS", "cbWMAProfile",
                                "cbOGGFrequency", "cbOGGChannel", "cbOGGBitrate", "CheckOGGVBR", "cbOGGMAXBitrate",
-                               "cbOGGMinBitrate", "CheckOggQuality", "cbOGGquality", "BtnOK", "BtnCancel"};
+                               "cbOGGMinBitrate", "CheckOggQuality", "cbOGGquality", "cbFLACFrequency",
+                               "cbFLACChannel", "cbFLACBPS", "cbFLACLevel", "cbOPUSBitrate", "cbOPUSMode",
+                               "cbOPUSComplexity", "BtnOK", "BtnCancel"};
     QStringList chain;
     QWidget *w = form->cbMP3Frequency;
     do {
