@@ -9,7 +9,11 @@ namespace audio_detail {
 
 // Decodes one source file to interleaved float frames, exactly: every frame of
 // the source once, in order, encoder delay and padding removed where the file
-// records them. Throws AudioError (naming the file and the reason) on failure.
+// records them. A file of several streams end to end (joined MP3 files,
+// chained Ogg) yields each in turn as it would decode alone. A damaged stretch
+// is skipped, not taken for the end: where its length is known (constant bit
+// rate MP3, PCM) silence of that length stands in for it, so what follows keeps
+// its time. Throws AudioError (naming the file and the reason) on failure.
 class Decoder {
 public:
     explicit Decoder(const QString &path);
@@ -25,7 +29,8 @@ public:
     PcmArray read(int64_t frames);
     // Moves to an exact frame (clamped to 0..length) and returns it.
     int64_t seek(int64_t frame);
-    // A description of what could not be decoded so far; empty when nothing.
+    // What could not be decoded so far, for the user ("0.2 s could not be
+    // decoded (at 0:05)"); empty when nothing.
     QString damage() const;
 
 private:

@@ -11,6 +11,15 @@ namespace audio_detail {
 // program, what our errors already say with the file's name.
 [[maybe_unused]] static const int ffmpegLogQuieted = (av_log_set_level(AV_LOG_QUIET), 0);
 
+void freeCustomInput(AVIOContext *pb)
+{
+    if (!pb)
+        return;
+    delete static_cast<CustomInput *>(pb->opaque);
+    av_freep(&pb->buffer);
+    avio_context_free(&pb);
+}
+
 QString ffErrorText(const char *function, int code)
 {
     char words[AV_ERROR_MAX_STRING_SIZE] = {};

@@ -15,8 +15,20 @@ extern "C" {
 
 namespace audio_detail {
 
+// What a custom AVIOContext reads from (its opaque). The context, its buffer
+// and this object go with the format context that reads through them.
+struct CustomInput {
+    virtual ~CustomInput() = default;
+};
+void freeCustomInput(AVIOContext *pb);
+
 struct InputFormatDeleter {
-    void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
+    void operator()(AVFormatContext *c) const
+    {
+        AVIOContext *custom = c && (c->flags & AVFMT_FLAG_CUSTOM_IO) ? c->pb : nullptr;
+        avformat_close_input(&c);
+        freeCustomInput(custom);
+    }
 };
 // An output context: closes its AVIOContext (if the muxer opened one) and frees it.
 struct OutputFormatDeleter {

@@ -8,8 +8,12 @@
 #include <taglib/mpcfile.h>
 #include <taglib/mpcproperties.h>
 
+#include <algorithm>
+#include <cstring>
+
 extern "C" {
 #include <libavutil/avutil.h>
+#include <libavutil/crc.h>
 }
 
 namespace audio_detail {
@@ -86,7 +90,41 @@ int64_t riffDataOffset(const QString &path)
 
 QString displayName(const QString &path) { return QDir::toNativeSeparators(path); }
 
-OpenedSource openSource(const QString &path)
+namespace {
+
+// Bytes [begin, end) of a file, read through FFmpeg as a file of their own.
+struct FileRange final : CustomInput {
+    QFile file;
+    int64_t begin = 0;
+    int64_t end = 0;
+
+    static int read(void *opaque, uint8_t *buf, int size)
+    {
+        auto *r = static_cast<FileRange *>(opaque);
+        const int64_t left = r->end - r->file.pos();
+        if (left <= 0)
+            return AVERROR_EOF;
+        const qint64 got = r->file.read(reinterpret_cast<char *>(buf), std::min<int64_t>(size, left));
+        return got > 0 ? int(got) : got == 0 ? AVERROR_EOF : AVERROR(EIO);
+    }
+    static int64_t seek(void *opaque, int64_t offset, int whence)
+    {
+        auto *r = static_cast<FileRange *>(opaque);
+        const int64_t size = r->end - r->begin;
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE: return size;
+        case SEEK_SET: break;
+        case SEEK_CUR: offset += r->file.pos() - r->begin; break;
+        case SEEK_END: offset += size; break;
+        default: return AVERROR(EINVAL);
+        }
+        if (offset < 0 || !r->file.seek(r->begin + offset))
+            return AVERROR(EINVAL);
+        return offset;
+    }
+};
+
+void checkSize(const QString &path)
 {
     const QString name = displayName(path);
     const QFileInfo info(path);
@@ -96,15 +134,15 @@ OpenedSource openSource(const QString &path)
         throw AudioError(QStringLiteral("Cannot open %1: it is a folder, not an audio file").arg(name));
     if (info.size() == 0)
         throw AudioError(QStringLiteral("Cannot open %1: the file is empty").arg(name));
+}
 
+// Finds the audio stream of a just opened container.
+OpenedSource opened(const QString &path, AVFormatContext *raw)
+{
+    const QString name = displayName(path);
     OpenedSource src;
-    AVFormatContext *raw = nullptr;
-    const QByteArray encoded = QFile::encodeName(path);
-    int rc = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
-    if (rc < 0)
-        throw AudioError(QStringLiteral("Cannot open %1 as audio: %2").arg(name, ffErrorText("avformat_open_input", rc)));
     src.format.reset(raw);
-    rc = avformat_find_stream_info(raw, nullptr);
+    int rc = avformat_find_stream_info(raw, nullptr);
     if (rc < 0)
         throw AudioError(QStringLiteral("Cannot read the format of %1: %2").arg(name, ffErrorText("avformat_find_stream_info", rc)));
     rc = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -117,7 +155,156 @@ OpenedSource openSource(const QString &path)
     return src;
 }
 
-SourceFacts describeSource(const QString &path, const OpenedSource &src)
+// Ogg's page checksum: CRC-32 (polynomial 0x04C11DB7, not reflected, from 0)
+// over the page with its checksum field zeroed. av_crc's value for this
+// polynomial comes byte-swapped, so the little-endian field reads big-endian.
+bool oggPageChecks(const uchar *page, int64_t size)
+{
+    const AVCRC *table = av_crc_get_table(AV_CRC_32_IEEE);
+    const uchar zero[4] = {};
+    uint32_t crc = av_crc(table, 0, page, 22);
+    crc = av_crc(table, crc, zero, 4);
+    crc = av_crc(table, crc, page + 26, size_t(size - 26));
+    return crc == (uint32_t(page[22]) << 24 | uint32_t(page[23]) << 16 | uint32_t(page[24]) << 8 | uint32_t(page[25]));
+}
+
+// Where the chains of an Ogg file begin: a chain is the logical streams that
+// begin together (a stream recorder starts one per song); the file is their
+// concatenation. One entry for a file of one chain. Walks the page headers
+// only; a chain's first page must pass its checksum.
+std::vector<int64_t> oggChainStarts(const QString &path)
+{
+    std::vector<int64_t> starts;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return starts;
+    const int64_t size = file.size();
+    const uchar *d = size > 27 ? file.map(0, size) : nullptr;
+    if (!d)
+        return starts;
+    bool dataSeen = false; // a page after the chain's first pages
+    for (int64_t pos = 0; pos + 27 <= size;) {
+        if (std::memcmp(d + pos, "OggS", 4) != 0 || d[pos + 4] != 0) {
+            // Damage: find the next page.
+            static const uchar sync[] = {'O', 'g', 'g', 'S'};
+            const uchar *next = std::search(d + pos + 1, d + size, sync, sync + 4);
+            if (next == d + size)
+                break;
+            pos = next - d;
+            continue;
+        }
+        const int segments = d[pos + 26];
+        int64_t pageSize = 27 + segments;
+        if (pos + pageSize > size)
+            break;
+        for (int i = 0; i < segments; ++i)
+            pageSize += d[pos + 27 + i];
+        if (pos + pageSize > size)
+            break;
+        if (d[pos + 5] & 2) { // first page of a logical stream
+            if ((starts.empty() || dataSeen) && oggPageChecks(d + pos, pageSize))
+                starts.push_back(pos);
+            dataSeen = false;
+        } else {
+            dataSeen = true;
+        }
+        pos += pageSize;
+    }
+    return starts;
+}
+
+} // namespace
+
+OpenedSource openSource(const QString &path)
+{
+    checkSize(path);
+    AVFormatContext *raw = nullptr;
+    const QByteArray encoded = QFile::encodeName(path);
+    const int rc = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
+    if (rc < 0)
+        throw AudioError(QStringLiteral("Cannot open %1 as audio: %2").arg(displayName(path), ffErrorText("avformat_open_input", rc)));
+    return opened(path, raw);
+}
+
+OpenedSource openSource(const QString &path, int64_t begin, int64_t end)
+{
+    checkSize(path);
+    const QString name = displayName(path);
+    auto range = std::make_unique<FileRange>();
+    range->file.setFileName(path);
+    range->begin = begin;
+    range->end = end;
+    if (!range->file.open(QIODevice::ReadOnly) || !range->file.seek(begin))
+        throw AudioError(QStringLiteral("Cannot open %1: %2").arg(name, range->file.errorString()));
+    constexpr int kBuffer = 1 << 16;
+    auto *buffer = static_cast<unsigned char *>(av_malloc(kBuffer));
+    AVIOContext *pb = buffer ? avio_alloc_context(buffer, kBuffer, 0, range.get(), &FileRange::read, nullptr, &FileRange::seek) : nullptr;
+    AVFormatContext *raw = pb ? avformat_alloc_context() : nullptr;
+    if (!raw) {
+        if (pb)
+            av_freep(&pb->buffer);
+        else
+            av_free(buffer);
+        avio_context_free(&pb);
+        throw AudioError(QStringLiteral("Cannot open %1: out of memory").arg(name));
+    }
+    range.release(); // owned by pb now
+    raw->pb = pb;
+    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+    const QByteArray encoded = QFile::encodeName(path);
+    const int rc = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
+    if (rc < 0) {
+        // The failed open freed the format context but not our reader.
+        freeCustomInput(pb);
+        throw AudioError(QStringLiteral("Cannot open %1 as audio: %2").arg(name, ffErrorText("avformat_open_input", rc)));
+    }
+    return opened(path, raw);
+}
+
+namespace {
+
+int64_t atRate(int64_t frames, int from, int to)
+{
+    return from == to || from <= 0 ? frames : int64_t(double(frames) * to / from + 0.5);
+}
+
+// A bare MPEG file is decoded from our own frame walk rather than FFmpeg's
+// demuxer: only the walk knows where joined files meet (each with its own
+// delay and padding) and how much a damaged stretch held.
+void feedOwnFrames(SourceFacts &f)
+{
+    const int out = f.mpeg.sampleRate;
+    const auto partFacts = [&](SourceFacts &pf, size_t i) {
+        const MpegPart &p = f.mpeg.parts[i];
+        const int rate = p.stream.sampleRate;
+        pf.mpegPart = int(i);
+        pf.length = atRate(p.decodedLength(), rate, out);
+        pf.exactLength = true;
+        pf.frontSkip = atRate(p.frontSkip(), rate, out);
+        // Frame positions hold where no resampling stretches them.
+        pf.seek = rate == out ? SeekMethod::Frames : SeekMethod::Restart;
+        pf.seekPreroll = atRate(16 * int64_t(p.stream.samplesPerFrame), rate, out);
+        pf.byteBegin = p.begin;
+        pf.byteEnd = p.end;
+    };
+    if (f.mpeg.parts.size() == 1) {
+        partFacts(f, 0);
+        return;
+    }
+    f.length = 0;
+    for (size_t i = 0; i < f.mpeg.parts.size(); ++i) {
+        SourceFacts pf;
+        pf.sampleRate = f.sampleRate;
+        pf.channels = f.channels;
+        partFacts(pf, i);
+        f.length += pf.length;
+        f.parts.push_back(std::move(pf));
+    }
+    f.exactLength = true;
+    f.seek = SeekMethod::Frames;
+}
+
+SourceFacts describeOne(const QString &path, const OpenedSource &src)
 {
     SourceFacts f;
     const AVStream *st = src.stream();
@@ -143,6 +330,8 @@ SourceFacts describeSource(const QString &path, const OpenedSource &src)
             // The bit reservoir reaches back up to 511 bytes: 2 frames at
             // 128 kbps, 10 at 32 kbps; 16 covers every rate.
             f.seekPreroll = 16 * int64_t(f.mpeg.samplesPerFrame);
+            if (qstrcmp(src.format->iformat->name, "mp3") == 0)
+                feedOwnFrames(f);
             f.formatText = QStringLiteral("MPEG %1 layer-%2: %3, %4 kbps%5, %6")
                                .arg(f.mpeg.version)
                                .arg(f.mpeg.layer)
@@ -256,6 +445,55 @@ SourceFacts describeSource(const QString &path, const OpenedSource &src)
     }
     }
     return f;
+}
+
+} // namespace
+
+SourceFacts describeSource(const QString &path, const OpenedSource &src)
+{
+    SourceFacts f = describeOne(path, src);
+    if (qstrcmp(src.format->iformat->name, "ogg") != 0)
+        return f;
+    // Chained Ogg: FFmpeg reads on through the chains, but its timestamps
+    // restart in each and its length is the last one's. Each chain is read as
+    // the file of its own it was.
+    const std::vector<int64_t> starts = oggChainStarts(path);
+    if (starts.size() < 2)
+        return f;
+    const int64_t fileSize = QFileInfo(path).size();
+    std::vector<SourceFacts> parts;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const int64_t end = i + 1 < starts.size() ? starts[i + 1] : fileSize;
+        SourceFacts pf;
+        try {
+            pf = describeOne(path, openSource(path, starts[i], end));
+        } catch (const AudioError &) {
+            pf.unreadable = true;
+        }
+        pf.byteBegin = starts[i];
+        pf.byteEnd = end;
+        parts.push_back(std::move(pf));
+    }
+    const auto first = std::find_if(parts.begin(), parts.end(), [](const SourceFacts &p) { return !p.unreadable; });
+    if (first == parts.end())
+        return f;
+    SourceFacts whole = *first;
+    whole.byteBegin = 0;
+    whole.byteEnd = -1;
+    whole.length = 0;
+    for (SourceFacts &p : parts) {
+        if (p.unreadable)
+            continue;
+        // A chain of another rate is resampled to the first one's.
+        p.length = atRate(p.length, p.sampleRate, whole.sampleRate);
+        p.frontSkip = atRate(p.frontSkip, p.sampleRate, whole.sampleRate);
+        if (p.sampleRate != whole.sampleRate)
+            p.seek = SeekMethod::Restart;
+        whole.length += p.length;
+        whole.exactLength = whole.exactLength && p.exactLength;
+    }
+    whole.parts = std::move(parts);
+    return whole;
 }
 
 } // namespace audio_detail

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 namespace audio_detail {
 
@@ -16,13 +17,17 @@ struct OpenedSource {
     AVStream *stream() const { return format->streams[streamIndex]; }
 };
 OpenedSource openSource(const QString &path);
+// Bytes [begin, end) of the file opened as if they were a file of their own:
+// one of the streams of a file that holds several end to end.
+OpenedSource openSource(const QString &path, int64_t begin, int64_t end);
 
 // "x.mp3" as the user knows it, for messages.
 QString displayName(const QString &path);
 
 enum class SeekMethod {
     Timestamps, // seek the container, then place frames by their timestamps
-    Restart     // timestamps are not trustworthy: decode from the start and discard
+    Restart,    // timestamps are not trustworthy: decode from the start and discard
+    Frames      // MPEG audio fed by our own frame walk: seek to a frame by its index
 };
 
 struct SourceFacts {
@@ -36,6 +41,16 @@ struct SourceFacts {
     int64_t timestampGrid = 0; // coarse timestamps: frame starts are multiples of this
     QString formatText;        // one line for the user
     MpegScan mpeg;             // valid for MPEG audio
+    int mpegPart = -1;         // decoded from our own walk of the frames of mpeg.parts[mpegPart]
+
+    // A file that holds several streams end to end (joined MP3 files, chained
+    // Ogg): each part as if it were a file of its own, in order; the facts
+    // above then describe the first and the length is the sum. Empty for a
+    // file of one stream.
+    std::vector<SourceFacts> parts;
+    int64_t byteBegin = 0;     // a part's bytes in the file
+    int64_t byteEnd = -1;      // -1: to the end of the file
+    bool unreadable = false;   // a part that could not be opened (its audio is missing)
 };
 SourceFacts describeSource(const QString &path, const OpenedSource &src);
 
