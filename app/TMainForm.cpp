@@ -250,13 +250,16 @@ void TMainForm::OpenModal(Form *&reference, const std::function<Form *(QWidget *
     QPointer<QDialog> window(reference);
     if (window->isVisible())
         window->hide();
+    // A dialog opened over the work window (the tip's timer) must leave the
+    // reference to it in place when it closes: the work window is still open.
+    const QPointer<QDialog> outerWorkWindow = workWindow_;
     if (minimiseLauncher) {
         DetachFromOwnerOnScreen(window);
         setWindowState(windowState() | Qt::WindowMinimized);
         workWindow_ = window;
     }
     ShowModal(window);
-    workWindow_ = nullptr;
+    workWindow_ = outerWorkWindow;
     // Every opening starts from a fresh window: if closing did not destroy
     // it, destroy it now.
     delete window.data();

@@ -65,6 +65,7 @@ int64_t TAudioFile2::Seek(int64_t position, int)
 }
 
 void TAudioFile2::SetInputFormat(int sampleRate, int channels) { writer_->setInputFormat(sampleRate, channels); }
+void TAudioFile2::SetExpectedLength(int64_t frames, int sampleRate) { writer_->setExpectedLength(frames, sampleRate); }
 void TAudioFile2::WriteArray(const PcmArray &pcm) { writer_->write(pcm); }
 int16_t TAudioFile2::State() const { return writer_->isOpen() ? 2 : 0; }
 void TAudioFile2::SetFormatIndex(int) {}

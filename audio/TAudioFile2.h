@@ -58,6 +58,11 @@ public:
 
     // The output.
     void SetInputFormat(int sampleRate, int channels);
+    // The input the writer will be given for the next CreateFile, for
+    // containers that must know their size class up front: `frames` at
+    // `sampleRate` (0 when unknown). A WAV expected to pass 4 GiB is written
+    // as RF64; every other output is unchanged by it.
+    void SetExpectedLength(int64_t frames, int sampleRate);
     void WriteArray(const PcmArray &pcm);
     int16_t State() const; // 2 while an output file is open for writing
     void SetFormatIndex(int index);

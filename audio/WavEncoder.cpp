@@ -3,6 +3,7 @@
 #include "audio/AudioError.h"
 
 #include <QFile>
+#include <algorithm>
 #include <sndfile.h>
 
 namespace audio_detail {
@@ -21,13 +22,31 @@ int subtype(int bits)
     }
 }
 
-SF_INFO infoFor(const WavSettings &s)
+SF_INFO infoFor(const WavSettings &s, bool rf64 = false)
 {
     SF_INFO info{};
     info.samplerate = s.sampleRate;
     info.channels = s.channels;
-    info.format = SF_FORMAT_WAV | subtype(s.bitsPerSample);
+    info.format = (rf64 ? SF_FORMAT_RF64 : SF_FORMAT_WAV) | subtype(s.bitsPerSample);
     return info;
+}
+
+// RIFF and its data chunk count their bytes in 32 bits.
+constexpr int64_t kRiffMaxBytes = 0xFFFFFFFFll;
+// A plain WAV is chosen only when the expected file stays this far below the
+// limit: room for chunks written after the audio (a tag with pictures) and
+// for a source length that was a little short.
+constexpr int64_t kRiffHeadroom = 64ll << 20;
+// Generous for every header libsndfile writes for plain WAV (fmt, fact).
+constexpr int64_t kHeaderBytes = 1024;
+
+int64_t audioBytes(const WavSettings &s, int64_t frames)
+{
+    // IMA ADPCM: 4 bits a sample plus a 4-byte header per channel and block;
+    // at its smallest block (256 bytes, 505 samples) that is under 0.51 bytes.
+    if (s.bitsPerSample == 4)
+        return (frames * s.channels * 51 + 99) / 100;
+    return frames * s.channels * (s.bitsPerSample / 8);
 }
 
 } // namespace
@@ -47,10 +66,24 @@ void WavEncoder::check(const WavSettings &s)
                              .arg(s.sampleRate).arg(s.channels).arg(s.bitsPerSample));
 }
 
-WavEncoder::WavEncoder(const QString &path, const WavSettings &settings) : settings_(settings), path_(path)
+int64_t WavEncoder::predictedBytes(const WavSettings &settings, int64_t frames)
+{
+    return kHeaderBytes + audioBytes(settings, std::max<int64_t>(0, frames));
+}
+
+WavEncoder::WavEncoder(const QString &path, const WavSettings &settings, int64_t expectedFrames)
+    : settings_(settings), path_(path)
 {
     check(settings_);
-    SF_INFO info = infoFor(settings_);
+    // Decided here, before the first byte: the header of a plain WAV has no
+    // room to become RF64 later, and a small file stays byte for byte as
+    // every other WAV we write.
+    rf64_ = expectedFrames > 0 && predictedBytes(settings_, expectedFrames) > kRiffMaxBytes - kRiffHeadroom;
+    SF_INFO info = infoFor(settings_, rf64_);
+    if (rf64_ && !sf_format_check(&info))
+        throw AudioError(QStringLiteral("Cannot create \"%1\": the audio would pass 4 GiB, the most a WAV file holds, "
+                                        "and %2-bit WAV cannot be written as RF64; choose 8 bits or more")
+                             .arg(path).arg(settings_.bitsPerSample));
     file_ = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!file_)
         throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, QString::fromLocal8Bit(sf_strerror(nullptr))));
@@ -69,8 +102,18 @@ WavEncoder::~WavEncoder()
 
 void WavEncoder::write(const float *pcm, int64_t frames)
 {
-    if (frames > 0 && sf_writef_float(file_, pcm, frames) != frames)
+    if (frames <= 0)
+        return;
+    // Past the limit libsndfile would write sizes that wrap around: a file
+    // that readers cut short or refuse. Stopping with the reason is better.
+    if (!rf64_ && predictedBytes(settings_, framesWritten_ + frames) > kRiffMaxBytes)
+        throw AudioError(QStringLiteral("Cannot write \"%1\": the audio passes 4 GiB, the most a plain WAV file "
+                                        "holds, and was expected to be shorter when the file was started; choose "
+                                        "another format or a shorter output")
+                             .arg(path_));
+    if (sf_writef_float(file_, pcm, frames) != frames)
         fail("sf_writef_float");
+    framesWritten_ += frames;
 }
 
 void WavEncoder::finish()

@@ -12,11 +12,24 @@
 #include "audio/WmaProfiles.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace audio_detail {
 
 namespace {
 constexpr int kDefaultWmaProfile = 38;
+
+// Input frames at inRate as frames at outRate, rounded up, plus a second: the
+// resampler's rounding and flush (once per source of a merge) add a few.
+int64_t expectedOutputFrames(int64_t frames, int inRate, int outRate)
+{
+    if (frames <= 0 || inRate <= 0 || outRate <= 0)
+        return 0;
+    const double scaled = std::ceil(double(frames) * outRate / inRate);
+    return int64_t(std::min(scaled, 1e15)) + outRate;
+}
 } // namespace
 
 // Each format keeps its own last configuration. A configuration the encoder
@@ -37,6 +50,11 @@ struct Writer::Impl {
 
     int inRate = 0;
     int inChannels = 0;
+
+    // What the next create() will be given (frames at expectedRate), for
+    // containers that choose their size class up front; 0 when unknown.
+    int64_t expectedFrames = 0;
+    int expectedRate = 0;
 
     QString path;
     std::unique_ptr<Encoder> encoder;
@@ -147,9 +165,17 @@ void Writer::setInputFormat(int sampleRate, int channels)
     d->inChannels = channels;
 }
 
+void Writer::setExpectedLength(int64_t frames, int sampleRate)
+{
+    d->expectedFrames = std::max<int64_t>(0, frames);
+    d->expectedRate = sampleRate;
+}
+
 void Writer::create(const QString &path)
 {
     close();
+    // Meant for this file only: a later file of the same writer may be any length.
+    const int64_t expectedFrames = std::exchange(d->expectedFrames, 0);
     const QString extension = QFileInfo(path).suffix().toLower();
     std::unique_ptr<Encoder> encoder;
     if (extension == QLatin1String("mp3")) {
@@ -159,7 +185,8 @@ void Writer::create(const QString &path)
     } else if (extension == QLatin1String("wav")) {
         if (!d->wavError.isEmpty())
             throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->wavError));
-        encoder = std::make_unique<WavEncoder>(path, d->wav);
+        encoder = std::make_unique<WavEncoder>(path, d->wav,
+                                               expectedOutputFrames(expectedFrames, d->expectedRate, d->wav.sampleRate));
     } else if (extension == QLatin1String("ogg")) {
         if (!d->oggError.isEmpty())
             throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->oggError));

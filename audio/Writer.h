@@ -31,6 +31,9 @@ public:
     QString wmaProfileName(int profile) const;
 
     void setInputFormat(int sampleRate, int channels);
+    // The length of the input the next create() will be given, in frames at
+    // sampleRate (0: unknown). WAV becomes RF64 when that passes 4 GiB.
+    void setExpectedLength(int64_t frames, int sampleRate);
     void create(const QString &path);
     void write(const PcmArray &pcm);
     void close(); // flushes resampler and encoder; safe when nothing is open

@@ -1,5 +1,7 @@
 #include "cli/CliCommon.h"
 
+#include "base/OutputFormat.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
@@ -135,19 +137,42 @@ void Reporter::Error(const QString &text)
     std::fprintf(stderr, "quorvis-cli: %s\n", qUtf8Printable(text));
 }
 
-void Reporter::Info(const QString &text)
+void Reporter::Warning(const QString &text)
 {
-    if (quiet_)
-        return;
+    Done();
+    std::fprintf(stderr, "quorvis-cli: warning: %s\n", qUtf8Printable(text));
+}
+
+void Reporter::Message(const QString &text)
+{
     Done();
     std::fprintf(stderr, "%s\n", qUtf8Printable(text));
+}
+
+void Reporter::Info(const QString &text)
+{
+    if (!quiet_)
+        Message(text);
+}
+
+QString Reporter::TakeWarnings(const QString &message)
+{
+    static const QString prefix = QStringLiteral("Warning: ");
+    QStringList kept;
+    for (const QString &line : message.split(QLatin1Char('\n'))) {
+        if (!kept.isEmpty() && line.startsWith(prefix))
+            Warning(line.mid(prefix.size()));
+        else
+            kept << line;
+    }
+    return kept.join(QLatin1Char('\n'));
 }
 
 QString FormatOption(const Arguments &a, const TProgramSettings &settings)
 {
     const QString f = a.value("format", settings.saveformat).toLower();
-    if (f != "mp3" && f != "wav" && f != "wma" && f != "ogg")
-        throw UsageError(QString("--format must be mp3, wav, wma or ogg, not \"%1\"").arg(f).toStdString());
+    if (output_format::IndexOf(f) < 0)
+        throw UsageError(QString("--format must be one of %1, not \"%2\"").arg(output_format::Words().join(", "), f).toStdString());
     return f;
 }
 

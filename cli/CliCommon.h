@@ -38,16 +38,21 @@ extern volatile std::sig_atomic_t interrupted;
 void InstallInterruptHandler();
 
 // Progress on standard error: a redrawn bar on a terminal, plain lines
-// otherwise, nothing with --quiet. Messages always go out (unless quiet and
-// they are not errors).
+// otherwise, nothing with --quiet. --quiet hides progress only: a message
+// that explains something (a refusal, a warning, an error) always goes out.
 class Reporter {
 public:
     explicit Reporter(bool quiet);
     void SetFile(const QString &name);
     void Progress(int percent);
     void Status(const QString &text);
-    void Error(const QString &text);   // always printed
-    void Info(const QString &text);
+    void Error(const QString &text);   // always printed; the run fails
+    void Warning(const QString &text); // always printed; the run still succeeds
+    void Message(const QString &text); // always printed
+    void Info(const QString &text);    // progress-like news (a run completed): not with --quiet
+    // Prints the "Warning: " lines a run's end message carries below its
+    // first line, and returns the rest of the message.
+    QString TakeWarnings(const QString &message);
     void Done();                        // ends the bar's line
     bool AnyError() const { return errors_ > 0; }
 

@@ -3,8 +3,10 @@
 #include "cli/Commands.h"
 #include "merge/ConvertEngine.h"
 #include "merge/MergeEngine.h"
+#include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
 #include "merge/SourceList.h"
+#include "merge/TagYear.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,14 +34,27 @@ public:
         if (text == "Error")
             failedRows_ = true;
     }
-    void Information(const QString &text) override
+    void OutputWritten(int row, const QString &path) override
     {
+        // Said even with --quiet when the file's own name was taken: a script
+        // has to learn where its output went.
+        const QString source = list_.Path(row);
+        const QString firstChoice = RemoveExtension(FileNameOfPath(source)) + "." + QFileInfo(path).suffix();
+        const QString line = QDir::toNativeSeparators(source) + " -> " + QDir::toNativeSeparators(path);
+        if (QFileInfo(path).fileName() == firstChoice)
+            report_.Info(line);
+        else
+            report_.Message(line);
+    }
+    void Information(const QString &message) override
+    {
+        const QString text = report_.TakeWarnings(message);
         if (text.startsWith("Complete"))
             completed_ = true;
         else if (text.startsWith("Cancel"))
             report_.Error(text);
         else
-            report_.Info(text);
+            report_.Message(text);
     }
     void Message(const QString &text) override { report_.Error(text); }
     void Error(const QString &text) override { report_.Error(text); }
@@ -134,10 +149,11 @@ int MergeCommand(const QStringList &args)
     request.tag.album = a.value("album");
     request.tag.comment = a.value("comment");
     if (a.has("year")) {
-        bool ok = false;
-        request.tag.year = a.value("year").toInt(&ok);
-        if (!ok)
-            throw UsageError("--year must be a whole number");
+        // The tag dialog's rule, so a year typed there works here too.
+        const std::optional<int32_t> year = ParseTagYear(a.value("year"));
+        if (!year)
+            throw UsageError("--year must be a whole number (decimal, or hexadecimal after $ or 0x)");
+        request.tag.year = *year;
     }
 
     return RunOverList<TMergeEngine>(a.positional, request, settings, a.has("quiet"),

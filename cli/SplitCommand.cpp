@@ -38,7 +38,16 @@ public:
     CliSplitObserver(Reporter &report, SplitRun &run) : report_(report), run_(run) {}
     void Progress(int percent) override { report_.Progress(percent); }
     void StatusText(const QString &text) override { report_.Status(text); }
-    void InformationMessage(const QString &text) override { report_.Info(text); }
+    void InformationMessage(const QString &message) override
+    {
+        // A completed run's message is news like the progress; a refusal or
+        // a stop says why nothing (or not all) was written.
+        const QString text = report_.TakeWarnings(message);
+        if (text.startsWith("Complete"))
+            report_.Info(text);
+        else
+            report_.Message(text);
+    }
     void PlainMessage(const QString &text) override { report_.Error(text); }
     void ErrorMessage(const QString &text) override { report_.Error(text); }
     bool IsRowChecked(int) const override { return true; }

@@ -1,10 +1,13 @@
 #include "merge/ConvertEngine.h"
 
+#include "base/OutputFormat.h"
+
 #include "audio/TAudioFile2.h"
 #include "audio/TAudioInformation2.h"
 #include "merge/MergeEngine.h"
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
+#include "merge/RunTexts.h"
 #include "merge/CloseQuietly.h"
 
 #include <QDir>
@@ -37,7 +40,6 @@ TConvertEngine::TConvertEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInf
 {
 }
 
-static const char *const kFormatWords[] = {"mp3", "wav", "wma", "ogg"};
 
 void TConvertEngine::Start(const ConvertRequest &request, const TProgramSettings &settings)
 {
@@ -49,8 +51,8 @@ void TConvertEngine::Start(const ConvertRequest &request, const TProgramSettings
         observer_.Information(QStringLiteral("Please select save path!"));
         return;
     }
-    const int index = std::clamp(request.formatIndex, 0, 3);
-    observer_.OutputChosen(request.savePath, QLatin1String(kFormatWords[index]));
+    const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
+    observer_.OutputChosen(request.savePath, output_format::WordAt(index));
     try {
         observer_.SaveGeneralSettings(request.mergeFileName);
     } catch (const std::exception &e) {
@@ -89,6 +91,7 @@ void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgram
     samplesDone_ = 0;
     failures_ = 0;
     currentIndex_ = 0;
+    warnings_.clear();
 
     const int count = int(request.sources.size());
     for (int k = 1; k <= count; ++k) {
@@ -106,17 +109,19 @@ void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgram
     if (converting_) {
         if (failures_ == 0) {
             observer_.SetStatusText(QStringLiteral("Complete!"));
-            observer_.Information(QStringLiteral("Complete converting files!"));
+            observer_.Information(WithWarnings(QStringLiteral("Complete converting files!"), warnings_));
         } else {
             observer_.SetStatusText(QStringLiteral("Finished"));
-            observer_.Information(QStringLiteral("Finished converting files, but %1 of %2 file(s) could not be converted.")
-                                      .arg(failures_)
-                                      .arg(count));
+            observer_.Information(
+                WithWarnings(QStringLiteral("Finished converting files, but %1 of %2 file(s) could not be converted.")
+                                 .arg(failures_)
+                                 .arg(count),
+                             warnings_));
         }
         observer_.SetGauge(100);
     } else {
         observer_.SetStatusText(QStringLiteral("Cancel"));
-        observer_.Information(QStringLiteral("Cancel converting files!"));
+        observer_.Information(WithWarnings(QStringLiteral("Cancel converting files!"), warnings_));
     }
     converting_ = false;
     observer_.SetControlsEnabled(true);
@@ -126,11 +131,12 @@ void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgram
 {
     if (!converting_)
         return; // a stopped run passes over the remaining sources
-    static const char *const extensions[] = {".mp3", ".wav", ".wma", ".ogg"};
-    const int index = std::clamp(request.formatIndex, 0, 3);
-    const QString output = ConvertOutputPath(request.savePath, currentInput_, QLatin1String(extensions[index]));
+    const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
+    const QString output = ConvertOutputPath(request.savePath, currentInput_, "." + output_format::WordAt(index));
     const QString written = WrittenPath(output);
 
+    // A free name is no file, but a listed source that has gone missing can
+    // still own it: writing there would turn the output into a later source.
     for (const QString &source : request.sources) {
         if (SameFile(source, written)) {
             observer_.SetRowStatus(currentIndex_, QStringLiteral("Skipped"));
@@ -153,14 +159,20 @@ void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgram
             fileW_.SetWmaProfile(settings.wma_wmaprofile);
             fileR_.OpenFile(currentInput_, 0, 1);
             if (fileR_.LastError() != 0) {
-                FileFailed(QStringLiteral("Cannot open %1: %2").arg(currentInput_, fileR_.LastErrorText()), {});
+                FileFailed(FailureText(QStringLiteral("Cannot open"), currentInput_, fileR_.LastErrorText()), {});
                 return;
             }
             fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
             fileR_.CloseFile();
             break;
-        default:
+        case 3:
             ConfigureOggOutput(fileW_, settings, observer_);
+            break;
+        case 4:
+            ConfigureFlacOutput(fileW_, settings);
+            break;
+        default:
+            ConfigureOpusOutput(fileW_, settings);
             break;
         }
     } catch (const std::exception &e) {
@@ -189,19 +201,20 @@ bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written
         info_.LoadFile(input);
         length = info_.TotalSamples();
     } catch (const std::exception &e) {
-        FileFailed(QStringLiteral("Cannot open %1: %2").arg(input, QString::fromStdString(e.what())), {});
+        FileFailed(FailureText(QStringLiteral("Cannot open"), input, QString::fromStdString(e.what())), {});
         return false;
     }
     // Nothing is created for a source that cannot be read.
     fileR_.OpenFile(input, 0, 1);
     if (fileR_.LastError() != 0) {
-        FileFailed(QStringLiteral("Cannot open %1: %2").arg(input, fileR_.LastErrorText()), {});
+        FileFailed(FailureText(QStringLiteral("Cannot open"), input, fileR_.LastErrorText()), {});
         return false;
     }
     fileW_.SetFormatIndex(-1);
+    fileW_.SetExpectedLength(length, fileR_.SampleRate()); // a WAV past 4 GiB is RF64 from its first byte
     fileW_.CreateFile(written, 0);
     if (fileW_.LastError() != 0) {
-        FileFailed(QStringLiteral("Cannot create %1: %2").arg(written, fileW_.LastErrorText()), {});
+        FileFailed(FailureText(QStringLiteral("Cannot create"), written, fileW_.LastErrorText()), {});
         return false;
     }
 
@@ -209,7 +222,7 @@ bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written
     try {
         fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
     } catch (const std::exception &e) {
-        FileFailed(QStringLiteral("Cannot write %1: %2").arg(written, QString::fromStdString(e.what())), written);
+        FileFailed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
         return false;
     }
     // A block is one second of audio per channel of this source.
@@ -219,7 +232,7 @@ bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written
         try {
             block = fileR_.ReadArray(blockSize);
         } catch (const std::exception &e) {
-            FileFailed(QStringLiteral("Cannot read %1: %2").arg(input, QString::fromStdString(e.what())), written);
+            FileFailed(FailureText(QStringLiteral("Cannot read"), input, QString::fromStdString(e.what())), written);
             return false;
         }
         const int64_t n = int64_t(block.size());
@@ -228,7 +241,7 @@ bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written
         try {
             fileW_.WriteArray(block);
         } catch (const std::exception &e) {
-            FileFailed(QStringLiteral("Cannot write %1: %2").arg(written, QString::fromStdString(e.what())), written);
+            FileFailed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
             return false;
         }
         block = PcmArray();
@@ -247,14 +260,18 @@ bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written
     }
     samplesDone_ += length;
 
+    const QString damage = DamageLine(input, fileR_.ReadDamage()); // asked before the reader closes
     fileR_.CloseFile();
     try {
         fileW_.CloseFile();
     } catch (const std::exception &e) {
-        FileFailed(QStringLiteral("Cannot write %1: %2").arg(written, QString::fromStdString(e.what())), written);
+        FileFailed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
         return false;
     }
+    if (!damage.isEmpty())
+        warnings_ << damage;
     observer_.SetRowStatus(currentIndex_, converting_ ? QStringLiteral("100%") : QStringLiteral("Stop"));
+    observer_.OutputWritten(currentIndex_, written);
     return true;
 }
 

@@ -63,4 +63,5 @@ private:
     QString currentBaseName_;
     int64_t samplesDone_ = 0;
     int failures_ = 0;
+    QStringList warnings_; // one line per damaged source, for the end message
 };

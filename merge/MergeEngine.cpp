@@ -4,12 +4,15 @@
 #include "audio/TAudioInformation2.h"
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
+#include "merge/RunTexts.h"
 #include "merge/CloseQuietly.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <exception>
+#include <filesystem>
 
 void ConfigureMp3Output(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, const TProgramSettings &s)
 {
@@ -33,6 +36,16 @@ TMergeEngine::TMergeEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInforma
 {
 }
 
+void ConfigureFlacOutput(TAudioFile2 &fileW, const TProgramSettings &s)
+{
+    fileW.SetFlacFormat(s.flac_frequency, s.flac_channels, s.flac_bps, s.flac_level);
+}
+
+void ConfigureOpusOutput(TAudioFile2 &fileW, const TProgramSettings &s)
+{
+    fileW.SetOpusFormat(s.opus_bitrate, s.opus_mode, s.opus_complexity);
+}
+
 static void ConfigureOutput(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, const QString &saveformat,
                             const TProgramSettings &s)
 {
@@ -50,6 +63,10 @@ static void ConfigureOutput(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, con
                                int16_t(s.ogg_quality));
         else
             fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
+    } else if (saveformat == QLatin1String("flac")) {
+        ConfigureFlacOutput(fileW, s);
+    } else if (saveformat == QLatin1String("opus")) {
+        ConfigureOpusOutput(fileW, s);
     }
 }
 
@@ -89,63 +106,99 @@ void TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &sett
     observer_.StopPreview();
     observer_.OutputChosen(request.savePath, saveformat);
     mergeFileName_ = name;
+    outputPath_ = outputPath;
+    workPath_.clear();
+    warnings_.clear();
     fileW_.SetFormatIndex(-1);
 
     if (!QDir(request.savePath).exists() && !QDir().mkpath(request.savePath)) {
-        Fail(QStringLiteral("Cannot create ") + request.savePath, {}, false);
+        Fail(QStringLiteral("Cannot create ") + request.savePath);
         return;
     }
-    if (QFileInfo::exists(outputPath) && !QFile::remove(outputPath)) {
-        Fail(QStringLiteral("Cannot replace %1: the file cannot be deleted").arg(outputPath), {}, false);
+    // Found now rather than after the whole merge: a file cannot replace a folder.
+    if (QFileInfo(outputPath).isDir()) {
+        Fail(QStringLiteral("Cannot replace %1: it is a folder").arg(outputPath));
         return;
     }
 
     try {
         ConfigureOutput(fileW_, encoder_, saveformat, settings);
     } catch (const std::exception &e) {
-        Fail(QString::fromStdString(e.what()), {}, false);
+        Fail(QString::fromStdString(e.what()));
         return;
     }
 
     const QString &first = request.sources.first();
     fileR_.OpenFile(first, 0, 1);
     if (fileR_.LastError() != 0) {
-        Fail(QStringLiteral("Cannot open %1: %2").arg(first, fileR_.LastErrorText()), {}, false);
+        Fail(FailureText(QStringLiteral("Cannot open"), first, fileR_.LastErrorText()));
         return;
     }
     // One block is a second of audio per channel of the first source, for every source.
     blockSize_ = fileR_.Channels() * fileR_.SampleRate();
     try {
         fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
+        // Counted at the first source's rate: a WAV past 4 GiB must be RF64 from its first byte.
+        fileW_.SetExpectedLength(request.listTotalSamples, fileR_.SampleRate());
         fileR_.CloseFile();
     } catch (const std::exception &e) {
-        Fail(QString::fromStdString(e.what()), {}, false);
+        Fail(QString::fromStdString(e.what()));
         return;
     }
 
-    fileW_.CreateFile(outputPath, 0);
+    // The merge is written beside the output and replaces it only when the
+    // run has ended, so a merge that fails leaves the old file as it was. The
+    // work file keeps the output's extension: the writer and the tag writer
+    // pick the format by it. Its name is reserved, then freed for the writer,
+    // which creates the file with the permissions a new output gets.
+    {
+        const QFileInfo output(outputPath);
+        QTemporaryFile reserve(output.dir().filePath(
+            QStringLiteral(".%1.merge-XXXXXX.%2").arg(output.completeBaseName(), output.suffix())));
+        reserve.setAutoRemove(false);
+        if (!reserve.open()) {
+            Fail(QStringLiteral("Cannot create %1: %2").arg(outputPath, reserve.errorString()));
+            return;
+        }
+        workPath_ = reserve.fileName();
+        reserve.close();
+        QFile::remove(workPath_);
+    }
+    fileW_.CreateFile(workPath_, 0);
     if (fileW_.LastError() != 0) {
-        Fail(QStringLiteral("Cannot create %1: %2").arg(outputPath, fileW_.LastErrorText()), outputPath, true);
+        Fail(FailureText(QStringLiteral("Cannot create"), outputPath, AsOutput(fileW_.LastErrorText())));
         return;
     }
 
     observer_.SetStatusText(QStringLiteral("Merging ..."));
     samplesDone_ = 0;
-    if (MergeSources(request, outputPath) == Outcome::Failed)
+    if (MergeSources(request) == Outcome::Failed)
         return;
 
     fileR_.CloseFile();
     try {
         fileW_.CloseFile();
     } catch (const std::exception &e) {
-        Fail(QStringLiteral("Cannot write %1: %2").arg(outputPath, QString::fromStdString(e.what())), outputPath, true);
+        Fail(FailureText(QStringLiteral("Cannot write"), outputPath, AsOutput(QString::fromStdString(e.what()))));
         return;
     }
+    // Completed or stopped, the new file replaces the old in one rename.
+    std::error_code renameError;
+    std::filesystem::rename(std::filesystem::path(QFile::encodeName(workPath_).toStdString()),
+                            std::filesystem::path(QFile::encodeName(outputPath).toStdString()), renameError);
+    if (renameError) {
+        Fail(QStringLiteral("Cannot replace %1: %2")
+                 .arg(outputPath, QString::fromLocal8Bit(renameError.message().c_str())));
+        return;
+    }
+    workPath_.clear();
     observer_.SetGauge(100);
 
     if (request.tagEnabled) {
         // The sources' loads left the last one's tag in the component: the
         // dialog's values replace it, and no genre of a source slips through.
+        // The merged file carries the tag typed for it, nothing of the last source read.
+        info_.ClearTag();
         info_.setInfoTitle(request.tag.title);
         info_.setInfoArtist(request.tag.artist);
         info_.setInfoAlbum(request.tag.album);
@@ -162,11 +215,11 @@ void TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &sett
     if (merging_) {
         observer_.SetStatusText(QStringLiteral("Complete!"));
         observer_.SetRowStatus(currentIndex_, QStringLiteral("100%"));
-        observer_.Information(QStringLiteral("Complete merging files!"));
+        observer_.Information(WithWarnings(QStringLiteral("Complete merging files!"), warnings_));
     } else {
         observer_.SetStatusText(QStringLiteral("Cancel"));
         observer_.SetRowStatus(currentIndex_, QStringLiteral("Stop"));
-        observer_.Information(QStringLiteral("Cancel merging files!"));
+        observer_.Information(WithWarnings(QStringLiteral("Cancel merging files!"), warnings_));
     }
 
     merging_ = false;
@@ -178,7 +231,7 @@ void TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &sett
     observer_.SetControlsEnabled(true);
 }
 
-TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request, const QString &outputPath)
+TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request)
 {
     const int count = int(request.sources.size());
     for (int k = 1; k <= count; ++k) {
@@ -191,12 +244,12 @@ TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request, co
             info_.LoadFile(source);
             length = info_.TotalSamples();
         } catch (const std::exception &e) {
-            Fail(QStringLiteral("Cannot open %1: %2").arg(source, QString::fromStdString(e.what())), outputPath, true);
+            Fail(FailureText(QStringLiteral("Cannot open"), source, QString::fromStdString(e.what())));
             return Outcome::Failed;
         }
         fileR_.OpenFile(source, 0, 1);
         if (fileR_.LastError() != 0) {
-            Fail(QStringLiteral("Cannot open %1: %2").arg(source, fileR_.LastErrorText()), outputPath, true);
+            Fail(FailureText(QStringLiteral("Cannot open"), source, fileR_.LastErrorText()));
             return Outcome::Failed;
         }
 
@@ -207,8 +260,7 @@ TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request, co
                 fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
                 block = fileR_.ReadArray(blockSize_);
             } catch (const std::exception &e) {
-                Fail(QStringLiteral("Cannot read %1: %2").arg(source, QString::fromStdString(e.what())), outputPath,
-                     true);
+                Fail(FailureText(QStringLiteral("Cannot read"), source, QString::fromStdString(e.what())));
                 return Outcome::Failed;
             }
             const int64_t n = int64_t(block.size());
@@ -217,8 +269,8 @@ TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request, co
             try {
                 fileW_.WriteArray(block);
             } catch (const std::exception &e) {
-                Fail(QStringLiteral("Cannot write %1: %2").arg(outputPath, QString::fromStdString(e.what())),
-                     outputPath, true);
+                Fail(FailureText(QStringLiteral("Cannot write"), outputPath_,
+                                 AsOutput(QString::fromStdString(e.what()))));
                 return Outcome::Failed;
             }
             block = PcmArray();
@@ -231,11 +283,14 @@ TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request, co
             if (length != 0)
                 observer_.SetRowStatus(k, QString::number(position * 100 / length) + QLatin1Char('%'));
             observer_.Breathe();
-            if (!merging_)
+            if (!merging_) {
+                NoteDamage(source); // of what was read before the stop
                 return Outcome::Finished;
+            }
         }
         samplesDone_ += length;
         observer_.SetRowStatus(k, QStringLiteral("100%"));
+        NoteDamage(source);
         fileR_.CloseFile();
     }
     return Outcome::Finished;
@@ -246,11 +301,30 @@ void TMergeEngine::CloseQuietly()
     CloseBothQuietly(fileR_, fileW_);
 }
 
-void TMergeEngine::Fail(const QString &text, const QString &outputPath, bool removeOutput)
+QString TMergeEngine::AsOutput(const QString &text) const
+{
+    if (workPath_.isEmpty())
+        return text;
+    QString named = text;
+    named.replace(QDir::toNativeSeparators(workPath_), QDir::toNativeSeparators(outputPath_));
+    named.replace(workPath_, outputPath_);
+    return named;
+}
+
+void TMergeEngine::NoteDamage(const QString &source)
+{
+    const QString line = DamageLine(source, fileR_.ReadDamage());
+    if (!line.isEmpty())
+        warnings_ << line;
+}
+
+void TMergeEngine::Fail(const QString &text)
 {
     CloseQuietly();
-    if (removeOutput && !outputPath.isEmpty())
-        QFile::remove(outputPath); // an incomplete merge is no output
+    if (!workPath_.isEmpty()) {
+        QFile::remove(workPath_); // an incomplete merge is no output
+        workPath_.clear();
+    }
     if (currentIndex_ > 0)
         observer_.SetRowStatus(currentIndex_, QStringLiteral("Error"));
     observer_.SetStatusText(QStringLiteral("Failed"));

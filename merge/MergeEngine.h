@@ -30,6 +30,9 @@ struct MergeRequest {
 // Prepares `fileW` for MP3 output: the VBR settings go through `encoder`,
 // constant bit rate through SetMp3Format with the stored 1-based channel mode.
 void ConfigureMp3Output(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, const TProgramSettings &s);
+// FLAC and Opus output: every value from the settings, as the merge and the conversion both take them.
+void ConfigureFlacOutput(TAudioFile2 &fileW, const TProgramSettings &s);
+void ConfigureOpusOutput(TAudioFile2 &fileW, const TProgramSettings &s);
 
 // Joins every source, in list order, into one output file, block by block on
 // the calling thread, breathing through the observer after each block.
@@ -53,9 +56,15 @@ public:
 
 private:
     enum class Outcome { Finished, Failed };
-    Outcome MergeSources(const MergeRequest &request, const QString &outputPath);
-    void Fail(const QString &text, const QString &outputPath, bool removeOutput);
+    Outcome MergeSources(const MergeRequest &request);
+    // Reports the failure and removes the unfinished work file; the output
+    // as it was before the run is never touched.
+    void Fail(const QString &text);
     void CloseQuietly();
+    // The writer's messages name the work file; the user knows the output.
+    QString AsOutput(const QString &text) const;
+    // Notes what the reader could not decode of the source it has open.
+    void NoteDamage(const QString &source);
 
     TAudioFile2 &fileR_;
     TAudioFile2 &fileW_;
@@ -68,4 +77,9 @@ private:
     int64_t samplesDone_ = 0;
     int32_t blockSize_ = 0;
     QString mergeFileName_;
+    QString outputPath_;
+    // The file being written, beside the output, until it replaces the output
+    // at the end of the run; empty when none exists.
+    QString workPath_;
+    QStringList warnings_; // one line per damaged source, for the end message
 };

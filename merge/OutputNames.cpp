@@ -21,11 +21,22 @@ QString ConvertOutputPath(const QString &savepath, const QString &source, const 
     return savepath + FileNameOfPath(RemoveExtension(source)) + extension;
 }
 
+static bool NameTaken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 QString WrittenPath(const QString &output)
 {
-    if (!QFileInfo::exists(output))
+    if (!NameTaken(output))
         return output;
-    return FolderOfPath(output) + QStringLiteral("New_") + FileNameOfPath(output);
+    const QString folder = FolderOfPath(output);
+    const QString name = FileNameOfPath(output);
+    QString candidate = folder + QStringLiteral("New_") + name;
+    for (int n = 2; NameTaken(candidate); ++n)
+        candidate = folder + QStringLiteral("New_%1_").arg(n) + name;
+    return candidate;
 }
 
 static QString Normalised(const QString &path)

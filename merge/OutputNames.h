@@ -13,9 +13,11 @@ QString MergeOutputName(const QString &fileNameText, const QString &saveformat);
 // with the format's extension. savepath ends with a separator.
 QString ConvertOutputPath(const QString &savepath, const QString &source, const QString &extension);
 
-// The path actually written for `output`: itself when no file exists there,
-// else the same folder with "New_" before the file name (tested once: the
-// prefix is never added twice, whatever exists under the New_ name).
+// The path a conversion writes for `output`, never one where something
+// already is: `output` itself when free, else "New_" before the file name,
+// else the first free of "New_2_", "New_3_", ... A name is taken by anything
+// on disk there (a file, a folder, a link, even a broken one), so a file
+// written earlier in the same run takes its name as well.
 QString WrittenPath(const QString &output);
 
 // Whether two paths name the same file (after making them absolute and

@@ -12,6 +12,10 @@ public:
     virtual void SetStatusText(const QString &text) = 0;
     // The Status column of a row counted from 1.
     virtual void SetRowStatus(int row, const QString &text) = 0;
+    // A conversion has written the file of a row counted from 1 (a stopped
+    // one its shorter file): `path` is the name chosen, which may carry a
+    // "New_" prefix when the first choice was taken.
+    virtual void OutputWritten(int row, const QString &path) = 0;
 
     virtual void Information(const QString &text) = 0; // information box
     virtual void Message(const QString &text) = 0;     // plain box

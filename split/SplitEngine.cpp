@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -15,6 +16,15 @@ struct PartWriteError {
     QString path;
     QString reason;
 };
+
+// The end message, followed by a line naming the source when its reader
+// could not decode all of it (the same line the merge and conversion add).
+QString WithDamage(const QString &message, const QString &sourcePath, const QString &damage)
+{
+    if (damage.isEmpty())
+        return message;
+    return message + "\nWarning: " + QDir::toNativeSeparators(sourcePath) + ": " + damage;
+}
 
 QString WithoutExtension(const QString &name)
 {
@@ -171,6 +181,10 @@ void SplitEngine::ConfigureSplitWriter()
         FileW.SetWavFormat(int(s.wav_frequency), int(s.wav_channels), int(s.wav_bps));
     } else if (format == "wma") {
         FileW.SetWmaProfile(s.wma_wmaprofile);
+    } else if (format == "flac") {
+        FileW.SetFlacFormat(s.flac_frequency, s.flac_channels, s.flac_bps, s.flac_level);
+    } else if (format == "opus") {
+        FileW.SetOpusFormat(s.opus_bitrate, s.opus_mode, s.opus_complexity);
     } else if (format == "ogg") {
         if (s.ogg_fquality == 1) {
             FileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, 0, 0, 0, static_cast<int16_t>(s.ogg_quality));
@@ -434,6 +448,7 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         observer_.StatusText("Error");
         observer_.ErrorMessage(e.text());
     }
+    const QString damage = FileR.ReadDamage(); // asked before the reader closes
     FileR.CloseFile();
     AudioInformation.setInfoTrack(QString());
 
@@ -443,11 +458,11 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         return SplitOutcome::Failed;
     if (cancelled) {
         observer_.StatusText("Cancel");
-        observer_.InformationMessage("Cancel splitting file " + sourcePath + "!");
+        observer_.InformationMessage(WithDamage("Cancel splitting file " + sourcePath + "!", sourcePath, damage));
         return SplitOutcome::Cancelled;
     }
     observer_.Progress(100);
     observer_.StatusText("Complete!");
-    observer_.InformationMessage("Complete splitting file " + sourcePath + "!");
+    observer_.InformationMessage(WithDamage("Complete splitting file " + sourcePath + "!", sourcePath, damage));
     return SplitOutcome::Completed;
 }

@@ -1,6 +1,7 @@
 #include "merge/ui/TMergeForm.h"
 
 #include "app/PlatformServices.h"
+#include "base/OutputFormat.h"
 #include "audio/TAudioPlayer2.h"
 #include "audio/ui/TNCTPlayButtonB2.h"
 #include "audio/ui/TNCTSliderB2.h"
@@ -43,8 +44,6 @@ TMergeForm *MergeForm = nullptr;
 namespace {
 
 constexpr int kStatusColumn = 6;
-const char *const kFormatItems[] = {"MP3", "WAV", "WMA", "OGG"};
-const char *const kFormatWords[] = {"mp3", "wav", "wma", "ogg"};
 
 QToolButton *MakeToolButton(QToolBar *bar, const char *name, const char *caption, const char *hint)
 {
@@ -81,8 +80,7 @@ QComboBox *MakeFormatBox(QWidget *parent, const char *name)
 {
     auto *box = new QComboBox(parent);
     box->setObjectName(name);
-    for (const char *item : kFormatItems)
-        box->addItem(item);
+    box->addItems(output_format::Items());
     box->setCurrentIndex(0);
     return box;
 }
@@ -349,17 +347,14 @@ void TMergeForm::FormCreate()
     for (int c = 0; c < 7; ++c)
         ListView1->setColumnWidth(c, widths[c]);
     CBFormat->clear();
-    for (const char *item : kFormatItems)
-        CBFormat->addItem(item);
+    CBFormat->addItems(output_format::Items());
     CBFormat->setCurrentIndex(0);
     FileR.SetFormatIndex(-1);
     FileW.SetFormatIndex(-1);
     const QString saved = ProgramSettings.saveformat.toLower();
-    for (int i = 0; i < 4; ++i) {
-        if (saved == QLatin1String(kFormatWords[i])) {
-            CBFormat->setCurrentIndex(i);
-            cbFormat2->setCurrentIndex(i);
-        }
+    if (const int i = output_format::IndexOf(saved); i >= 0) {
+        CBFormat->setCurrentIndex(i);
+        cbFormat2->setCurrentIndex(i);
     }
     EdSavePath->setText(ProgramSettings.savepath);
     EdSavePath2->setText(ProgramSettings.savepath);
@@ -584,9 +579,9 @@ void TMergeForm::SpeedBtnSavePathClick()
 void TMergeForm::CBFormatChange()
 {
     const int index = CBFormat->currentIndex();
-    if (index < 0 || index > 3)
+    if (index < 0 || index >= output_format::Count())
         return;
-    ProgramSettings.saveformat = kFormatWords[index];
+    ProgramSettings.saveformat = output_format::WordAt(index);
     EdSaveFileName->setText(MergeOutputName(EdSaveFileName->text(), ProgramSettings.saveformat));
     MergeFileName = EdSaveFileName->text();
     mergeEngine_.SetMergeFileName(MergeFileName);
@@ -619,6 +614,16 @@ void TMergeForm::BitBtnCancelClick()
         closePending_ = true; // the run ends after its block and closes the window
     else
         close();
+}
+
+void TMergeForm::reject()
+{
+    if (Running()) {
+        BitBtnCancelClick();
+        return;
+    }
+    StopPreviewIfActive();
+    QDialog::reject();
 }
 
 void TMergeForm::closeEvent(QCloseEvent *event)
@@ -718,6 +723,12 @@ void TMergeForm::SetRowStatus(int row, const QString &text)
 {
     if (QTreeWidgetItem *item = ListView1->topLevelItem(row - 1))
         item->setText(kStatusColumn, text);
+}
+
+void TMergeForm::OutputWritten(int row, const QString &path)
+{
+    if (QTreeWidgetItem *item = ListView1->topLevelItem(row - 1))
+        item->setToolTip(kStatusColumn, QDir::toNativeSeparators(path));
 }
 
 void TMergeForm::Information(const QString &text) { Platform().InformationBox(text); }

@@ -118,6 +118,10 @@ public slots:
     // Appends paths as "Add Files..." does (files dropped on the list).
     void AddSourceFiles(const QStringList &paths);
 
+    // Escape and every other way of rejecting the window act as Cancel:
+    // a run stops after its block and the window closes once it has returned.
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -138,6 +142,7 @@ private:
     void SetGauge(int percent) override;
     void SetStatusText(const QString &text) override;
     void SetRowStatus(int row, const QString &text) override;
+    void OutputWritten(int row, const QString &path) override;
     void Information(const QString &text) override;
     void Message(const QString &text) override;
     void Error(const QString &text) override;

@@ -1,6 +1,7 @@
 #include "split/ui/TSplitForm.h"
 
 #include "app/PlatformServices.h"
+#include "base/OutputFormat.h"
 #include "app/QuorvisApplication.h"
 #include "audio/AudioError.h"
 #include "audio/TAudioPlayer2.h"
@@ -260,7 +261,7 @@ void TSplitForm::BuildStep2()
     GroupBox2 = Named(new QGroupBox("Save Format"), "GroupBox2");
     Label13 = Named(new QLabel("Save Format:"), "Label13");
     cbFormat = Named(new QComboBox, "cbFormat");
-    cbFormat->addItems({"MP3", "WAV", "WMA", "OGG"});
+    cbFormat->addItems(output_format::Items());
     cbFormat->setCurrentIndex(0);
     SpeedBtnSettings = Named(new QPushButton("Settings..."), "SpeedBtnSettings");
     SpeedBtnSettings->setToolTip("Set audio formats");
@@ -543,9 +544,7 @@ void TSplitForm::ShowStep(int step)
 
 QString TSplitForm::SelectedExtension() const
 {
-    static const char *const words[] = {"mp3", "wav", "wma", "ogg"};
-    const int i = cbFormat->currentIndex();
-    return QString::fromLatin1(i >= 0 && i < 4 ? words[i] : words[0]);
+    return output_format::WordAt(cbFormat->currentIndex());
 }
 
 void TSplitForm::ClearSourceInformation()
@@ -639,7 +638,7 @@ void TSplitForm::SpeedBtnUpdateClick()
     }
     AudioInformation.setInfoYear(*year);
     try {
-        AudioInformation.SaveTag(Plan.SourcePath);
+        AudioInformation.UpdateTag(Plan.SourcePath);
     } catch (const AudioError &) {
         // The source keeps its old tag; the edited fields still go into the parts.
     }

@@ -296,6 +296,34 @@ TEST_F(Launcher, RestoringTheLauncherBringsBackItsIconifiedWorkWindow)
     EXPECT_FALSE(f->isMinimized());
 }
 
+// The tip's timer can open the tip over the wizard; once the tip is closed,
+// the task bar must still bring the wizard back with the launcher.
+TEST_F(Launcher, ATipOverTheWorkWindowLeavesItReachableFromTheTaskBar)
+{
+    WriteFile("tips.txt", "One\nTwo\n");
+    auto f = Make();
+    f->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.get()));
+    TMainForm *launcher = f.get();
+    int tips = 0;
+    bool workWindowBack = false;
+    f->ShowModal = [launcher, &tips, &workWindowBack](QDialog *window) {
+        if (qobject_cast<TTipForm *>(window)) {
+            ++tips; // read and closed at once
+            return;
+        }
+        window->show();
+        launcher->TimerTipTimer();
+        window->setWindowState(window->windowState() | Qt::WindowMinimized);
+        ASSERT_TRUE(launcher->isMinimized());
+        launcher->setWindowState(launcher->windowState() & ~Qt::WindowMinimized);
+        workWindowBack = !window->isMinimized() && window->isVisible();
+    };
+    f->SpeedBtnSplitClick();
+    EXPECT_EQ(tips, 1);
+    EXPECT_TRUE(workWindowBack);
+}
+
 TEST_F(Launcher, ModalRunEndsWhenTheWindowClosesAndDestroysIt)
 {
     WriteFile("tips.txt", "One\n");

@@ -1,11 +1,52 @@
 #pragma once
+#include "tests/common/AudioFixtures.h"
+
+#include "audio/TAudioFile2.h"
 #include "merge/RunObserver.h"
 
+#include <QFile>
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <exception>
 #include <functional>
+
+// A 6-second CBR MP3 with 4 KB of noise over its middle: a stretch no
+// decoder can read, with good audio on both sides.
+inline void MakeDamagedMp3(const QString &path)
+{
+    fixtures::MakeTone(path, 6.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "128k"});
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite) || !f.seek(f.size() / 2))
+        return;
+    QByteArray noise(4096, 0);
+    uint32_t x = 12345;
+    for (char &c : noise) {
+        x = x * 1664525u + 1013904223u;
+        c = char(x >> 24);
+    }
+    f.write(noise);
+}
+
+// What our reader says it could not decode of `path` when read to its end;
+// empty as well when it cannot read the file at all. The damage tests skip
+// on an empty answer: they check the runs' reporting, not the reader.
+inline QString ReaderDamage(const QString &path)
+{
+    TAudioFile2 reader;
+    reader.OpenFile(path);
+    if (reader.LastError() != 0)
+        return {};
+    try {
+        while (!reader.ReadArray(44100).empty()) {
+        }
+    } catch (const std::exception &) {
+        return {};
+    }
+    return reader.ReadDamage();
+}
 
 // Records everything a run reports; `onBreathe` runs after each block (the
 // count starts at 1), which is where a test presses Cancel.
@@ -19,6 +60,7 @@ public:
     QList<int> gauge;
     QStringList statusTexts;
     QMap<int, QStringList> rowStatus; // every text written to a row, in order
+    QMap<int, QString> written;       // the file each converted row was written to
     QList<Box> boxes;
     QList<bool> controlsEnabled;
     QStringList savedMergeNames;
@@ -40,6 +82,7 @@ public:
     void SetGauge(int percent) override { gauge << percent; }
     void SetStatusText(const QString &text) override { statusTexts << text; }
     void SetRowStatus(int row, const QString &text) override { rowStatus[row] << text; }
+    void OutputWritten(int row, const QString &path) override { written[row] = path; }
     void Information(const QString &text) override { boxes << Box{"information", text}; }
     void Message(const QString &text) override { boxes << Box{"message", text}; }
     void Error(const QString &text) override { boxes << Box{"error", text}; }

@@ -140,13 +140,19 @@ TEST(OutputNames, ExtensionIsReplacedAfterTheLastSeparatorOnly)
     EXPECT_EQ(ConvertOutputPath("D:\\out\\", "C:\\in\\Song.Live.wma", ".mp3"), "D:\\out\\Song.Live.mp3");
 }
 
-TEST(OutputNames, NewPrefixIsAddedOnceWhenTheNameIsTaken)
+TEST(OutputNames, ATakenNameGetsNewThenTheFirstFreeNumberedNew)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath("song.mp3");
+    const auto take = [&](const char *name) { QFile(dir.filePath(name)).open(QIODevice::WriteOnly); };
     EXPECT_EQ(WrittenPath(out), out);
-    QFile(out).open(QIODevice::WriteOnly);
+    take("song.mp3");
     EXPECT_EQ(WrittenPath(out), dir.filePath("New_song.mp3"));
-    QFile(dir.filePath("New_song.mp3")).open(QIODevice::WriteOnly);
-    EXPECT_EQ(WrittenPath(out), dir.filePath("New_song.mp3"));
+    take("New_song.mp3");
+    take("New_3_song.mp3");
+    EXPECT_EQ(WrittenPath(out), dir.filePath("New_2_song.mp3"));
+    take("New_2_song.mp3");
+    // A broken link is no file, but writing through it would make one elsewhere.
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere"), dir.filePath("New_4_song.mp3")));
+    EXPECT_EQ(WrittenPath(out), dir.filePath("New_5_song.mp3"));
 }

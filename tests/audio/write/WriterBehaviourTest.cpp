@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(Writer, RefusedSettings, ::testing::ValuesIn(kRefused),
 TEST(CreateFile, UnknownExtensionFailsThroughLastErrorAndCreatesNothing)
 {
     QTemporaryDir dir;
-    for (const QString name : {"out.flac", "noextension"}) {
+    for (const QString name : {"out.aac", "noextension"}) {
         TAudioFile2 file;
         file.CreateFile(dir.filePath(name), 0);
         EXPECT_NE(file.LastError(), 0);
@@ -221,7 +221,7 @@ TEST_P(UnwritablePath, FailsThroughLastErrorNamingTheFile)
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFormats, UnwritablePath, ::testing::Values("mp3", "wav", "wma", "ogg"));
+INSTANTIATE_TEST_SUITE_P(AllFormats, UnwritablePath, ::testing::Values("mp3", "wav", "wma", "ogg", "flac", "opus"));
 
 // A full disk in the middle of a file: the error reaches the caller.
 class FullDisk : public ::testing::TestWithParam<const char *> {};
@@ -254,7 +254,7 @@ TEST_P(FullDisk, WriteFailureIsThrownNamingTheFile)
     EXPECT_NO_THROW(file.CloseFile());
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFormats, FullDisk, ::testing::Values("mp3", "wav", "wma", "ogg"));
+INSTANTIATE_TEST_SUITE_P(AllFormats, FullDisk, ::testing::Values("mp3", "wav", "wma", "ogg", "flac", "opus"));
 
 TEST(WmaProfiles, NumberOutsideTheListHasNoNameAndIsKept)
 {

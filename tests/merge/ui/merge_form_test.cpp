@@ -243,13 +243,18 @@ TEST_F(MergeFormTest, ConvertButtonAnswersAnEmptyList)
     EXPECT_EQ(platform.messages(), QStringList{"Please add files first!"});
 }
 
-TEST_F(MergeFormTest, CancelOnAnIdleWindowClosesAndForgetsIt)
+TEST_F(MergeFormTest, CancelOrEscapeOnAnIdleWindowClosesAndForgetsIt)
 {
-    Open();
-    QTest::mouseClick(form->BitBtnCancel, Qt::LeftButton);
-    DeleteLater();
-    EXPECT_TRUE(form.isNull());
-    EXPECT_EQ(MergeForm, nullptr);
+    for (bool escape : {false, true}) {
+        Open();
+        if (escape)
+            QTest::keyClick(form, Qt::Key_Escape);
+        else
+            QTest::mouseClick(form->BitBtnCancel, Qt::LeftButton);
+        DeleteLater();
+        EXPECT_TRUE(form.isNull()) << escape;
+        EXPECT_EQ(MergeForm, nullptr);
+    }
 }
 
 TEST_F(MergeFormTest, MinimisingMinimisesTheOwner)
@@ -283,6 +288,31 @@ TEST_F(MergeFormTest, CancelDuringAMergeClosesTheWindowAfterTheRun)
     DeleteLater();
     EXPECT_TRUE(form.isNull());
     EXPECT_TRUE(QFileInfo::exists(ProgramSettings.savepath + "Untitled.wav"));
+}
+
+// Escape is the Cancel button: the window stays in view until the run has
+// stopped after its block, then closes.
+TEST_F(MergeFormTest, EscapeDuringAMergeStopsItAndClosesTheWindowAfterTheRun)
+{
+    Open();
+    const QString a = Tone("a.wav", 3.0);
+    const QString b = Tone("b.wav", 3.0);
+    platform.openAnswers << QStringList{a, b};
+    form->ToolBtnOpenClick();
+    form->CBFormat->setCurrentIndex(1);
+    bool shownAfterEscape = false;
+    QTimer::singleShot(0, form, [&] {
+        QTest::keyClick(form, Qt::Key_Escape);
+        // Still in view, and still locked: the run has not returned yet.
+        shownAfterEscape = form && form->isVisible() && !form->BitBtnMerge->isEnabled();
+    });
+    QTest::mouseClick(form->BitBtnMerge, Qt::LeftButton);
+    EXPECT_TRUE(shownAfterEscape);
+    EXPECT_EQ(platform.messages(), QStringList{"Cancel merging files!"});
+    DeleteLater();
+    EXPECT_TRUE(form.isNull());
+    const QString output = ProgramSettings.savepath + "Untitled.wav";
+    EXPECT_LT(double(fixtures::DecodedFrames(output)) / 22050.0, 6.0);
 }
 
 TEST_F(MergeFormTest, CompletedMergeShowsEveryRowDoneAndTheGaugeFull)

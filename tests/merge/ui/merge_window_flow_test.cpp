@@ -255,9 +255,11 @@ TEST_F(MergeWindowFlowTest, FolderOfMixedFilesConvertsToOggWithTheirTags)
     EXPECT_TRUE(form->BitBtnConvert->isEnabled());
 
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), sources.size());
-    for (const Source &s : sources) {
+    for (int row = 0; row < sources.size(); ++row) {
+        const Source &s = sources[row];
         const QString output = out + QFileInfo(s.path).completeBaseName() + ".ogg";
         SCOPED_TRACE(output.toStdString());
+        EXPECT_EQ(form->ListView1->topLevelItem(row)->toolTip(6), output); // the file written
         const fixtures::Probe probe = fixtures::ProbeFile(output);
         EXPECT_EQ(probe.codec, "vorbis");
         EXPECT_EQ(probe.sampleRate, 44100);
