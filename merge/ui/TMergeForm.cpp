@@ -1,6 +1,7 @@
 #include "merge/ui/TMergeForm.h"
 
 #include "app/PlatformServices.h"
+#include "base/InputFormats.h"
 #include "base/OutputFormat.h"
 #include "audio/TAudioPlayer2.h"
 #include "audio/ui/TNCTPlayButtonB2.h"
@@ -364,11 +365,7 @@ void TMergeForm::FormCreate()
 void TMergeForm::PrepareOpenDialog()
 {
     OpenDialogTitle = "Open files:";
-    OpenDialogFilter = "All supported files(*.wav;*.mp3;*.wma;*.ogg) (*.wav *.mp3 *.wma *.ogg);;"
-                       "Wav files (*.wav) (*.wav);;"
-                       "MPEG files (*.mp3;*.mp2;*.mp1) (*.mp3 *.mp2 *.mp1);;"
-                       "WMA files (*.wma) (*.wma);;"
-                       "Ogg Vorbis files (*.ogg) (*.ogg)";
+    OpenDialogFilter = input_formats::DialogFilter(false);
 }
 
 void TMergeForm::showEvent(QShowEvent *event)
@@ -535,7 +532,11 @@ bool TMergeForm::eventFilter(QObject *watched, QEvent *event)
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto *drag = static_cast<QDropEvent *>(event);
-            if (drag->mimeData()->hasUrls() && !Running()) {
+            const QList<QUrl> urls = drag->mimeData()->urls();
+            const bool readable = std::any_of(urls.begin(), urls.end(), [](const QUrl &url) {
+                return url.isLocalFile() && input_formats::IsReadable(url.toLocalFile());
+            });
+            if (readable && !Running()) {
                 drag->acceptProposedAction();
                 return true;
             }
@@ -544,8 +545,9 @@ bool TMergeForm::eventFilter(QObject *watched, QEvent *event)
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
             QStringList paths;
+            // Only what the open dialog would offer: a folder or a text file dropped along is passed over.
             for (const QUrl &url : drop->mimeData()->urls())
-                if (url.isLocalFile())
+                if (url.isLocalFile() && input_formats::IsReadable(url.toLocalFile()))
                     paths << QDir::toNativeSeparators(url.toLocalFile());
             AddSourceFiles(paths);
             drop->acceptProposedAction();

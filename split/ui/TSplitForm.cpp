@@ -1,6 +1,7 @@
 #include "split/ui/TSplitForm.h"
 
 #include "app/PlatformServices.h"
+#include "base/InputFormats.h"
 #include "base/OutputFormat.h"
 #include "app/QuorvisApplication.h"
 #include "audio/AudioError.h"
@@ -519,14 +520,7 @@ void TSplitForm::FormCreate()
 void TSplitForm::PrepareSplitOpenDialog(const QString &title)
 {
     OpenDialogTitle = title;
-    OpenDialogFilter = QStringList{
-        "All supported files(*.wav;*.mp3;*.wma;*.ogg) (*.wav *.mp3 *.wma *.ogg)",
-        "Wav files (*.wav) (*.wav)",
-        "MPEG files (*.mp3;*.mp2;*.mp1) (*.mp3 *.mp2 *.mp1)",
-        "WMA files (*.wma) (*.wma)",
-        "Ogg Vorbis files (*.ogg) (*.ogg)",
-        "MPPlus files (*.mpc;*.mp+) (*.mpc *.mp+)",
-    }.join(";;");
+    OpenDialogFilter = input_formats::DialogFilter(true);
 }
 
 int TSplitForm::Step() const

@@ -223,7 +223,8 @@ TEST_F(MergeFormTest, FilesDroppedOnTheListAreAppended)
 {
     Open();
     auto *mime = new QMimeData;
-    mime->setUrls({QUrl::fromLocalFile("/x/dropped.ogg"), QUrl::fromLocalFile("/x/two.wav")});
+    mime->setUrls({QUrl::fromLocalFile("/x/dropped.ogg"), QUrl::fromLocalFile("/x/notes.txt"),
+                   QUrl::fromLocalFile("/x/two.FLAC"), QUrl::fromLocalFile("/x/three.opus")});
     // As the file manager delivers them: the list accepts the drag, then the drop.
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(form->ListView1->viewport(), &enter);
@@ -231,7 +232,7 @@ TEST_F(MergeFormTest, FilesDroppedOnTheListAreAppended)
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(form->ListView1->viewport(), &drop);
     delete mime;
-    EXPECT_EQ(Rows(), (QStringList{"dropped.ogg", "two.wav"}));
+    EXPECT_EQ(Rows(), (QStringList{"dropped.ogg", "two.FLAC", "three.opus"})) << "what the open dialog offers";
     EXPECT_EQ(form->StatusPanel2->text(), "Ready");
 }
 

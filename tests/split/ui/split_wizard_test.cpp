@@ -150,8 +150,14 @@ TEST_F(SplitWizardTest, OpeningAFileShowsItsInformationAndAllowsNext)
     const auto open = platform.callsOf("open");
     ASSERT_EQ(open.size(), 1);
     EXPECT_EQ(open[0].caption, "Open a file to Split:");
-    EXPECT_TRUE(open[0].text.startsWith("All supported files(*.wav;*.mp3;*.wma;*.ogg)"));
-    EXPECT_TRUE(open[0].text.contains("MPPlus files (*.mpc;*.mp+)"));
+    EXPECT_TRUE(open[0].text.startsWith("All supported files(*.wav;*.mp3;*.mp2;*.mp1;*.wma;*.ogg;*.mpc;*.mp+;*.flac;"
+                                        "*.opus;*.m4a;*.aac;*.mp4;*.aif;*.aiff;*.wv;*.ape) ("))
+        << open[0].text.toStdString();
+    EXPECT_TRUE(open[0].text.contains(";;Ogg Vorbis files (*.ogg) (*.ogg);;MPPlus files (*.mpc;*.mp+) (*.mpc *.mp+);;"
+                                      "FLAC files (*.flac) (*.flac);;Opus files (*.opus) (*.opus);;"
+                                      "AAC and ALAC files (*.m4a;*.aac;*.mp4) (*.m4a *.aac *.mp4);;"
+                                      "AIFF files (*.aif;*.aiff) (*.aif *.aiff);;WavPack files (*.wv) (*.wv);;"
+                                      "Monkey's Audio files (*.ape) (*.ape)"));
     EXPECT_EQ(form->EdFileName->text(), path);
     EXPECT_EQ(form->EdArtist->text(), "Tone Artist");
     EXPECT_EQ(form->EdDuration->text(), "3000");
