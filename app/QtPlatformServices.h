@@ -1,5 +1,5 @@
 #pragma once
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 
 // The platform services of the running application, on Qt's dialogs.
 class QtPlatformServices : public PlatformServices {

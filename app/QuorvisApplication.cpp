@@ -1,6 +1,6 @@
 #include "app/QuorvisApplication.h"
 
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 
 #include <exception>
 

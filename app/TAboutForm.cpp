@@ -4,7 +4,7 @@
 #include "app/AppIcons.h"
 #include "app/LinkLabel.h"
 #include "app/Maker.h"
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 #include "app/QuorvisApplication.h"
 #include "config/IniFile.h"
 #include "config/ProgramSettings.h"

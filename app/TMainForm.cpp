@@ -3,7 +3,7 @@
 #include "app/AppIcons.h"
 #include "app/LinkLabel.h"
 #include "app/Maker.h"
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 #include "app/QuorvisApplication.h"
 #include "app/TAboutForm.h"
 #include "app/TTipForm.h"

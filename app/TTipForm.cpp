@@ -2,7 +2,7 @@
 
 #include "app/FixedDialog.h"
 #include "app/AppIcons.h"
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 #include "app/QuorvisApplication.h"
 #include "config/IniFile.h"
 #include "config/ProgramSettings.h"

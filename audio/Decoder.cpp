@@ -373,18 +373,10 @@ struct Decoder::Impl {
                                          inRate, 0, nullptr);
             av_channel_layout_uninit(&outLayout);
             swr.reset(s);
-            if (rc >= 0) {
-                // Plain up- and downmix (no -3 dB surprise, no clipping of L+R).
-                const int inCh = f->ch_layout.nb_channels;
-                if (inCh == 1 && ch() == 2) {
-                    const double m[] = {1.0, 1.0};
-                    swr_set_matrix(s, m, 1);
-                } else if (inCh == 2 && ch() == 1) {
-                    const double m[] = {0.5, 0.5};
-                    swr_set_matrix(s, m, 2);
-                }
+            if (rc >= 0)
+                rc = setUnityRemix(s, f->ch_layout.nb_channels, ch());
+            if (rc >= 0)
                 rc = swr_init(s);
-            }
             if (rc < 0)
                 throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText("swr_init", rc)));
             swrFormat = f->format;

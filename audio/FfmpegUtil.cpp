@@ -28,4 +28,17 @@ QString ffErrorText(const char *function, int code)
     return QString::fromLatin1(function) + QStringLiteral(": ") + QString::fromUtf8(words);
 }
 
+int setUnityRemix(SwrContext *swr, int inChannels, int outChannels)
+{
+    if (inChannels == 1 && outChannels == 2) {
+        const double up[2] = {1.0, 1.0};
+        return swr_set_matrix(swr, up, 1);
+    }
+    if (inChannels == 2 && outChannels == 1) {
+        const double down[2] = {0.5, 0.5};
+        return swr_set_matrix(swr, down, 2);
+    }
+    return 0;
+}
+
 } // namespace audio_detail

@@ -73,4 +73,10 @@ using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
 // prefixed with the function that returned it.
 QString ffErrorText(const char *function, int code);
 
+// Before swr_init: mono to stereo copies the channel to both sides, stereo to
+// mono averages them. swresample's default (-3 dB per side up, +3 dB sum down)
+// changes loudness and can clip a stereo-to-mono sum. Other counts keep the
+// default matrix. Returns 0 or an FFmpeg error code.
+int setUnityRemix(SwrContext *swr, int inChannels, int outChannels);
+
 } // namespace audio_detail

@@ -18,8 +18,6 @@ namespace {
 constexpr int64_t kMaxChunkFrames = 1 << 20;
 } // namespace
 
-void Resampler::SwrDeleter::operator()(SwrContext *s) const { swr_free(&s); }
-
 Resampler::Resampler(int outRate, int outChannels) : outRate_(outRate), outChannels_(outChannels) {}
 Resampler::~Resampler() = default;
 
@@ -42,15 +40,7 @@ void Resampler::reconfigure(int inRate, int inChannels)
     if (r < 0)
         throw AudioError(QStringLiteral("Cannot convert %1 Hz, %2 channels to %3 Hz, %4 channels: %5")
                              .arg(inRate).arg(inChannels).arg(outRate_).arg(outChannels_).arg(ffErrorText("swr_alloc_set_opts2", r)));
-    // Unity-gain remix: swresample's default (-3 dB per side up, +3 dB sum
-    // down) changes loudness and can clip a stereo-to-mono sum.
-    if (inChannels == 1 && outChannels_ == 2) {
-        const double up[2] = {1.0, 1.0};
-        r = swr_set_matrix(raw, up, 1);
-    } else if (inChannels == 2 && outChannels_ == 1) {
-        const double down[2] = {0.5, 0.5};
-        r = swr_set_matrix(raw, down, 2);
-    }
+    r = setUnityRemix(raw, inChannels, outChannels_);
     if (r >= 0)
         r = swr_init(raw);
     if (r < 0) {

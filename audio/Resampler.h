@@ -1,9 +1,9 @@
 #pragma once
+#include "audio/FfmpegUtil.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-struct SwrContext;
 
 namespace audio_detail {
 
@@ -37,12 +37,9 @@ private:
     void reconfigure(int inRate, int inChannels);
     void drainInto(int64_t room); // appends the flushed tail to out_
 
-    struct SwrDeleter {
-        void operator()(SwrContext *s) const;
-    };
     int outRate_, outChannels_;
     int inRate_ = 0, inChannels_ = 0;
-    std::unique_ptr<SwrContext, SwrDeleter> swr_; // null when passing through
+    SwrPtr swr_; // null when passing through
     std::vector<float> out_;                      // reused output buffer
     int64_t outFrames_ = 0;
 };

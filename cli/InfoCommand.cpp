@@ -1,7 +1,7 @@
 #include "audio/AudioError.h"
 #include "audio/TAudioInformation2.h"
 #include "cli/Commands.h"
-#include "split/TimeFormat.h"
+#include "base/TimeFormat.h"
 
 #include <QFileInfo>
 #include <QJsonArray>

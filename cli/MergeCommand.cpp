@@ -6,7 +6,7 @@
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
 #include "merge/SourceList.h"
-#include "merge/TagYear.h"
+#include "base/TagYear.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -39,7 +39,7 @@ public:
         // Said even with --quiet when the file's own name was taken: a script
         // has to learn where its output went.
         const QString source = list_.Path(row);
-        const QString firstChoice = RemoveExtension(FileNameOfPath(source)) + "." + QFileInfo(path).suffix();
+        const QString firstChoice = WithoutExtension(FileNameOfPath(source)) + "." + QFileInfo(path).suffix();
         const QString line = QDir::toNativeSeparators(source) + " -> " + QDir::toNativeSeparators(path);
         if (QFileInfo(path).fileName() == firstChoice)
             report_.Info(line);

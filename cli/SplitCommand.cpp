@@ -1,4 +1,5 @@
 #include "audio/TAudioFile2.h"
+#include "base/FileNames.h"
 #include "audio/TAudioInformation2.h"
 #include "cli/Commands.h"
 #include "split/SplitEngine.h"
@@ -146,7 +147,7 @@ int SplitCommand(const QStringList &args)
         }
     }
 
-    if (!QDir().mkpath(settings.savepath)) {
+    if (!MakeFolder(settings.savepath)) {
         report.Error("Cannot create the folder " + settings.savepath);
         return Failed;
     }

@@ -1,8 +1,7 @@
 #include "merge/ConvertEngine.h"
 
-#include "base/OutputFormat.h"
-
 #include "audio/TAudioFile2.h"
+#include "base/OutputFormat.h"
 #include "audio/TAudioInformation2.h"
 #include "merge/MergeEngine.h"
 #include "merge/OutputNames.h"
@@ -76,7 +75,7 @@ void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgram
 
     // A folder typed or remembered but not yet made is made, as a merge does;
     // otherwise every source would fail on its own with the same cause.
-    if (!QDir(request.savePath).exists() && !QDir().mkpath(request.savePath)) {
+    if (!MakeFolder(request.savePath)) {
         observer_.Error(QStringLiteral("Cannot create ") + request.savePath);
         return;
     }
@@ -102,7 +101,6 @@ void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgram
             return;
         }
         currentIndex_ = k;
-        currentBaseName_ = RemoveExtension(currentInput_);
         ConvertSource(request, settings);
     }
 

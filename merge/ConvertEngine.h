@@ -60,7 +60,6 @@ private:
     bool converting_ = false;
     int currentIndex_ = 0;
     QString currentInput_;
-    QString currentBaseName_;
     int64_t samplesDone_ = 0;
     int failures_ = 0;
     QStringList warnings_; // one line per damaged source, for the end message

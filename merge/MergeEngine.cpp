@@ -111,7 +111,7 @@ void TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &sett
     warnings_.clear();
     fileW_.SetFormatIndex(-1);
 
-    if (!QDir(request.savePath).exists() && !QDir().mkpath(request.savePath)) {
+    if (!MakeFolder(request.savePath)) {
         Fail(QStringLiteral("Cannot create ") + request.savePath);
         return;
     }

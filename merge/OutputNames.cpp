@@ -4,21 +4,15 @@
 
 #include <QFileInfo>
 
-QString RemoveExtension(const QString &name)
-{
-    const qsizetype sep = std::max(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot > sep ? name.left(dot) : name;
-}
 
 QString MergeOutputName(const QString &fileNameText, const QString &saveformat)
 {
-    return RemoveExtension(fileNameText) + QLatin1Char('.') + saveformat;
+    return WithoutExtension(fileNameText) + QLatin1Char('.') + saveformat;
 }
 
 QString ConvertOutputPath(const QString &savepath, const QString &source, const QString &extension)
 {
-    return savepath + FileNameOfPath(RemoveExtension(source)) + extension;
+    return savepath + FileNameOfPath(WithoutExtension(source)) + extension;
 }
 
 static bool NameTaken(const QString &path)

@@ -1,10 +1,7 @@
 #pragma once
-#include <QString>
+#include "base/FileNames.h"
 
-// The name without its extension: the part from the last "." that follows
-// the last path separator is dropped; a name without such a dot is kept whole.
-// "a.b.c" -> "a.b", "dir.x/name" -> "dir.x/name".
-QString RemoveExtension(const QString &name);
+#include <QString>
 
 // The merge's file name: "song.wav" with "mp3" -> "song.mp3", "Untitled" -> "Untitled.mp3".
 QString MergeOutputName(const QString &fileNameText, const QString &saveformat);

@@ -1,5 +1,5 @@
 #pragma once
-#include "split/TimeFormat.h" // FormatMinutesSeconds, shared with the split plan
+#include "base/TimeFormat.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,5 @@
 #include "split/SplitEngine.h"
+#include "base/FileNames.h"
 
 #include "audio/AudioError.h"
 #include "audio/Mp3FrameCutter.h"
@@ -24,12 +25,6 @@ QString WithDamage(const QString &message, const QString &sourcePath, const QStr
     if (damage.isEmpty())
         return message;
     return message + "\nWarning: " + QDir::toNativeSeparators(sourcePath) + ": " + damage;
-}
-
-QString WithoutExtension(const QString &name)
-{
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot < 0 ? name : name.left(dot);
 }
 
 } // namespace
@@ -359,9 +354,6 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
 SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, int32_t number)
 {
     sourcePath_ = sourcePath;
-    const QFileInfo source(sourcePath);
-    run_.SourceFolder = source.path() + PathDelimiter();
-    run_.SourceFileName = source.fileName();
 
     const int64_t totalSamples = AudioInformation.TotalSamples();
     plan_.BuildSamplePoints(mode, number, totalSamples, AudioInformation.Duration());

@@ -42,8 +42,6 @@ struct SplitRun {
     int64_t SamplesRead = 0;       // frames read so far, unsaved parts included
     int32_t CurrentPart = 0;       // from 1
     QString CurrentPartFileName;   // without folder
-    QString SourceFolder;          // with its trailing delimiter
-    QString SourceFileName;
 };
 
 enum class SplitOutcome {

@@ -1,4 +1,5 @@
 #include "split/SplitPlan.h"
+#include "base/FileNames.h"
 
 #include <QFileInfo>
 #include <cmath>
@@ -8,12 +9,6 @@ namespace {
 QString PartNumberText(int32_t k)
 {
     return k <= 9 ? QString("0%1").arg(k) : QString::number(k);
-}
-
-QString WithoutExtension(const QString &name)
-{
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot < 0 ? name : name.left(dot);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #pragma once
-#include "split/TimeFormat.h"
+#include "base/TimeFormat.h"
 
 #include <QList>
 #include <QString>

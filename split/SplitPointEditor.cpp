@@ -1,4 +1,5 @@
 #include "split/SplitPointEditor.h"
+#include "base/FileNames.h"
 
 #include "audio/MulDiv.h"
 
@@ -85,12 +86,6 @@ bool RemoveSplitPoint(SplitPlan &plan, int row)
     return true;
 }
 
-QString NameWithoutExtension(const QString &name)
-{
-    const qsizetype dot = name.lastIndexOf('.');
-    return dot < 0 ? name : name.left(dot);
-}
-
 bool IsSafeFileName(const QString &name)
 {
     static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
@@ -119,7 +114,7 @@ QString CheckSelectionEdit(const SplitPlan &plan, int row, const SelectionEdit &
         return QStringLiteral("The Stop Time is not appropriate!");
     // A name that would leave nothing before the extension is as blank as an
     // empty one: the part would be written as a hidden ".ext" file.
-    if (edit.name.isEmpty() || NameWithoutExtension(edit.name).trimmed().isEmpty())
+    if (edit.name.isEmpty() || WithoutExtension(edit.name).trimmed().isEmpty())
         return QStringLiteral("File name can not be blank!");
     if (!IsSafeFileName(edit.name))
         return QString::fromLatin1(UnsafeNameMessage);
@@ -137,7 +132,7 @@ void ApplySelectionEdit(SplitPlan &plan, int row, const SelectionEdit &edit, con
         plan.PartTips.resize(k + 1);
     plan.TimePoints[row] = static_cast<int32_t>(edit.start);
     plan.TimePoints[row + 1] = static_cast<int32_t>(edit.stop);
-    plan.PartNames[k] = NameWithoutExtension(edit.name) + '.' + extension;
+    plan.PartNames[k] = WithoutExtension(edit.name) + '.' + extension;
     plan.PartTips[k] = edit.tip;
 }
 

@@ -37,7 +37,6 @@ bool RemoveSplitPoint(SplitPlan &plan, int row);
 QString DefaultPartName(const SplitPlan &plan, int32_t k, const QString &extension);
 
 // A file name without everything from its last "." on.
-QString NameWithoutExtension(const QString &name);
 
 // True when name contains no path separator, no character that a file name
 // cannot hold on any of our platforms (\ / : * ? " < > |) and no control

@@ -1,6 +1,6 @@
 #include "config/ui/TSettingForm.h"
 
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 #include "app/TMainForm.h"
 #include "audio/TAudioFile2.h"
 #include "config/ProgramSettings.h"

@@ -1,9 +1,9 @@
 #include "merge/ui/TId3TagForm.h"
 
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 #include "audio/TAudioInformation2.h"
 #include "merge/MergeEngine.h"
-#include "merge/TagYear.h"
+#include "base/TagYear.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

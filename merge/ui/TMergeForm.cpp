@@ -1,6 +1,6 @@
 #include "merge/ui/TMergeForm.h"
 
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 #include "base/InputFormats.h"
 #include "base/OutputFormat.h"
 #include "audio/TAudioPlayer2.h"

@@ -1,6 +1,7 @@
 #include "split/ui/TEditSelectionForm.h"
+#include "base/FileNames.h"
 
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 #include "split/SplitPointEditor.h"
 
 #include <QCheckBox>
@@ -141,7 +142,7 @@ void TEditSelectionForm::FormShow()
                        static_cast<QWidget *>(EdStopSec), static_cast<QWidget *>(UpDown4)})
         w->setEnabled(!last);
     const int k = sel + 1;
-    EdRename->setText(SplitPointEditor::NameWithoutExtension(k < plan->PartNames.size() ? plan->PartNames[k] : QString()));
+    EdRename->setText(WithoutExtension(k < plan->PartNames.size() ? plan->PartNames[k] : QString()));
     EdTip->setText(k < plan->PartTips.size() ? plan->PartTips[k] : QString());
     const bool checked = context_.RowChecked ? context_.RowChecked(sel)
                                              : (k < plan->PartSaveFlags.size() && plan->PartSaveFlags[k]);

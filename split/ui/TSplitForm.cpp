@@ -1,6 +1,6 @@
 #include "split/ui/TSplitForm.h"
 
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 #include "base/InputFormats.h"
 #include "base/OutputFormat.h"
 #include "app/QuorvisApplication.h"

@@ -1,4 +1,4 @@
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/PlatformServices.h"
+#include "base/PlatformServices.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "merge/TagYear.h"
+#include "base/TagYear.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "merge/TagYear.h"
+#include "base/TagYear.h"
 
 std::optional<int32_t> ParseTagYear(const QString &text)
 {
