@@ -6,6 +6,7 @@
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
 #include "merge/SourceList.h"
+#include "base/OutputFormat.h"
 #include "base/TagYear.h"
 
 #include <QDir>
@@ -82,8 +83,6 @@ private:
     bool failedRows_ = false;
     bool stopped_ = false;
 };
-
-const QStringList formatTexts{"MP3", "WAV", "WMA", "OGG"};
 
 TSourceFileList ListOf(const QStringList &files, TAudioInformation2 &info)
 {
@@ -168,7 +167,7 @@ int ConvertCommand(const QStringList &args)
 
     const TProgramSettings settings = ProgramSettings;
     ConvertRequest request;
-    request.formatIndex = int(formatTexts.indexOf(FormatOption(a, settings).toUpper()));
+    request.formatIndex = output_format::IndexOf(FormatOption(a, settings));
     request.savePath = OutputFolderOption(a, settings);
     request.copyTags = a.has("copy-tags");
 

@@ -196,6 +196,15 @@ TEST_F(Cli, ConvertNamesByExtensionAndNeverOverwritesAFile)
     EXPECT_EQ(fixtures::ProbeFile(dir.filePath("New_tagged.ogg")).tags.value("title").toString(), "Original");
 }
 
+TEST_F(Cli, ConvertWritesFlacAndOpusWhenAskedFor)
+{
+    for (const char *format : {"flac", "opus"}) {
+        const Result r = RunCli({"convert", source, "--format", format, "--out", dir.filePath(format), "--quiet"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(fixtures::ProbeFile(dir.filePath(QString(format) + "/tone." + format)).codec, format);
+    }
+}
+
 TEST_F(Cli, ConvertReportsAMissingSourceAndFailsTheRun)
 {
     const Result r = RunCli({"convert", source, dir.filePath("gone.wav"), "--format", "wav", "--out", dir.filePath("o"), "--quiet"});
