@@ -23,3 +23,11 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$build" --output-on-failure -j2 "$@"
+
+# The parsers of untrusted files under libFuzzer (clang, own build tree), a
+# bounded time each; any crash, hang or sanitizer report fails the run.
+# QUORVIS_FUZZ_SECONDS=0 skips it.
+fuzz_seconds=${QUORVIS_FUZZ_SECONDS:-60}
+if [ "$fuzz_seconds" -gt 0 ]; then
+  tests/fuzz/run-fuzzers.sh "$fuzz_seconds"
+fi
