@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 extern "C" {
 #include <libavutil/avutil.h>
@@ -62,28 +63,256 @@ int64_t framesFromContainer(const AVFormatContext *fmt, int rate)
     return 0;
 }
 
-// Offset of the first byte of a RIFF WAVE file's "data" chunk, or -1.
-int64_t riffDataOffset(const QString &path)
+// Offset of the first audio byte of a RIFF WAVE file's "data" chunk or of an
+// AIFF file's "SSND" chunk, or -1.
+int64_t pcmDataOffset(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return -1;
     const QByteArray head = file.read(12);
-    if (head.size() < 12 || !(head.startsWith("RIFF") || head.startsWith("RF64")) || head.mid(8, 4) != "WAVE")
+    const bool riff = head.size() == 12 && (head.startsWith("RIFF") || head.startsWith("RF64")) && head.mid(8, 4) == "WAVE";
+    const bool aiff = head.size() == 12 && head.startsWith("FORM") && (head.mid(8, 4) == "AIFF" || head.mid(8, 4) == "AIFC");
+    if (!riff && !aiff)
         return -1;
     int64_t pos = 12;
     // Chunks before the audio are few and small; give up after a handful.
     for (int i = 0; i < 64 && file.seek(pos); ++i) {
-        const QByteArray chunk = file.read(8);
+        const QByteArray chunk = file.read(16);
         if (chunk.size() < 8)
             return -1;
-        if (chunk.startsWith("data"))
-            return pos + 8;
         const auto *b = reinterpret_cast<const uchar *>(chunk.constData());
-        const int64_t size = int64_t(b[4]) | int64_t(b[5]) << 8 | int64_t(b[6]) << 16 | int64_t(b[7]) << 24;
+        if (riff && chunk.startsWith("data"))
+            return pos + 8;
+        if (aiff && chunk.startsWith("SSND")) {
+            // An offset to the first sample frame and a block size come first.
+            if (chunk.size() < 16)
+                return -1;
+            const int64_t offset = int64_t(b[8]) << 24 | int64_t(b[9]) << 16 | int64_t(b[10]) << 8 | int64_t(b[11]);
+            return pos + 16 + offset;
+        }
+        const int64_t size = riff ? int64_t(b[4]) | int64_t(b[5]) << 8 | int64_t(b[6]) << 16 | int64_t(b[7]) << 24
+                                  : int64_t(b[4]) << 24 | int64_t(b[5]) << 16 | int64_t(b[6]) << 8 | int64_t(b[7]);
         pos += 8 + size + (size & 1);
     }
     return -1;
+}
+
+// A raw ADTS stream records no length: the sum of its frames is what decodes.
+// Walks the 7-byte frame headers (each frame holds 1024 samples per raw data
+// block, at the header's rate); a damaged stretch is passed by finding the
+// next header of the same rate. Returns samples at the header's rate, and
+// the audio bytes, or 0 when the file is no ADTS stream.
+struct AdtsScan {
+    int64_t samples = 0;
+    int64_t bytes = 0;
+    int rate = 0;
+};
+AdtsScan scanAdts(const QString &path)
+{
+    static const int rates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000, 7350};
+    AdtsScan scan;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return scan;
+    const int64_t size = file.size();
+    const uchar *d = size > 7 ? file.map(0, size) : nullptr;
+    if (!d)
+        return scan;
+    int64_t pos = 0;
+    if (size > 10 && std::memcmp(d, "ID3", 3) == 0) {
+        const int64_t tagSize = int64_t(d[6] & 0x7f) << 21 | int64_t(d[7] & 0x7f) << 14 | int64_t(d[8] & 0x7f) << 7 | (d[9] & 0x7f);
+        pos = 10 + tagSize + ((d[5] & 0x10) ? 10 : 0);
+    }
+    int rateIndex = -1;
+    const auto frameAt = [&](int64_t at) -> int64_t {
+        if (at + 7 > size || d[at] != 0xff || (d[at + 1] & 0xf6) != 0xf0)
+            return 0;
+        const int index = (d[at + 2] >> 2) & 0xf;
+        const int64_t length = int64_t(d[at + 3] & 3) << 11 | int64_t(d[at + 4]) << 3 | d[at + 5] >> 5;
+        if (index > 12 || (rateIndex >= 0 && index != rateIndex) || length < 7 || at + length > size)
+            return 0;
+        return length;
+    };
+    while (pos + 7 <= size) {
+        int64_t length = frameAt(pos);
+        if (length == 0) {
+            // Damage, or what follows the audio (a tag): a header counts only
+            // where the next one follows it.
+            int64_t next = pos + 1;
+            while (next + 7 <= size && !(frameAt(next) > 0 && (next + frameAt(next) == size || frameAt(next + frameAt(next)) > 0)))
+                ++next;
+            if (next + 7 > size)
+                break;
+            pos = next;
+            length = frameAt(pos);
+        }
+        if (rateIndex < 0)
+            rateIndex = (d[pos + 2] >> 2) & 0xf;
+        scan.samples += 1024 * int64_t((d[pos + 6] & 3) + 1);
+        scan.bytes += length;
+        pos += length;
+    }
+    scan.rate = rateIndex >= 0 ? rates[rateIndex] : 0;
+    return scan;
+}
+
+// The audio's length as an iTunes-style MP4 records it: "iTunSMPB" holds, in
+// hex, the priming, the padding and the frames between them. 0 when absent.
+int64_t itunesGaplessFrames(const AVFormatContext *fmt)
+{
+    const AVDictionaryEntry *e = av_dict_get(fmt->metadata, "iTunSMPB", nullptr, 0);
+    if (!e)
+        return 0;
+    const QStringList fields = QString::fromLatin1(e->value).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    bool ok = false;
+    const int64_t frames = fields.size() >= 4 ? fields[3].toLongLong(&ok, 16) : 0;
+    return ok && frames > 0 ? frames : 0;
+}
+
+// What an MP4 track's own boxes say of its length. FFmpeg takes the length
+// from the edit list, whose duration counts in the movie's clock (ffmpeg's
+// muxer uses milliseconds: up to 44 frames off at 44.1 kHz); the sample table
+// counts in the track's own samples, and its last entry is cut to the audio.
+constexpr const char *kMp4Demuxer = "mov,mp4,m4a,3gp,3g2,mj2";
+
+struct Mp4Length {
+    int64_t frames = -1; // at the track's timescale; -1 when the boxes do not say plainly
+    int timescale = 0;
+    bool edited = false; // an edit list chose where the audio starts
+};
+
+uint32_t be32(const uchar *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+uint64_t be64(const uchar *p) { return uint64_t(be32(p)) << 32 | be32(p + 4); }
+
+// Calls visit(type, body, size) for each box in [p, p + size).
+template <typename Visit>
+void forEachBox(const uchar *p, int64_t size, Visit visit)
+{
+    for (int64_t pos = 0; pos + 8 <= size;) {
+        int64_t boxSize = be32(p + pos);
+        int64_t header = 8;
+        if (boxSize == 1 && pos + 16 <= size) {
+            boxSize = int64_t(be64(p + pos + 8));
+            header = 16;
+        } else if (boxSize == 0) {
+            boxSize = size - pos;
+        }
+        if (boxSize < header || pos + boxSize > size)
+            return;
+        visit(QByteArray(reinterpret_cast<const char *>(p + pos + 4), 4), p + pos + header, boxSize - header);
+        pos += boxSize;
+    }
+}
+
+Mp4Length mp4TrackLength(const QString &path, int trackId)
+{
+    Mp4Length out;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return out;
+    // The movie box can follow the audio: walk the top-level headers to it.
+    QByteArray moov;
+    for (int64_t pos = 0; pos + 8 <= file.size() && file.seek(pos);) {
+        const QByteArray head = file.read(16);
+        if (head.size() < 8)
+            return out;
+        const auto *h = reinterpret_cast<const uchar *>(head.constData());
+        int64_t size = be32(h), header = 8;
+        if (size == 1 && head.size() == 16) {
+            size = int64_t(be64(h + 8));
+            header = 16;
+        } else if (size == 0) {
+            size = file.size() - pos;
+        }
+        if (size < header)
+            return out;
+        if (head.mid(4, 4) == "moov") {
+            // Even hours of audio keep it to a few MB; more is no movie box.
+            if (size > (int64_t(64) << 20) || !file.seek(pos + header))
+                return out;
+            moov = file.read(size - header);
+            break;
+        }
+        pos += size;
+    }
+    const auto *m = reinterpret_cast<const uchar *>(moov.constData());
+    uint32_t movieScale = 0;
+    forEachBox(m, moov.size(), [&](const QByteArray &type, const uchar *b, int64_t n) {
+        if (type == "mvhd" && n >= 24)
+            movieScale = be32(b + (b[0] == 1 ? 20 : 12));
+    });
+    forEachBox(m, moov.size(), [&](const QByteArray &type, const uchar *trak, int64_t trakSize) {
+        if (type != "trak")
+            return;
+        int64_t id = -1, sampleTotal = 0;
+        uint32_t mediaScale = 0;
+        int64_t mediaStart = -1, editDuration = -1;
+        int mediaEdits = 0;
+        bool emptyEdit = false, haveTable = false;
+        int depth = 0; // a damaged file can nest boxes without end
+        const std::function<void(const QByteArray &, const uchar *, int64_t)> visit = [&](const QByteArray &t, const uchar *b, int64_t n) {
+            if (t == "mdia" || t == "minf" || t == "stbl" || t == "edts") {
+                if (depth < 4) {
+                    ++depth;
+                    forEachBox(b, n, visit);
+                    --depth;
+                }
+            } else if (t == "tkhd" && n >= 24) {
+                id = be32(b + (b[0] == 1 ? 20 : 12));
+            } else if (t == "mdhd" && n >= 24) {
+                mediaScale = be32(b + (b[0] == 1 ? 20 : 12));
+            } else if (t == "elst" && n >= 8) {
+                const bool v1 = b[0] == 1;
+                const int64_t count = be32(b + 4), entry = v1 ? 20 : 12;
+                for (int64_t i = 0; i < count && 8 + (i + 1) * entry <= n; ++i) {
+                    const uchar *e = b + 8 + i * entry;
+                    const int64_t duration = v1 ? int64_t(be64(e)) : be32(e);
+                    const int64_t time = v1 ? int64_t(be64(e + 8)) : int32_t(be32(e + 4));
+                    if (time < 0) {
+                        emptyEdit = true;
+                    } else {
+                        ++mediaEdits;
+                        mediaStart = time;
+                        editDuration = duration;
+                    }
+                }
+            } else if (t == "stts" && n >= 8) {
+                haveTable = true;
+                const int64_t count = be32(b + 4);
+                for (int64_t i = 0; i < count && 8 + (i + 1) * 8 <= n; ++i)
+                    sampleTotal += int64_t(be32(b + 8 + i * 8)) * be32(b + 12 + i * 8);
+            }
+        };
+        forEachBox(trak, trakSize, visit);
+        if (id != trackId || mediaScale == 0 || !haveTable)
+            return;
+        out.timescale = int(mediaScale);
+        if (mediaEdits == 0 && !emptyEdit) {
+            out.frames = sampleTotal;
+            return;
+        }
+        // A delay (an empty edit) or several stretches: no plain length.
+        if (mediaEdits != 1 || emptyEdit || mediaStart > sampleTotal)
+            return;
+        out.edited = true;
+        const int64_t toEnd = sampleTotal - mediaStart;
+        if (editDuration <= 0 || movieScale == 0) {
+            out.frames = toEnd;
+            return;
+        }
+        const int64_t edit = av_rescale(editDuration, mediaScale, movieScale);
+        // Within one tick of the movie's clock the edit means the media's end.
+        const int64_t tick = (int64_t(mediaScale) + movieScale - 1) / movieScale;
+        out.frames = std::abs(edit - toEnd) <= tick ? toEnd : std::min(edit, toEnd);
+    });
+    return out;
+}
+
+QString bitsText(const AVCodecParameters *par)
+{
+    const int bits = par->bits_per_raw_sample > 0 ? par->bits_per_raw_sample : par->bits_per_coded_sample;
+    return bits > 0 ? QStringLiteral("%1 bit, ").arg(bits) : QString();
 }
 
 } // namespace
@@ -418,6 +647,91 @@ SourceFacts describeOne(const QString &path, const OpenedSource &src)
                            .arg(tail, kbpsText(averageBitrate(src, f.length, f.sampleRate)), chans);
         break;
     }
+    case AV_CODEC_ID_OPUS: {
+        // The last granule counts the pre-skip too, which the decoder drops
+        // (as it trims the last packet to the granule): the audio is the
+        // granule less the pre-skip.
+        const int64_t granule = framesFromStream(st, f.sampleRate);
+        const bool ogg = qstrcmp(src.format->iformat->name, "ogg") == 0;
+        if (ogg && granule > 0) {
+            f.length = std::max<int64_t>(granule - par->initial_padding, 0);
+            f.exactLength = true;
+            f.seek = SeekMethod::Timestamps;
+        } else {
+            f.length = granule > 0 ? granule : framesFromContainer(src.format.get(), f.sampleRate);
+        }
+        // The decoder's state (band energies predicted from frame to frame)
+        // converges slowly after a jump: after the usual 80 ms samples still
+        // differed by 2e-4 from a reading through, after a second by nothing.
+        f.seekPreroll = f.sampleRate;
+        f.formatText = QStringLiteral("Opus: %1, %2%3").arg(tail, kbpsText(averageBitrate(src, f.length, f.sampleRate)), chans);
+        break;
+    }
+    case AV_CODEC_ID_AAC: {
+        const char *container = src.format->iformat->name;
+        const QLatin1String kind(par->profile == FF_PROFILE_AAC_HE ? "HE-AAC" : par->profile == FF_PROFILE_AAC_HE_V2 ? "HE-AAC v2" : "AAC");
+        if (qstrcmp(container, "aac") == 0) {
+            const AdtsScan scan = scanAdts(path);
+            if (scan.samples > 0) {
+                // Spectral band replication doubles the rate the header names.
+                f.length = atRate(scan.samples, scan.rate, f.sampleRate);
+                f.exactLength = true;
+            } else {
+                f.length = std::max<int64_t>(framesFromStream(st, f.sampleRate), 0);
+            }
+            f.seek = SeekMethod::Timestamps;
+            const int64_t bits = scan.samples > 0 ? int64_t(double(scan.bytes) * 8 * scan.rate / double(scan.samples)) : par->bit_rate;
+            f.formatText = QStringLiteral("%1: %2, %3%4").arg(kind, tail, kbpsText(bits), chans);
+        } else {
+            // MP4: FFmpeg's decoder drops the priming the edit list skips
+            // but leaves the padding of the last frame in; the sample table
+            // less the priming is the audio, and the output is cut there. An
+            // iTunes file may tell it only in its iTunSMPB comment (without
+            // an edit list the table counts the priming and padding too).
+            const bool mp4 = qstrcmp(container, kMp4Demuxer) == 0;
+            const Mp4Length boxes = mp4 ? mp4TrackLength(path, st->id) : Mp4Length{};
+            if (boxes.frames > 0) {
+                f.length = atRate(boxes.frames, boxes.timescale, f.sampleRate);
+                if (!boxes.edited && boxes.timescale == f.sampleRate)
+                    if (const int64_t itunes = itunesGaplessFrames(src.format.get()); itunes > 0)
+                        f.length = std::min(f.length, itunes);
+                f.exactLength = true;
+            } else {
+                f.length = framesFromStream(st, f.sampleRate);
+                if (f.length <= 0)
+                    f.length = framesFromContainer(src.format.get(), f.sampleRate);
+            }
+            f.seek = mp4 ? SeekMethod::Timestamps : SeekMethod::Restart;
+            f.formatText = QStringLiteral("%1: %2, %3%4").arg(kind, tail, kbpsText(averageBitrate(src, f.length, f.sampleRate)), chans);
+        }
+        // After a jump the first frame lacks its overlap; spectral band
+        // replication has a longer memory. Bands the encoder coded as noise
+        // are drawn afresh after a jump: they differ from a reading through,
+        // though not in how they sound.
+        f.seekPreroll = 8192;
+        break;
+    }
+    case AV_CODEC_ID_FLAC:
+    case AV_CODEC_ID_ALAC:
+    case AV_CODEC_ID_WAVPACK:
+    case AV_CODEC_ID_APE: {
+        // Lossless: the header records the exact length, every frame decodes
+        // on its own and carries its first sample's position.
+        f.length = framesFromStream(st, f.sampleRate);
+        if (qstrcmp(src.format->iformat->name, kMp4Demuxer) == 0)
+            if (const Mp4Length boxes = mp4TrackLength(path, st->id); boxes.frames > 0)
+                f.length = atRate(boxes.frames, boxes.timescale, f.sampleRate);
+        f.exactLength = f.length > 0;
+        if (f.length <= 0)
+            f.length = framesFromContainer(src.format.get(), f.sampleRate);
+        f.seek = SeekMethod::Timestamps;
+        const char *kind = par->codec_id == AV_CODEC_ID_FLAC   ? "FLAC"
+                           : par->codec_id == AV_CODEC_ID_ALAC ? "ALAC"
+                           : par->codec_id == AV_CODEC_ID_WAVPACK ? "WavPack"
+                                                                  : "Monkey's Audio";
+        f.formatText = QStringLiteral("%1: %2, %3%4").arg(QLatin1String(kind), tail, bitsText(par), chans);
+        break;
+    }
     default: {
         const AVCodecDescriptor *desc = avcodec_descriptor_get(par->codec_id);
         const bool pcm = desc && (desc->props & AV_CODEC_PROP_LOSSLESS) && QByteArray(desc->name).startsWith("pcm_");
@@ -429,14 +743,17 @@ SourceFacts describeOne(const QString &path, const OpenedSource &src)
             f.exactLength = true;
             f.seek = SeekMethod::Timestamps;
             // A cut-off file still claims the full length in its header.
-            const int64_t dataStart = riffDataOffset(path);
+            const int64_t dataStart = pcmDataOffset(path);
             const int64_t fileSize = QFileInfo(path).size();
             if (dataStart > 0 && par->block_align > 0 && fileSize >= dataStart)
                 f.length = std::min(f.length < 0 ? INT64_MAX : f.length, (fileSize - dataStart) / par->block_align);
             const bool isFloat = par->codec_id == AV_CODEC_ID_PCM_F32LE || par->codec_id == AV_CODEC_ID_PCM_F64LE ||
                                  par->codec_id == AV_CODEC_ID_PCM_F32BE || par->codec_id == AV_CODEC_ID_PCM_F64BE;
             const int bits = par->bits_per_raw_sample > 0 ? par->bits_per_raw_sample : par->bits_per_coded_sample;
-            f.formatText = QStringLiteral("PCM %1 bit%2: %3, %4").arg(bits).arg(isFloat ? QStringLiteral(" float") : QString(), tail, chans);
+            if (qstrcmp(src.format->iformat->name, "aiff") == 0)
+                f.formatText = QStringLiteral("AIFF: %1, %2 bit%3, %4").arg(tail).arg(bits).arg(isFloat ? QStringLiteral(" float") : QString(), chans);
+            else
+                f.formatText = QStringLiteral("PCM %1 bit%2: %3, %4").arg(bits).arg(isFloat ? QStringLiteral(" float") : QString(), tail, chans);
         } else {
             const QString codec = desc ? QString::fromUtf8(desc->long_name ? desc->long_name : desc->name) : QStringLiteral("Audio");
             f.formatText = QStringLiteral("%1: %2, %3%4").arg(codec, tail, kbpsText(par->bit_rate), chans);

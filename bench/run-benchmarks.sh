@@ -62,6 +62,15 @@ channels=2
 bitrate=128
 vbr=0
 fquality=0
+[flac]
+frequency=44100
+channels=2
+bps=16
+level=5
+[opus]
+bitrate=128
+mode=0
+complexity=10
 INI
 cli="$work/bin/quorvis-cli"
 c++ -O2 -std=c++17 -o "$work/bin/compare-decoded" bench/compare-decoded.cpp
@@ -141,6 +150,11 @@ bench "convert to WMA 128 kbps" "$cli convert $work/src.wav --format wma --out $
   "${ff[*]} -i $work/src.wav -c:a wmav2 -b:a 128k $o/src.wma" "$o"
 bench "convert to WAV 16 bit" "$cli convert $work/src.wav --format wav --out $o --quiet" \
   "${ff[*]} -i $work/src.wav -c:a pcm_s16le $o/src.wav" "$o"
+bench "convert to FLAC level 5" "$cli convert $work/src.wav --format flac --out $o --quiet" \
+  "${ff[*]} -i $work/src.wav -c:a flac -compression_level 5 $o/src.flac" "$o"
+# Both resample the 44.1 kHz source to Opus's 48 kHz; libopus's defaults are VBR, complexity 10.
+bench "convert to Opus 128 kbps" "$cli convert $work/src.wav --format opus --out $o --quiet" \
+  "${ff[*]} -i $work/src.wav -c:a libopus -b:a 128k $o/src.opus" "$o"
 echo "Memory against length (MP3, ${long_minutes}-minute file):"
 bench "convert ${long_minutes} min to MP3" "$cli convert $work/long.wav --format mp3 --out $o --quiet" \
   "${ff[*]} -i $work/long.wav -c:a libmp3lame -b:a 128k $o/long.mp3" "$o"

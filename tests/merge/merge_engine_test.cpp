@@ -123,6 +123,31 @@ TEST_P(MergeEachFormat, OneOutputAsLongAsAllSources)
 
 INSTANTIATE_TEST_SUITE_P(Formats, MergeEachFormat, ::testing::Values("MP3", "WAV", "WMA", "OGG"));
 
+// Today's formats in, lossless out: each source counts with its exact length
+// (the Opus pre-skip and end trim and the MP3 delay and padding removed), at
+// the output's rate.
+TEST_F(MergeEngineTest, FlacOpusAndMp3IntoFlacLastTheirSum)
+{
+    QDir(dir.path()).mkpath("in");
+    const QStringList sources{in("a.flac"), in("b.opus"), in("c.mp3")};
+    fixtures::MakeTone(sources[0], 2.0, 44100, 2, {"-c:a", "flac"}, 330);
+    fixtures::MakeTone(sources[1], 2.5, 48000, 2, {"-c:a", "libopus", "-b:a", "128k"}, 440);
+    fixtures::MakeTone(sources[2], 3.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "128k"}, 550);
+    settings.flac_frequency = 44100;
+    const MergeRequest request = Request(sources, "FLAC");
+    EXPECT_EQ(request.listTotalSamples, 88200 + 120000 + 132300) << "the list counts each source at its own rate";
+    engine.Run(request, settings);
+
+    const QString output = out() + "Untitled.flac";
+    ASSERT_TRUE(QFileInfo::exists(output)) << observer.boxes.value(0).text.toStdString();
+    EXPECT_EQ(observer.texts("information"), QStringList{"Complete merging files!"});
+    const fixtures::Probe p = fixtures::ProbeFile(output);
+    EXPECT_EQ(p.codec, "flac");
+    EXPECT_EQ(p.sampleRate, 44100);
+    // 2 s + 2.5 s (120 000 frames at 48 kHz: 110 250 at 44.1 kHz) + 3 s.
+    EXPECT_EQ(fixtures::DecodedFrames(output), 88200 + 110250 + 132300);
+}
+
 TEST_F(MergeEngineTest, TagFromTheDialogNotFromTheLastSource)
 {
     const QStringList sources = MakeSources(2);

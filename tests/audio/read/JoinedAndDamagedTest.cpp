@@ -107,7 +107,9 @@ INSTANTIATE_TEST_SUITE_P(
                       // ID3v1 of the first and ID3v2 of the second between the streams.
                       Join{"Mp3Tags", "mp3", {"-c:a", "libmp3lame", "-q:a", "3", "-write_id3v1", "1"}, 1152},
                       // Chained Ogg Vorbis, as stream recorders write it.
-                      Join{"OggChain", "ogg", {"-c:a", "libvorbis", "-q:a", "4"}, 2048}),
+                      Join{"OggChain", "ogg", {"-c:a", "libvorbis", "-q:a", "4"}, 2048},
+                      // Each Opus chain with its own pre-skip and end trim.
+                      Join{"OpusChain", "opus", {"-c:a", "libopus", "-b:a", "96k"}, 0}),
     [](const auto &p) { return std::string(p.param.name); });
 
 struct Damaged {
@@ -167,12 +169,15 @@ INSTANTIATE_TEST_SUITE_P(Kinds, DamagedStretch,
                                            Damaged{"WavFloat", "wav", {"-c:a", "pcm_f32le"}},
                                            // The container's timestamps tell what its demuxer skipped.
                                            Damaged{"Ogg", "ogg", {"-c:a", "libvorbis", "-q:a", "4"}},
-                                           Damaged{"Wma", "wma", {"-c:a", "wmav2", "-b:a", "128k"}}),
+                                           Damaged{"Wma", "wma", {"-c:a", "wmav2", "-b:a", "128k"}},
+                                           Damaged{"Opus", "opus", {"-c:a", "libopus", "-b:a", "128k"}}),
                          [](const auto &p) { return std::string(p.param.name); });
 
 TEST(CleanFiles, ReportNoDamage)
 {
     for (const readfix::Case c : readfix::AllCases()) {
+        if (!readfix::Get(c).unavailable.isEmpty())
+            continue;
         Decoder dec(readfix::Get(c).path);
         readAll(dec);
         EXPECT_TRUE(dec.damage().isEmpty()) << readfix::Name(c) << ": " << dec.damage().toStdString();

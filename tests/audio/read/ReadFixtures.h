@@ -1,6 +1,6 @@
 #pragma once
 // Source files of every readable format, made once per test run by ffmpeg,
-// sox and mpcenc in a temporary folder.
+// sox, mpcenc, flac, opusenc and jmac in a temporary folder.
 #include <QFileInfo>
 #include <QString>
 #include <cstdint>
@@ -8,7 +8,10 @@
 
 namespace readfix {
 
-enum class Case { Mp3CbrTagged, Mp3VbrTagged, Mp3Untagged, Mp3Mpeg2Mono, Mp2, Wma, Ogg, Musepack, Wav8, Wav16Mono, Wav24, Wav32, WavFloat };
+enum class Case {
+    Mp3CbrTagged, Mp3VbrTagged, Mp3Untagged, Mp3Mpeg2Mono, Mp2, Wma, Ogg, Musepack, Wav8, Wav16Mono, Wav24, Wav32, WavFloat,
+    Flac, FlacCli, Opus, OpusEnc, AacM4a, AacItunes, AacAdts, AlacM4a, Aiff, WavPack, Ape
+};
 
 struct Fixture {
     QString path;
@@ -18,6 +21,9 @@ struct Fixture {
     int64_t tolerance = 0;  // frames of estimate allowed where the container records no exact length
     int64_t ffmpegLead = 0; // frames ffmpeg decodes before the true start
     QString formatPrefix;   // how FormatText begins
+    QString title, artist;  // the tag its encoder wrote (empty: none)
+    bool takesTags = true;  // false: the format has no place for a tag
+    QString unavailable;    // why it could not be made here (its encoder is missing)
 };
 
 std::vector<Case> AllCases();
