@@ -277,8 +277,11 @@ void IniBatchWriter::Commit()
     for (const QByteArray &line : text.lines)
         data += line + text.eol;
 
+    // The explicit flush matters: QSaveFile::commit() (Qt 6.4) renames the
+    // file into place even when its own flush of the buffer failed (disk
+    // full), which would replace the settings with a truncated file.
     QSaveFile out(path_);
-    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit())
+    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.flush() || !out.commit())
         ThrowUnableToWrite(path_);
     entries_.clear();
 }

@@ -6,10 +6,12 @@
 #include <QtCharts/QPieSeries>
 #include <QtCharts/QPieSlice>
 
-TSplitPieChart::TSplitPieChart(QWidget *parent) : QChartView(parent), Series1(new QPieSeries)
+// Given its chart from the start: a view made without one makes its own, which
+// setChart() would give up without deleting.
+TSplitPieChart::TSplitPieChart(QWidget *parent) : QChartView(new QChart, parent), Series1(new QPieSeries)
 {
     setObjectName("Chart1");
-    auto *chart = new QChart;
+    QChart *chart = this->chart();
     chart->legend()->hide();
     chart->setTitle(QString());
     chart->setBackgroundVisible(false);
@@ -18,7 +20,6 @@ TSplitPieChart::TSplitPieChart(QWidget *parent) : QChartView(parent), Series1(ne
     chart->addSeries(Series1);
     Series1->setObjectName("Series1");
     Series1->setPieSize(0.9);
-    setChart(chart);
     setFrameShape(QFrame::NoFrame);
     setRenderHint(QPainter::Antialiasing);
     setInteractive(false);

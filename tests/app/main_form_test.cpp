@@ -13,13 +13,10 @@
 #include <QApplication>
 #include <QPointer>
 #include <QCoreApplication>
-#include <QEnterEvent>
 #include <QGroupBox>
-#include <QHoverEvent>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <QWindow>
@@ -52,20 +49,24 @@ protected:
         return form;
     }
 
-    static void Send(QWidget *to, QEvent::Type type, QPoint pos = QPoint(2, 2))
+    // Moves the pointer over `pos` of `widget` through the window system, so
+    // that Qt itself decides which widgets get enter, leave and move events.
+    static void PointAt(QWidget *widget, QPoint pos = QPoint(2, 2))
     {
-        const QPointF local(pos);
-        const QPointF global(to->mapToGlobal(pos));
-        if (type == QEvent::Enter) {
-            QEnterEvent e(local, local, global);
-            QCoreApplication::sendEvent(to, &e);
-        } else if (type == QEvent::HoverMove) {
-            QHoverEvent e(QEvent::HoverMove, local, global, local);
-            QCoreApplication::sendEvent(to, &e);
-        } else {
-            QMouseEvent e(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(to, &e);
-        }
+        QWidget *window = widget->window();
+        QTest::mouseMove(window->windowHandle(), widget->mapTo(window, pos));
+    }
+
+    // Shows the launcher with the pointer come in over its background, as
+    // from outside: Qt sends leave events to the widget the pointer was last
+    // over, and drops a move to where the pointer already is (the previous
+    // test's window may have left it there), hence two moves.
+    static void ShowUnderThePointer(TMainForm *f)
+    {
+        f->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(f));
+        PointAt(f, QPoint(1, 1));
+        PointAt(f, Background());
     }
 
     // A point of the launcher's own background: between the titles and the group box.
@@ -122,12 +123,15 @@ TEST_F(Launcher, CreationLoadsTheSettingsFile)
     EXPECT_EQ(ProgramSettings.mp3_bitrate, 192);
 }
 
-TEST_F(Launcher, TipTimerRunsOnceForOneSecond)
+TEST_F(Launcher, TheTipOpensByItselfAfterStartUpOnce)
 {
-    TMainForm f;
-    EXPECT_TRUE(f.TimerTip->isActive());
-    EXPECT_EQ(f.TimerTip->interval(), 1000);
-    f.TimerTip->stop();
+    WriteFile("tips.txt", "One\nTwo\n");
+    TMainForm f; // its timer left running, as at start-up
+    f.ShowModal = [this](QDialog *window) { openings.push_back({window->metaObject()->className(), false, WindowMode}); };
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !openings.empty(); }, 30000));
+    EXPECT_EQ(openings[0].className, "TTipForm");
+    EXPECT_FALSE(f.TimerTip->isActive()) << "the timer would open the tip again";
+    EXPECT_EQ(openings.size(), 1u);
 }
 
 class StartupTip : public Launcher, public ::testing::WithParamInterface<std::pair<const char *, bool>> {};
@@ -140,7 +144,6 @@ TEST_P(StartupTip, ShowsTheTipOnlyWhenShowtipIsExactlyOne)
     WriteFile("tips.txt", "One\nTwo\n");
     auto f = Make();
     f->TimerTipTimer();
-    EXPECT_FALSE(f->TimerTip->isActive());
     ASSERT_EQ(openings.size(), shown ? 1u : 0u);
     if (shown) {
         EXPECT_EQ(openings[0].className, "TTipForm");
@@ -166,7 +169,6 @@ TEST_F(Launcher, TipTickWhileTheTipIsOpenFromTheMenuOpensNoSecondOne)
     };
     f->TipoftheDay1->trigger();
     EXPECT_EQ(openings.size(), 1u);
-    EXPECT_FALSE(f->TimerTip->isActive());
 }
 
 TEST_F(Launcher, TipOfTheDayMenuOpensTheTipWhateverShowtipSays)
@@ -330,15 +332,19 @@ TEST_F(Launcher, ModalRunEndsWhenTheWindowClosesAndDestroysIt)
     TMainForm f;
     f.TimerTip->stop();
     f.show();
-    for (QAction *item : {f.About1, f.TipoftheDay1}) {
+    for (const auto &[item, className] : {std::pair{f.About1, "TAboutForm"}, std::pair{f.TipoftheDay1, "TTipForm"}}) {
         QPointer<QWidget> seen;
+        QString shown;
         // Closes the modal window as the user would, once its loop runs.
-        QTimer::singleShot(0, &f, [&seen] {
+        QTimer::singleShot(0, &f, [&seen, &shown] {
             seen = QApplication::activeModalWidget();
-            if (seen)
+            if (seen) {
+                shown = seen->metaObject()->className();
                 seen->close();
+            }
         });
         item->trigger();
+        EXPECT_EQ(shown, className);
         EXPECT_TRUE(seen.isNull()) << "the closed window is destroyed";
     }
     EXPECT_EQ(AboutForm, nullptr);
@@ -377,54 +383,53 @@ TEST_F(Launcher, ErrorWhileTheWindowIsShownAlsoRestoresTheLauncher)
 
 TEST_F(Launcher, NoteLineFollowsThePointerAndSurvivesTheGroupBox)
 {
+    const QString split = "Split large audio file to small pieces. Cut parts from an audio file";
     auto f = Make();
-    f->show();
-    Send(f->SpeedBtnSplit, QEvent::Enter);
-    EXPECT_EQ(f->lbNote->text(), TMainForm::NoteSplit);
+    ShowUnderThePointer(f.get());
+    PointAt(f->SpeedBtnSplit);
+    EXPECT_EQ(f->lbNote->text(), split);
     EXPECT_TRUE(f->lbNote->isVisible());
 
-    for (QEvent::Type t : {QEvent::Enter, QEvent::HoverMove, QEvent::MouseMove})
-        Send(f->GroupBox1, t, QPoint(4, 10));
-    Send(f->Label1, QEvent::MouseMove);
-    // A move that reaches the launcher over a control is not the background.
-    Send(f.get(), QEvent::MouseMove, f->GroupBox1->geometry().center());
-    EXPECT_EQ(f->lbNote->text(), TMainForm::NoteSplit);
+    // Leaving the button over the group box's margin or a title is not the background.
+    PointAt(f->GroupBox1, QPoint(4, 10));
+    PointAt(f->Label1);
+    PointAt(f->GroupBox1, QPoint(f->GroupBox1->width() / 2, f->GroupBox1->height() - 4));
+    EXPECT_EQ(f->lbNote->text(), split);
     EXPECT_TRUE(f->lbNote->isVisible());
 
-    Send(f.get(), QEvent::MouseMove, Background());
+    PointAt(f.get(), Background());
     EXPECT_EQ(f->lbNote->text(), "");
     EXPECT_FALSE(f->lbNote->isVisible());
 
     const std::pair<QWidget *, QString> notes[] = {
-        {f->SpeedBtnMerge, TMainForm::NoteMerge},     {f->SpeedBtnConvert, TMainForm::NoteConvert},
-        {f->SpeedBtnSettings, TMainForm::NoteSettings}, {f->Label2, "Visit website"},
-        {f->SpeedBtnExit, "Exit"},                    {f->SpeedBtnHelp, TMainForm::NoteHelp},
+        {f->SpeedBtnMerge, "Merge multiple audio files to one large file"},
+        {f->SpeedBtnConvert, "Convert audio formats among MP3,WAV,WMA,OGG"},
+        {f->SpeedBtnSettings, "Setup audio formats ( Frequency, Bitrate, Channels,etc)"},
+        {f->Label2, "Visit website"},
+        {f->SpeedBtnExit, "Exit"},
+        {f->SpeedBtnHelp, "Help contents, home page, about box and tip of the day"},
     };
     for (const auto &[control, note] : notes) {
-        Send(control, QEvent::HoverMove);
-        EXPECT_EQ(f->lbNote->text(), note);
-        Send(f.get(), QEvent::HoverMove, Background());
+        PointAt(control);
+        EXPECT_EQ(f->lbNote->text(), note) << control->objectName().toStdString();
+        PointAt(f.get(), Background());
         EXPECT_EQ(f->lbNote->text(), "");
     }
-    EXPECT_EQ(TMainForm::NoteSplit, "Split large audio file to small pieces. Cut parts from an audio file");
-    EXPECT_EQ(TMainForm::NoteMerge, "Merge multiple audio files to one large file");
-    EXPECT_EQ(TMainForm::NoteConvert, "Convert audio formats among MP3,WAV,WMA,OGG");
-    EXPECT_EQ(TMainForm::NoteSettings, "Setup audio formats ( Frequency, Bitrate, Channels,etc)");
 }
 
-TEST_F(Launcher, LinkLabelTurnsRedOnEnterAndBlueOnLeave)
+TEST_F(Launcher, LinkLabelTurnsRedUnderThePointerAndBlueAfter)
 {
     auto f = Make();
+    ShowUnderThePointer(f.get());
     const QColor start = f->palette().color(QPalette::WindowText);
     EXPECT_EQ(f->Label2->palette().color(QPalette::WindowText), start);
     EXPECT_FALSE(f->Label2->font().underline());
     EXPECT_EQ(f->Label2->cursor().shape(), Qt::PointingHandCursor);
 
-    Send(f->Label2, QEvent::Enter);
+    PointAt(f->Label2);
     EXPECT_EQ(f->Label2->palette().color(QPalette::WindowText), QColor(Qt::red));
     EXPECT_TRUE(f->Label2->font().underline());
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(f->Label2, &leave);
+    PointAt(f.get(), Background());
     EXPECT_EQ(f->Label2->palette().color(QPalette::WindowText), QColor(Qt::blue));
     EXPECT_FALSE(f->Label2->font().underline());
 }

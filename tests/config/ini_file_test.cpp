@@ -1,10 +1,14 @@
 #include "config/IniFile.h"
+#include "tests/common/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace {
@@ -151,48 +155,92 @@ TEST_F(IniFileTest, BatchWritesLikeSingleWritesInOrder)
     EXPECT_EQ(batch, "[ogg]\nquality=500\nvbr=0\n[mp3]\nchannels=3\nbitrate=128\n");
 }
 
-class UnwritableIniTest : public IniFileTest {
-protected:
-    void SetUp() override
+// Permissions do not bind root, and CI runs as root. While alive, this makes
+// a root process the user "nobody", owner of the test's folder and file; the
+// saved user id lets it become root again. For anyone else it does nothing.
+class AsOrdinaryUser {
+public:
+    explicit AsOrdinaryUser(const QString &folder, const QString &file)
     {
-        if (geteuid() == 0)
-            GTEST_SKIP() << "permissions do not bind root";
+        if (getuid() != 0)
+            return;
+        const QByteArray d = QFile::encodeName(folder), f = QFile::encodeName(file);
+        dropped_ = chown(d.constData(), kNobody, kNobody) == 0 && chown(f.constData(), kNobody, kNobody) == 0
+            && setresgid(kNobody, kNobody, 0) == 0 && setresuid(kNobody, kNobody, 0) == 0;
+        EXPECT_TRUE(dropped_) << "could not become an ordinary user";
     }
+    ~AsOrdinaryUser()
+    {
+        if (dropped_ && (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0))
+            std::abort(); // every later test would run with the wrong rights
+    }
+    AsOrdinaryUser(const AsOrdinaryUser &) = delete;
+    AsOrdinaryUser &operator=(const AsOrdinaryUser &) = delete;
+
+private:
+    static constexpr uid_t kNobody = 65534;
+    bool dropped_ = false;
 };
 
-TEST_F(UnwritableIniTest, ReadOnlyFileIsReportedAndLeftUntouched)
+// The message of the write's failure, empty when it succeeded.
+template <class Write>
+QString FailureOf(Write write)
+{
+    try {
+        write();
+    } catch (const std::runtime_error &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+TEST_F(IniFileTest, ReadOnlyFileIsReportedAndLeftUntouched)
 {
     const QByteArray old = "[mp3]\nbitrate=128\n; keep me\n";
     WriteText(old);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser);
-    try {
-        WriteIniInt(path, "mp3", "bitrate", 320);
-        FAIL() << "write to a read-only file succeeded";
-    } catch (const std::runtime_error &e) {
-        EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + path);
+    {
+        // The folder is the user's own, so it would let the file be renamed over.
+        AsOrdinaryUser user(dir.path(), path);
+        EXPECT_EQ(FailureOf([&] { WriteIniInt(path, "mp3", "bitrate", 320); }), "Unable to write to " + path);
+        EXPECT_FALSE(QFileInfo(path).isWritable());
     }
     EXPECT_EQ(Text(), old);
-    EXPECT_FALSE(QFileInfo(path).isWritable());
 }
 
-TEST_F(UnwritableIniTest, ReadOnlyFolderIsReportedAndFileLeftUntouched)
+TEST_F(IniFileTest, ReadOnlyFolderIsReportedAndFileLeftUntouched)
 {
     const QByteArray old = "[mp3]\nbitrate=128\n";
     WriteText(old);
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    std::string message;
-    try {
-        IniBatchWriter w(path);
-        w.Set("mp3", "bitrate", 320);
-        w.Set("ogg", "bitrate", 320);
-        w.Commit();
-    } catch (const std::runtime_error &e) {
-        message = e.what();
+    QString message;
+    {
+        AsOrdinaryUser user(dir.path(), path);
+        message = FailureOf([&] {
+            IniBatchWriter w(path);
+            w.Set("mp3", "bitrate", 320);
+            w.Set("ogg", "bitrate", 320);
+            w.Commit();
+        });
     }
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(QString::fromStdString(message), "Unable to write to " + path);
+    EXPECT_EQ(message, "Unable to write to " + path);
     EXPECT_EQ(Text(), old);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"test.ini"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
+}
+
+TEST_F(IniFileTest, FullDiskIsReportedAndFileLeftUntouched)
+{
+    const QByteArray old = "[mp3]\nbitrate=128\n";
+    WriteText(old);
+    QString message;
+    {
+        FileSizeLimit full;
+        message = FailureOf([&] { WriteIniInt(path, "mp3", "bitrate", 320); });
+    }
+    EXPECT_EQ(message, "Unable to write to " + path);
+    EXPECT_EQ(Text(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
 }
 
 TEST_F(IniFileTest, FolderThatCannotExistIsReported)
