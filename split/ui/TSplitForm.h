@@ -37,6 +37,8 @@ class TSplitPointEditor;
 // The split wizard: step 1 opens the source and shows its tag, step 2 the
 // output format and folder, step 3 how to split, step 4 the summary and the
 // run. Created on demand by the launcher, shown modally, destroyed on close.
+// The controls are built by the step builders of SplitWizardSteps.h; this
+// class keeps their handlers and the wizard's state.
 class TSplitForm : public QDialog {
     Q_OBJECT
 public:
@@ -159,10 +161,9 @@ public:
     int Step() const;
     void PrepareSplitOpenDialog(const QString &title);
     void ShowSplitSummary();
-    // Rebuilds ListView1 from the plan's hand-set parts; leaves the chart alone.
-    void RebuildPartList();
     void RefreshPieChart(int count);
-    // The plan's ResetManualPlan with the current output extension, then the list.
+    // The plan's ResetManualPlan with the current output extension, then the
+    // editor's list.
     void ResetManualPlan();
     // Enables or disables the split-point editor and the preview controls together.
     void SetSplitPointEditorEnabled(bool enabled);
@@ -170,7 +171,6 @@ public:
     void StopPreview();
     // The output extension of cbFormat's selection: "mp3", "wav", "wma", "ogg".
     QString SelectedExtension() const;
-    bool Splitting() const { return splitting_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -178,14 +178,7 @@ protected:
     void reject() override;
 
 private:
-    class Observer;
-
     void FormCreate();
-    void BuildStep1();
-    void BuildStep2();
-    void BuildStep3();
-    void BuildStep4();
-    void BuildPreview();
     void ShowStep(int step);
     void ClearSourceInformation();
     void WMSysCommandMinimize();

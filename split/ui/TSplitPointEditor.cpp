@@ -16,6 +16,13 @@
 #include <QToolTip>
 #include <QTreeWidget>
 
+namespace {
+
+// Part, start, end, length, file name; "File name" takes what is left of the row.
+constexpr int ClassicColumnWidths[5] = {40, 60, 60, 50, 130};
+
+} // namespace
+
 TSplitPointEditor::TSplitPointEditor(QObject *parent, SplitPlan &plan, const SplitPointEditorControls &controls,
                                      SplitPointEditorHooks hooks)
     : QObject(parent), plan_(plan), c_(controls), hooks_(std::move(hooks))
@@ -81,10 +88,17 @@ QString TSplitPointEditor::Extension() const
 
 void TSplitPointEditor::RebuildPartList()
 {
-    if (hooks_.RebuildPartList)
-        hooks_.RebuildPartList();
-    else
-        FillPartList(c_.ListView1, plan_);
+    FillPartList(c_.ListView1, plan_);
+}
+
+void TSplitPointEditor::FitPartColumns()
+{
+    QTreeWidget *list = c_.ListView1;
+    const QFontMetrics header(list->header()->font());
+    for (int i = 0; i < list->columnCount() && i < 5; ++i) {
+        const int caption = header.horizontalAdvance(list->headerItem()->text(i)) + 16;
+        list->setColumnWidth(i, std::max(ClassicColumnWidths[i], caption));
+    }
 }
 
 void TSplitPointEditor::RefreshPieChart()
@@ -262,14 +276,13 @@ bool TSplitPointEditor::eventFilter(QObject *watched, QEvent *event)
 
 void TSplitPointEditor::FillPartList(QTreeWidget *list, const SplitPlan &plan)
 {
-    const QSignalBlocker quiet(list);
+    const QSignalBlocker quiet(list); // rows being built are not user changes
     list->clear();
     if (list->columnCount() != 5) {
         list->setColumnCount(5);
         list->setHeaderLabels({"Part", "Start time", "End time", "Length", "File name"});
-        const int widths[5] = {40, 60, 60, 50, 130};
         for (int i = 0; i < 5; ++i)
-            list->setColumnWidth(i, widths[i]);
+            list->setColumnWidth(i, ClassicColumnWidths[i]);
     }
     for (const SplitPartRow &row : plan.PartRows()) {
         auto *item = new QTreeWidgetItem(

@@ -26,8 +26,8 @@ struct SplitPointEditorControls {
 };
 
 // What the editor takes from its window: the preview panel, the status bar,
-// the source's information and the plan's list and chart. Hooks left empty
-// fall back to the defaults named below.
+// the source's information and the chart; the parts list is the editor's own.
+// Hooks left empty fall back to the defaults named below.
 struct SplitPointEditorHooks {
     // Whole seconds shown by the preview's time display (default 0).
     std::function<int32_t()> ElapsedSeconds;
@@ -42,12 +42,10 @@ struct SplitPointEditorHooks {
     std::function<int64_t()> DurationMs;
     // Output extension, lower case, no dot (default ProgramSettings.saveformat).
     std::function<QString()> OutputExtension;
-    // Rebuilds ListView1 from the plan (default FillPartList).
-    std::function<void()> RebuildPartList;
     // Redraws the pie chart with that many slices (default: nothing).
     std::function<void(int32_t count)> RefreshPieChart;
     // One part over the whole file, list rebuilt (default
-    // SplitPlan::ResetManualPlan then RebuildPartList).
+    // SplitPlan::ResetManualPlan then the editor's RebuildPartList).
     std::function<void()> ResetManualPlan;
 };
 
@@ -78,12 +76,19 @@ public:
     // The selected row, -1 when none.
     int SelectedRow() const;
 
+    // Refills ListView1 from the plan's rows; leaves the chart alone. The one
+    // rebuild of the list, also for the window after it changes the plan.
+    void RebuildPartList();
+    // Gives ListView1's columns the classic widths, widened where the list's
+    // header font would cut a caption short.
+    void FitPartColumns();
+
     QMenu *PopupMenu1 = nullptr;
     QAction *Edit1 = nullptr;
     QAction *Remove1 = nullptr;
 
     // Fills a parts list from the plan's rows: five columns, check box in
-    // column 0. For windows without their own list rebuild.
+    // column 0; a list without its five columns gets the classic ones.
     static void FillPartList(QTreeWidget *list, const SplitPlan &plan);
 
 protected:
@@ -91,7 +96,6 @@ protected:
 
 private:
     QString Extension() const;
-    void RebuildPartList();
     void RefreshPieChart();
     void CopyRowChecked(QTreeWidgetItem *item, int column);
 
