@@ -3,6 +3,7 @@
 #include "audio/TAudioFile2.h"
 #include "base/OutputFormat.h"
 #include "audio/TAudioInformation2.h"
+#include "merge/BlockPump.h"
 #include "merge/MergeEngine.h"
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
@@ -193,30 +194,22 @@ void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgram
 
 bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written, int64_t listTotalSamples)
 {
-    observer_.SetRowStatus(currentIndex_, QStringLiteral("0%"));
-    int64_t length = 0; // sample frames
-    try {
-        info_.LoadFile(input);
-        length = info_.TotalSamples();
-    } catch (const std::exception &e) {
-        FileFailed(FailureText(QStringLiteral("Cannot open"), input, QString::fromStdString(e.what())), {});
-        return false;
-    }
     // Nothing is created for a source that cannot be read.
-    fileR_.OpenFile(input, 0, 1);
-    if (fileR_.LastError() != 0) {
-        FileFailed(FailureText(QStringLiteral("Cannot open"), input, fileR_.LastErrorText()), {});
+    const OpenedSource opened = OpenSource(info_, fileR_, currentIndex_, input, observer_);
+    if (!opened.opened) {
+        FileFailed(opened.failure, {});
         return false;
     }
     fileW_.SetFormatIndex(-1);
-    fileW_.SetExpectedLength(length, fileR_.SampleRate()); // a WAV past 4 GiB is RF64 from its first byte
+    fileW_.SetExpectedLength(opened.length, fileR_.SampleRate()); // a WAV past 4 GiB is RF64 from its first byte
     fileW_.CreateFile(written, 0);
     if (fileW_.LastError() != 0) {
         FileFailed(FailureText(QStringLiteral("Cannot create"), written, fileW_.LastErrorText()), {});
         return false;
     }
 
-    int64_t position = 0;
+    // Set here before the pump sets it again: an input format the writer
+    // refuses is reported against the new file, not the source.
     try {
         fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
     } catch (const std::exception &e) {
@@ -224,41 +217,24 @@ bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written
         return false;
     }
     // A block is one second of audio per channel of this source.
-    const int32_t blockSize = fileR_.Channels() * fileR_.SampleRate();
-    for (;;) {
-        PcmArray block;
-        try {
-            block = fileR_.ReadArray(blockSize);
-        } catch (const std::exception &e) {
-            FileFailed(FailureText(QStringLiteral("Cannot read"), input, QString::fromStdString(e.what())), written);
-            return false;
-        }
-        const int64_t n = int64_t(block.size());
-        if (n == 0)
-            break;
-        try {
-            fileW_.WriteArray(block);
-        } catch (const std::exception &e) {
-            FileFailed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
-            return false;
-        }
-        block = PcmArray();
-        position += n / std::max(1, fileR_.ElementsPerSample());
-        if (position > length)
-            position = length;
-        // A zero total skips the rest of the progress update for this block.
-        if (listTotalSamples != 0) {
-            observer_.SetGauge(int((samplesDone_ + position) * 100 / listTotalSamples));
-            if (length != 0)
-                observer_.SetRowStatus(currentIndex_, QString::number(position * 100 / length) + QLatin1Char('%'));
-        }
-        observer_.Breathe();
-        if (!converting_)
-            break;
+    const PumpPass pass{.source = input,
+                        .row = currentIndex_,
+                        .blockSize = fileR_.Channels() * fileR_.SampleRate(),
+                        .length = opened.length,
+                        .listDone = samplesDone_,
+                        .listTotal = listTotalSamples,
+                        .rowOnlyWithGauge = true};
+    const PumpResult pumped = PumpBlocks(fileR_, fileW_, observer_, pass, converting_);
+    if (pumped.end == PumpResult::ReadFailed) {
+        FileFailed(FailureText(QStringLiteral("Cannot read"), input, pumped.reason), written);
+        return false;
     }
-    samplesDone_ += length;
+    if (pumped.end == PumpResult::WriteFailed) {
+        FileFailed(FailureText(QStringLiteral("Cannot write"), written, pumped.reason), written);
+        return false;
+    }
+    samplesDone_ += opened.length;
 
-    const QString damage = DamageLine(input, fileR_.ReadDamage()); // asked before the reader closes
     fileR_.CloseFile();
     try {
         fileW_.CloseFile();
@@ -266,8 +242,8 @@ bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written
         FileFailed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
         return false;
     }
-    if (!damage.isEmpty())
-        warnings_ << damage;
+    if (!pumped.damage.isEmpty())
+        warnings_ << pumped.damage;
     observer_.SetRowStatus(currentIndex_, converting_ ? QStringLiteral("100%") : QStringLiteral("Stop"));
     observer_.OutputWritten(currentIndex_, written);
     return true;

@@ -2,6 +2,7 @@
 
 #include "audio/TAudioFile2.h"
 #include "audio/TAudioInformation2.h"
+#include "merge/BlockPump.h"
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
 #include "merge/RunTexts.h"
@@ -70,19 +71,19 @@ static void ConfigureOutput(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, con
     }
 }
 
-void TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &settings)
+QString TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &settings)
 {
     if (request.sources.isEmpty()) {
         observer_.Information(QStringLiteral("Please add files first!"));
-        return;
+        return {};
     }
     if (request.fileNameText.isEmpty()) {
         observer_.Information(QStringLiteral("Please input file name!"));
-        return;
+        return {};
     }
     if (request.savePath.isEmpty()) {
         observer_.Information(QStringLiteral("Please select save path!"));
-        return;
+        return {};
     }
 
     const QString saveformat = request.formatText.toLower();
@@ -94,10 +95,18 @@ void TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &sett
             observer_.Information(QStringLiteral("The output file %1 is one of the files to merge. "
                                                  "Please choose another file name or folder.")
                                       .arg(QDir::toNativeSeparators(outputPath)));
-            return;
+            return {};
         }
     }
 
+    MergeInto(request, settings, saveformat, name);
+    return name;
+}
+
+void TMergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings &settings, const QString &saveformat,
+                             const QString &name)
+{
+    const QString outputPath = request.savePath + name;
     // Running and locked before the preview stops: stopping the player may
     // run the event loop, and a second press on Merge must find a run going.
     merging_ = true;
@@ -105,7 +114,6 @@ void TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &sett
     observer_.SetControlsEnabled(false);
     observer_.StopPreview();
     observer_.OutputChosen(request.savePath, saveformat);
-    mergeFileName_ = name;
     outputPath_ = outputPath;
     workPath_.clear();
     warnings_.clear();
@@ -224,7 +232,7 @@ void TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &sett
 
     merging_ = false;
     try {
-        observer_.SaveGeneralSettings(mergeFileName_);
+        observer_.SaveGeneralSettings(name);
     } catch (const std::exception &e) {
         observer_.Error(QString::fromStdString(e.what()));
     }
@@ -237,60 +245,35 @@ TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request)
     for (int k = 1; k <= count; ++k) {
         const QString &source = request.sources[k - 1];
         currentIndex_ = k;
-        observer_.SetRowStatus(k, QStringLiteral("0%"));
-
-        int64_t length = 0; // sample frames of this source
-        try {
-            info_.LoadFile(source);
-            length = info_.TotalSamples();
-        } catch (const std::exception &e) {
-            Fail(FailureText(QStringLiteral("Cannot open"), source, QString::fromStdString(e.what())));
-            return Outcome::Failed;
-        }
-        fileR_.OpenFile(source, 0, 1);
-        if (fileR_.LastError() != 0) {
-            Fail(FailureText(QStringLiteral("Cannot open"), source, fileR_.LastErrorText()));
+        const OpenedSource opened = OpenSource(info_, fileR_, k, source, observer_);
+        if (!opened.opened) {
+            Fail(opened.failure);
             return Outcome::Failed;
         }
 
-        int64_t position = 0;
-        for (;;) {
-            PcmArray block;
-            try {
-                fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
-                block = fileR_.ReadArray(blockSize_);
-            } catch (const std::exception &e) {
-                Fail(FailureText(QStringLiteral("Cannot read"), source, QString::fromStdString(e.what())));
-                return Outcome::Failed;
-            }
-            const int64_t n = int64_t(block.size());
-            if (n == 0)
-                break;
-            try {
-                fileW_.WriteArray(block);
-            } catch (const std::exception &e) {
-                Fail(FailureText(QStringLiteral("Cannot write"), outputPath_,
-                                 AsOutput(QString::fromStdString(e.what()))));
-                return Outcome::Failed;
-            }
-            block = PcmArray();
-
-            position += n / std::max(1, fileR_.ElementsPerSample());
-            if (position > length)
-                position = length;
-            if (request.listTotalSamples != 0)
-                observer_.SetGauge(int((samplesDone_ + position) * 100 / request.listTotalSamples));
-            if (length != 0)
-                observer_.SetRowStatus(k, QString::number(position * 100 / length) + QLatin1Char('%'));
-            observer_.Breathe();
-            if (!merging_) {
-                NoteDamage(source); // of what was read before the stop
-                return Outcome::Finished;
-            }
+        const PumpPass pass{.source = source,
+                            .row = k,
+                            .blockSize = blockSize_,
+                            .length = opened.length,
+                            .listDone = samplesDone_,
+                            .listTotal = request.listTotalSamples};
+        const PumpResult pumped = PumpBlocks(fileR_, fileW_, observer_, pass, merging_);
+        switch (pumped.end) {
+        case PumpResult::ReadFailed:
+            Fail(FailureText(QStringLiteral("Cannot read"), source, pumped.reason));
+            return Outcome::Failed;
+        case PumpResult::WriteFailed:
+            Fail(FailureText(QStringLiteral("Cannot write"), outputPath_, AsOutput(pumped.reason)));
+            return Outcome::Failed;
+        case PumpResult::Stopped:
+            NoteDamage(pumped.damage); // of what was read before the stop
+            return Outcome::Finished;
+        case PumpResult::Drained:
+            break;
         }
-        samplesDone_ += length;
+        samplesDone_ += opened.length;
         observer_.SetRowStatus(k, QStringLiteral("100%"));
-        NoteDamage(source);
+        NoteDamage(pumped.damage);
         fileR_.CloseFile();
     }
     return Outcome::Finished;
@@ -311,9 +294,8 @@ QString TMergeEngine::AsOutput(const QString &text) const
     return named;
 }
 
-void TMergeEngine::NoteDamage(const QString &source)
+void TMergeEngine::NoteDamage(const QString &line)
 {
-    const QString line = DamageLine(source, fileR_.ReadDamage());
     if (!line.isEmpty())
         warnings_ << line;
 }

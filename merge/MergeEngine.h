@@ -43,19 +43,22 @@ public:
 
     // The Merge button: checks the request, runs the merge and returns when it
     // has ended (completed, stopped or failed). Everything is reported through
-    // the observer. `settings` supplies the encoder fields.
-    void Run(const MergeRequest &request, const TProgramSettings &settings);
+    // the observer. `settings` supplies the encoder fields. Returns the
+    // output's file name ("Untitled.mp3") once the checks have let the run
+    // begin, whatever its end; empty when the request was refused.
+    QString Run(const MergeRequest &request, const TProgramSettings &settings);
 
     bool Merging() const { return merging_; }
     // Asks a running merge to end after its current block.
     void Stop() { merging_ = false; }
 
     int CurrentIndex() const { return currentIndex_; }
-    QString MergeFileName() const { return mergeFileName_; }
-    void SetMergeFileName(const QString &name) { mergeFileName_ = name; }
 
 private:
     enum class Outcome { Finished, Failed };
+    // The checked request's run, into savePath + name; saveformat is the format's word ("mp3").
+    void MergeInto(const MergeRequest &request, const TProgramSettings &settings, const QString &saveformat,
+                   const QString &name);
     Outcome MergeSources(const MergeRequest &request);
     // Reports the failure and removes the unfinished work file; the output
     // as it was before the run is never touched.
@@ -63,8 +66,8 @@ private:
     void CloseQuietly();
     // The writer's messages name the work file; the user knows the output.
     QString AsOutput(const QString &text) const;
-    // Notes what the reader could not decode of the source it has open.
-    void NoteDamage(const QString &source);
+    // Keeps a source's damage line (none when empty) for the end message.
+    void NoteDamage(const QString &line);
 
     TAudioFile2 &fileR_;
     TAudioFile2 &fileW_;
@@ -76,7 +79,6 @@ private:
     int currentIndex_ = 0;
     int64_t samplesDone_ = 0;
     int32_t blockSize_ = 0;
-    QString mergeFileName_;
     QString outputPath_;
     // The file being written, beside the output, until it replaces the output
     // at the end of the run; empty when none exists.

@@ -3,11 +3,12 @@
 #include "audio/TAudioInformation2.h"
 #include "merge/ConvertEngine.h"
 #include "merge/MergeEngine.h"
-#include "merge/RunObserver.h"
 #include "merge/SourceList.h"
+#include "merge/ui/MergeFormObserver.h"
 
 #include <QDialog>
 #include <QString>
+#include <initializer_list>
 #include <memory>
 
 class QAction;
@@ -35,7 +36,7 @@ class TPreviewPanel;
 // the mode's output choices. Runs happen in the engines; this window collects
 // the choices and shows what the engines report. Destroyed on close; a run in
 // progress delays the close until it has returned.
-class TMergeForm : public QDialog, private RunObserver {
+class TMergeForm : public QDialog {
     Q_OBJECT
 public:
     explicit TMergeForm(QWidget *owner);
@@ -83,6 +84,9 @@ public:
     QPushButton *BitBtnConvert, *BitBtnCancel2;
 
     TSourceFileList SourceFileList;
+    // The merge's file name as the window knows it ("Untitled.mp3"): the
+    // name after a format change, the output's once a merge has begun. A
+    // conversion saves it with the general settings.
     QString MergeFileName;
     TMergeTag MergeTag;
     std::unique_ptr<TPreviewPanel> Preview;
@@ -137,21 +141,12 @@ private:
     bool PreviewActive() const;
     void StopPreviewIfActive();
     void FinishRun();
+    // The tool bar, the page's own controls and the preview's play button.
+    void SetRunControlsEnabled(bool on, std::initializer_list<QWidget *> page);
 
-    // RunObserver
-    void SetGauge(int percent) override;
-    void SetStatusText(const QString &text) override;
-    void SetRowStatus(int row, const QString &text) override;
-    void OutputWritten(int row, const QString &path) override;
-    void Information(const QString &text) override;
-    void Message(const QString &text) override;
-    void Error(const QString &text) override;
-    void Breathe() override;
-    void SetControlsEnabled(bool on) override;
-    void StopPreview() override;
-    void OutputChosen(const QString &savepath, const QString &saveformat) override;
-    void SaveGeneralSettings(const QString &mergeFileName) override;
+    friend class TMergeFormObserver; // stops the preview for a run
 
+    TMergeFormObserver observer_{*this};
     TMergeEngine mergeEngine_;
     TConvertEngine convertEngine_;
     bool closePending_ = false; // close once the running merge or conversion returns

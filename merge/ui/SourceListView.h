@@ -1,0 +1,24 @@
+#pragma once
+#include <QStringList>
+
+class QMimeData;
+class QTreeWidget;
+class TSourceFileList;
+
+// The merge/convert window's list of sources as the user sees it: rows
+// counted from 1 like the source list's, the runs' progress in the Status column.
+namespace merge_form {
+
+constexpr int kStatusColumn = 6;
+
+// One row per source, the whole path and folder in the tool tips.
+void FillSourceList(QTreeWidget &list, const TSourceFileList &sources);
+// The selected row, 0 without a selection.
+int SelectedRow(const QTreeWidget &list);
+// Selects and makes current a row; no row, no change.
+void SelectRow(QTreeWidget &list, int row);
+// The dropped files the open dialog would offer, as native paths: a folder
+// or a text file dropped along is passed over.
+QStringList ReadableDroppedFiles(const QMimeData &dropped);
+
+} // namespace merge_form
