@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev
   # test-only: independent makers and checkers of audio, a sound server for playback tests
   ffmpeg sox musepack-tools flac opus-tools pulseaudio pulseaudio-utils
+  # test-only: the one Monkey's Audio encoder Debian has (Java)
+  libjmac-java default-jre-headless
   # test-only: clang and its libFuzzer and sanitizer runtimes for the fuzz targets
   clang libclang-rt-14-dev
   # a display for trying the windows on a machine without one
