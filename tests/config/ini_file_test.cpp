@@ -1,4 +1,5 @@
 #include "config/IniFile.h"
+#include "tests/common/AsOrdinaryUser.h"
 #include "tests/common/FileSizeLimit.h"
 
 #include <QDir>
@@ -155,33 +156,6 @@ TEST_F(IniFileTest, BatchWritesLikeSingleWritesInOrder)
     EXPECT_EQ(batch, "[ogg]\nquality=500\nvbr=0\n[mp3]\nchannels=3\nbitrate=128\n");
 }
 
-// Permissions do not bind root, and CI runs as root. While alive, this makes
-// a root process the user "nobody", owner of the test's folder and file; the
-// saved user id lets it become root again. For anyone else it does nothing.
-class AsOrdinaryUser {
-public:
-    explicit AsOrdinaryUser(const QString &folder, const QString &file)
-    {
-        if (getuid() != 0)
-            return;
-        const QByteArray d = QFile::encodeName(folder), f = QFile::encodeName(file);
-        dropped_ = chown(d.constData(), kNobody, kNobody) == 0 && chown(f.constData(), kNobody, kNobody) == 0
-            && setresgid(kNobody, kNobody, 0) == 0 && setresuid(kNobody, kNobody, 0) == 0;
-        EXPECT_TRUE(dropped_) << "could not become an ordinary user";
-    }
-    ~AsOrdinaryUser()
-    {
-        if (dropped_ && (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0))
-            std::abort(); // every later test would run with the wrong rights
-    }
-    AsOrdinaryUser(const AsOrdinaryUser &) = delete;
-    AsOrdinaryUser &operator=(const AsOrdinaryUser &) = delete;
-
-private:
-    static constexpr uid_t kNobody = 65534;
-    bool dropped_ = false;
-};
-
 // The message of the write's failure, empty when it succeeded.
 template <class Write>
 QString FailureOf(Write write)
@@ -201,7 +175,7 @@ TEST_F(IniFileTest, ReadOnlyFileIsReportedAndLeftUntouched)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser);
     {
         // The folder is the user's own, so it would let the file be renamed over.
-        AsOrdinaryUser user(dir.path(), path);
+        AsOrdinaryUser user{dir.path(), path};
         EXPECT_EQ(FailureOf([&] { WriteIniInt(path, "mp3", "bitrate", 320); }), "Unable to write to " + path);
         EXPECT_FALSE(QFileInfo(path).isWritable());
     }
@@ -215,7 +189,7 @@ TEST_F(IniFileTest, ReadOnlyFolderIsReportedAndFileLeftUntouched)
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
     QString message;
     {
-        AsOrdinaryUser user(dir.path(), path);
+        AsOrdinaryUser user{dir.path(), path};
         message = FailureOf([&] {
             IniBatchWriter w(path);
             w.Set("mp3", "bitrate", 320);

@@ -1,6 +1,7 @@
 // What callers of the writer rely on beyond the formats themselves: input
 // format changes, refused settings, failing disks, the profile list.
 #include "WriteTestUtil.h"
+#include "tests/common/AsOrdinaryUser.h"
 #include "tests/common/AudioFixtures.h"
 
 #include <QDir>
@@ -206,10 +207,8 @@ TEST_P(UnwritablePath, FailsThroughLastErrorNamingTheFile)
     const QString locked = dir.filePath("locked");
     ASSERT_TRUE(QDir().mkpath(locked));
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    QStringList paths{dir.filePath("missing/out.") + GetParam()};
-    if (geteuid() != 0) // permissions do not stop root
-        paths << locked + "/out." + GetParam();
-    for (const QString &path : paths) {
+    AsOrdinaryUser user{dir.path(), locked};
+    for (const QString &path : {dir.filePath("missing/out.") + GetParam(), locked + "/out." + GetParam()}) {
         TAudioFile2 file;
         file.SetInputFormat(44100, 2);
         file.CreateFile(path, 0);
