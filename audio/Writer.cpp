@@ -6,6 +6,7 @@
 #include "audio/Mp3Encoder.h"
 #include "audio/OggEncoder.h"
 #include "audio/OpusEncoder.h"
+#include "audio/PipelinedEncoder.h"
 #include "audio/Resampler.h"
 #include "audio/WavEncoder.h"
 #include "audio/WmaEncoder.h"
@@ -194,13 +195,13 @@ void Writer::create(const QString &path)
     } else if (extension == QLatin1String("flac")) {
         if (!d->flacError.isEmpty())
             throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->flacError));
-        encoder = std::make_unique<FlacEncoder>(path, d->flac);
+        encoder = std::make_unique<PipelinedEncoder>(std::make_unique<FlacEncoder>(path, d->flac));
     } else if (extension == QLatin1String("opus")) {
         if (!d->opusError.isEmpty())
             throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->opusError));
         OpusSettings opus = d->opus;
         opus.channels = d->inChannels == 1 ? 1 : 2;
-        encoder = std::make_unique<OpusEncoder>(path, opus);
+        encoder = std::make_unique<PipelinedEncoder>(std::make_unique<OpusEncoder>(path, opus));
     } else if (extension == QLatin1String("wma")) {
         const WmaProfile *profile = nullptr;
         try {
