@@ -70,11 +70,18 @@ void FlacEncoder::write(const float *pcm, int64_t frames)
     // float comes back to the very same integers.
     const double scale = std::ldexp(1.0, settings_.bitsPerSample - 1);
     const double top = scale - 1.0;
+    // Adding and taking away 1.5 * 2^52 rounds to the nearest integer (ties to
+    // even, as nearbyint does) in plain arithmetic the compiler can vectorise;
+    // a libm call per value cost an eighth of the encoding time.
+    constexpr double kRoundingBias = 6755399441055744.0;
     const int64_t values = frames * settings_.channels;
     buffer_.resize(size_t(values));
+    int32_t *out = buffer_.data();
     for (int64_t i = 0; i < values; ++i) {
-        const double v = std::nearbyint(double(pcm[i]) * scale);
-        buffer_[size_t(i)] = int32_t(v > top ? top : v < -scale ? -scale : v);
+        double v = double(pcm[i]) * scale;
+        v = v < top ? v : top; // NaN becomes full scale rather than undefined
+        v = v > -scale ? v : -scale;
+        out[i] = int32_t((v + kRoundingBias) - kRoundingBias);
     }
     if (frames > 0 && !FLAC__stream_encoder_process_interleaved(encoder_->encoder, buffer_.data(), unsigned(frames)))
         fail("FLAC__stream_encoder_process_interleaved");
