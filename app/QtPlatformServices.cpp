@@ -57,6 +57,14 @@ void QtPlatformServices::CaptionedBox(const QString &caption, const QString &tex
     showBox(QMessageBox::Information, caption, text);
 }
 
+bool QtPlatformServices::QuestionBox(const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text, QMessageBox::Yes | QMessageBox::No,
+                    dialogParent());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QStringList QtPlatformServices::OpenFiles(const QString &title, const QString &filter, bool multiSelect)
 {
     if (multiSelect)

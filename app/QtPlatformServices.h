@@ -8,6 +8,7 @@ public:
     void ErrorBox(const QString &text) override;
     void MessageBox(const QString &text) override;
     void CaptionedBox(const QString &caption, const QString &text) override;
+    bool QuestionBox(const QString &text) override;
     QStringList OpenFiles(const QString &title, const QString &filter, bool multiSelect) override;
     QString BrowseFolder(const QString &caption) override;
     void OpenPathOrUrl(const QString &pathOrUrl) override;

@@ -681,6 +681,7 @@ void TAudioInformation2::LoadFile(const QString &fileName)
     genre_ = tags.fields.genre;
     genreSet_ = false;
     track_.clear();
+    overrides_.clear();
     loaded_ = {title_, artist_, album_, comments_, year_};
     properties_ = std::move(tags.properties);
     pictures_ = std::move(tags.pictures);
@@ -706,6 +707,10 @@ QMap<QString, QStringList> TAudioInformation2::edits() const
     }
     if (!track_.isEmpty())
         e.insert(QStringLiteral("TRACKNUMBER"), {track_});
+    for (auto it = overrides_.cbegin(); it != overrides_.cend(); ++it) {
+        if (!it.value().isEmpty())
+            e.insert(it.key(), {it.value()});
+    }
     return e;
 }
 
@@ -719,6 +724,7 @@ void TAudioInformation2::ClearTag()
     genre_ = 255;
     genreSet_ = false;
     track_.clear();
+    overrides_.clear();
     loaded_ = {};
     properties_.clear();
     pictures_.clear();

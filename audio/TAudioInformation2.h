@@ -62,6 +62,11 @@ public:
     // loaded file's own track number is kept. LoadFile clears it.
     QString infoTrack() const { return track_; }
     void setInfoTrack(const QString &v) { track_ = v; }
+    // Text fields written over all others into the next SaveTag and rendered
+    // tags, by property name ("TITLE", "ARTIST", "ALBUM", "DATE", "GENRE",
+    // "TRACKNUMBER"): a part's own tag, such as a CUE sheet's track. An
+    // empty map writes none. LoadFile and ClearTag clear them.
+    void setInfoOverrides(const QMap<QString, QString> &fields) { overrides_ = fields; }
 
     // The source's own ID3v2 tag (pictures and every other frame kept) with
     // the edited fields and the track applied, as ID3v2.3 bytes to put in
@@ -107,6 +112,7 @@ private:
     int genre_ = 255;
     int mpegLayer_ = 0;
     QString track_;
+    QMap<QString, QString> overrides_;
 
     // The fields as LoadFile found them, to tell what was edited.
     struct LoadedFields {

@@ -21,6 +21,9 @@ public:
     virtual void MessageBox(const QString &text) = 0;
     // A box with the given caption, information icon, one OK button.
     virtual void CaptionedBox(const QString &caption, const QString &text) = 0;
+    // A question with Yes and No buttons (question icon, the application's
+    // title as caption); true for Yes.
+    virtual bool QuestionBox(const QString &text) = 0;
     // File-open dialog. filter is a Qt name filter list ("Audio (*.mp3 *.wav);;All (*)").
     // Returns the chosen paths, empty when cancelled.
     virtual QStringList OpenFiles(const QString &title, const QString &filter, bool multiSelect) = 0;

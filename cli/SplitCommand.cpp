@@ -2,6 +2,8 @@
 #include "base/FileNames.h"
 #include "audio/TAudioInformation2.h"
 #include "cli/Commands.h"
+#include "split/CueSheet.h"
+#include "split/SilenceDetector.h"
 #include "split/SplitEngine.h"
 
 #include <QCoreApplication>
@@ -34,9 +36,22 @@ int32_t ParseTimePoint(const QString &text)
     return int32_t(seconds);
 }
 
+// --threshold and --min-silence as numbers in their ranges.
+double NumberOption(const Arguments &a, const QString &name, double fallback, double low, double high,
+                    const char *what)
+{
+    if (!a.has(name))
+        return fallback;
+    bool ok = false;
+    const double v = a.value(name).toDouble(&ok);
+    if (!ok || !(v >= low && v <= high))
+        throw UsageError(QString("--%1 must be %2").arg(name, what).toStdString());
+    return v;
+}
+
 class CliSplitObserver : public SplitObserver {
 public:
-    CliSplitObserver(Reporter &report, SplitRun &run) : report_(report), run_(run) {}
+    CliSplitObserver(Reporter &report, SplitRun &run, const SplitPlan &plan) : report_(report), run_(run), plan_(plan) {}
     void Progress(int percent) override { report_.Progress(percent); }
     void StatusText(const QString &text) override { report_.Status(text); }
     void InformationMessage(const QString &message) override
@@ -51,7 +66,11 @@ public:
     }
     void PlainMessage(const QString &text) override { report_.Error(text); }
     void ErrorMessage(const QString &text) override { report_.Error(text); }
-    bool IsRowChecked(int) const override { return true; }
+    // Only the silences of --trim-silence are unchecked.
+    bool IsRowChecked(int row) const override
+    {
+        return row + 1 >= plan_.PartSaveFlags.size() || plan_.PartSaveFlags[row + 1];
+    }
     void Breathe() override
     {
         // Ctrl-C stops like the Cancel button: the current part is finished and closed.
@@ -62,18 +81,27 @@ public:
 private:
     Reporter &report_;
     SplitRun &run_;
+    const SplitPlan &plan_;
 };
 
 } // namespace
 
 int SplitCommand(const QStringList &args)
 {
-    const Arguments a = Parse(args, {"parts", "every", "at", "format", "out", "precision"}, {"no-tag", "quiet", "lossless"});
+    const Arguments a = Parse(args, {"parts", "every", "at", "cue", "threshold", "min-silence", "format", "out", "precision"},
+                              {"silence", "trim-silence", "no-tag", "quiet", "lossless"});
     if (a.positional.size() != 1)
         throw UsageError("split takes exactly one source file");
-    const int modes = int(a.has("parts")) + int(a.has("every")) + int(a.has("at"));
+    const int modes = int(a.has("parts")) + int(a.has("every")) + int(a.has("at")) + int(a.has("cue"))
+                      + int(a.has("silence"));
     if (modes != 1)
-        throw UsageError("split needs exactly one of --parts, --every and --at");
+        throw UsageError("split needs exactly one of --parts, --every, --at, --cue and --silence");
+    if (!a.has("silence") && (a.has("threshold") || a.has("min-silence") || a.has("trim-silence")))
+        throw UsageError("--threshold, --min-silence and --trim-silence go with --silence");
+    SilenceSettings silence;
+    silence.thresholdDb = NumberOption(a, "threshold", silence.thresholdDb, -150, 0, "a level in dB from -150 to 0, such as -40");
+    silence.minSeconds = NumberOption(a, "min-silence", silence.minSeconds, 0.01, 3600, "a length in seconds from 0.01 to 3600, such as 1.5");
+    silence.dropSilences = a.has("trim-silence");
 
     TProgramSettings settings = ProgramSettings;
     settings.saveformat = FormatOption(a, settings);
@@ -124,6 +152,40 @@ int SplitCommand(const QStringList &args)
         number = ParseTimePoint(a.value("every"));
         if (number < 1)
             throw UsageError("--every must be at least 1 second");
+    } else if (a.has("cue")) {
+        mode = SplitMode::BySettings;
+        try {
+            const CueSheet sheet = ReadCueSheet(QFileInfo(a.value("cue")).absoluteFilePath());
+            // Both files are named on the command line: a sheet written for
+            // another copy of the audio (often a .wav since converted) is the
+            // user's choice, so it is used, with a warning.
+            if (!CueNamesSource(sheet, source))
+                report.Warning(QString("%1 is written for \"%2\"; its times are used for %3")
+                                   .arg(QDir::toNativeSeparators(sheet.path), sheet.fileEntry,
+                                        QDir::toNativeSeparators(source)));
+            ApplyCueSheet(plan, sheet, info.TotalSamples(), info.SampleRate(), settings.saveformat);
+        } catch (const CueSheetError &e) {
+            report.Error(e.text());
+            return Failed;
+        }
+    } else if (a.has("silence")) {
+        mode = SplitMode::BySettings;
+        plan.ResetManualPlan(settings.saveformat);
+        std::optional<std::vector<SilentStretch>> found;
+        try {
+            found = FindSilences(source, silence, [](int) { return !interrupted; });
+        } catch (const std::exception &e) {
+            report.Error(QString::fromStdString(e.what()));
+            return Failed;
+        }
+        if (!found)
+            return Failed;
+        if (ApplySilences(plan, *found, info.TotalSamples(), info.SampleRate(), silence.dropSilences,
+                          settings.saveformat) == 0) {
+            report.Error(QString("No silence of at least %1 s below %2 dB between sounds in %3; nothing was split")
+                             .arg(silence.minSeconds).arg(silence.thresholdDb).arg(QDir::toNativeSeparators(source)));
+            return Failed;
+        }
     } else {
         mode = SplitMode::BySettings;
         plan.ResetManualPlan(settings.saveformat);
@@ -154,7 +216,7 @@ int SplitCommand(const QStringList &args)
 
     TAudioFile2 fileR, fileW;
     TAudioFile2LameEnc encoder;
-    CliSplitObserver observer(report, run);
+    CliSplitObserver observer(report, run, plan);
     SplitEngine engine(fileR, fileW, info, encoder, settings, plan, run, observer);
     report.SetFile(source);
     const SplitOutcome outcome = engine.RunSplit(source, mode, number);

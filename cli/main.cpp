@@ -8,14 +8,18 @@
 static const char usageText[] =
     "usage:\n"
     "  quorvis-cli info FILE... [--json]\n"
-    "  quorvis-cli split FILE (--parts N | --every SECONDS | --at T1,T2,...)\n"
+    "  quorvis-cli split FILE (--parts N | --every SECONDS | --at T1,T2,... | --cue SHEET.cue\n"
+    "              | --silence [--threshold DB] [--min-silence SECONDS] [--trim-silence])\n"
     "              [--format mp3|wav|wma|ogg] [--out DIR]\n"
     "              [--precision exact|low|normal|high|very-high] [--lossless] [--no-tag]\n"
     "  quorvis-cli merge FILE... --output NAME [--format ...] [--out DIR]\n"
     "              [--title T] [--artist A] [--album B] [--year Y] [--comment C]\n"
     "  quorvis-cli convert FILE... [--format ...] [--out DIR] [--copy-tags]\n"
     "common options: --quiet (no progress)\n"
-    "Times for --at are seconds or m:ss. Encoder settings, the default format and\n"
+    "Times for --at are seconds or m:ss. --cue cuts where each track of the sheet\n"
+    "starts and names and tags the parts from it. --silence cuts in the middle of\n"
+    "each silence (below -40 dB for at least 1 s unless told); --trim-silence cuts\n"
+    "the silences out instead. Encoder settings, the default format and\n"
     "the default folder come from setup.ini beside the program; it is never written.\n";
 
 int main(int argc, char **argv)

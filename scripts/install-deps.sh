@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6charts6-dev libqt6opengl6-dev qt6-qpa-plugins
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libmp3lame-dev libvorbis-dev libogg-dev libsndfile1-dev libtag1-dev libflac-dev libopusenc-dev libopus-dev
+  libmp3lame-dev libvorbis-dev libogg-dev libsndfile1-dev libtag1-dev libflac-dev libopusenc-dev libopus-dev libcue-dev
   libgtest-dev libgmock-dev
   # test-only: independent makers and checkers of audio, a sound server for playback tests
   ffmpeg sox musepack-tools flac opus-tools pulseaudio pulseaudio-utils

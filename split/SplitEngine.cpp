@@ -134,8 +134,7 @@ void SplitEngine::FinishPart()
     }
     if (!run_.CopyTag)
         return;
-    AudioInformation.setInfoTitle(WithoutExtension(run_.CurrentPartFileName));
-    NumberNextPart();
+    TagNextPart(run_.CurrentPart);
     try {
         AudioInformation.SaveTag(path);
     } catch (const AudioError &) {
@@ -147,6 +146,20 @@ void SplitEngine::NumberNextPart()
 {
     ++partsNumbered_;
     AudioInformation.setInfoTrack(QStringLiteral("%1/%2").arg(partsNumbered_).arg(partsToWrite_));
+}
+
+void SplitEngine::TagNextPart(int32_t k)
+{
+    AudioInformation.setInfoTitle(WithoutExtension(run_.CurrentPartFileName));
+    NumberNextPart();
+    // A part with a tag of its own (a CUE sheet's track) gets its fields over the source's.
+    QMap<QString, QString> fields;
+    if (mode_ == SplitMode::BySettings && k >= 0 && k < plan_.PartTags.size()) {
+        const SplitPartTag &tag = plan_.PartTags[k];
+        fields = {{"TITLE", tag.title},   {"ARTIST", tag.artist}, {"ALBUM", tag.album},
+                  {"TRACKNUMBER", tag.track}, {"DATE", tag.date}, {"GENRE", tag.genre}};
+    }
+    AudioInformation.setInfoOverrides(fields);
 }
 
 int64_t SplitEngine::PartEnd(int32_t k, int64_t totalSamples) const
@@ -317,8 +330,7 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
             const QString path = settings_.savepath + run_.CurrentPartFileName;
             QByteArray tag;
             if (run_.CopyTag) {
-                AudioInformation.setInfoTitle(WithoutExtension(run_.CurrentPartFileName));
-                NumberNextPart();
+                TagNextPart(k);
                 try {
                     tag = AudioInformation.RenderId3v2Tag(sourcePath_);
                 } catch (const AudioError &) {
@@ -354,6 +366,7 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
 SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, int32_t number)
 {
     sourcePath_ = sourcePath;
+    mode_ = mode;
 
     const int64_t totalSamples = AudioInformation.TotalSamples();
     plan_.BuildSamplePoints(mode, number, totalSamples, AudioInformation.Duration());
@@ -392,6 +405,7 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
     if (run_.Lossless) {
         const SplitOutcome outcome = RunLossless(mode);
         AudioInformation.setInfoTrack(QString());
+        AudioInformation.setInfoOverrides({});
         return outcome;
     }
 
@@ -443,6 +457,7 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
     const QString damage = FileR.ReadDamage(); // asked before the reader closes
     FileR.CloseFile();
     AudioInformation.setInfoTrack(QString());
+    AudioInformation.setInfoOverrides({});
 
     const bool cancelled = !run_.Running;
     run_.Running = false;

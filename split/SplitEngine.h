@@ -86,6 +86,9 @@ private:
     int64_t PartEnd(int32_t k, int64_t totalSamples) const;
     // Sets the tag's track to "k/n" for the next part written.
     void NumberNextPart();
+    // The tag fields of part k for the next part written: its name as title,
+    // its number, and the part's own tag where the plan has one.
+    void TagNextPart(int32_t k);
     bool PartSaved(SplitMode mode, int32_t k) const;
     void BeginPart(SplitMode mode, int32_t k);
     void WriteBlock(SplitMode mode, const PcmArray &block);
@@ -103,6 +106,7 @@ private:
     SplitRun &run_;
     SplitObserver &observer_;
     QString sourcePath_;
+    SplitMode mode_ = SplitMode::ByAmount; // of the run in progress
     int32_t partsToWrite_ = 0; // parts this run writes: the n of each part's "k/n"
     int32_t partsNumbered_ = 0;
 };

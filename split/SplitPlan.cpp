@@ -2,6 +2,7 @@
 #include "base/FileNames.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -36,6 +37,8 @@ void SplitPlan::ResetManualPlan(const QString &extension)
     PartNames = {QString(), PartBaseName() + "-01." + extension.toLower()};
     PartTips = {QString(), QString("No tip")};
     PartSaveFlags = {false, true};
+    PointFrames = {NoExactFrame, NoExactFrame};
+    PartTags.clear();
 }
 
 void SplitPlan::ResizeParts(int32_t count)
@@ -45,6 +48,37 @@ void SplitPlan::ResizeParts(int32_t count)
     PartNames.resize(size);
     PartTips.resize(size);
     PartSaveFlags.resize(size);
+    PointFrames.resize(size, NoExactFrame);
+    if (!PartTags.isEmpty())
+        PartTags.resize(size);
+}
+
+void SplitPlan::SetExactPoints(const std::vector<int64_t> &frames, int sampleRate)
+{
+    PartCount = int32_t(frames.size()) + 1;
+    const size_t size = size_t(PartCount) + 1;
+    TimePoints.assign(size, 0);
+    PointFrames.assign(size, NoExactFrame);
+    for (size_t k = 1; k < size - 1; ++k) {
+        PointFrames[k] = frames[k - 1];
+        // The list's whole seconds, never past the source's own.
+        const int64_t seconds = sampleRate > 0 ? frames[k - 1] / sampleRate : 0;
+        TimePoints[k] = int32_t(std::clamp<int64_t>(seconds, 0, DurationSeconds));
+    }
+    TimePoints[size - 1] = DurationSeconds;
+    PartNames = QList<QString>(qsizetype(size));
+    PartTips = QList<QString>(qsizetype(size));
+    PartSaveFlags = QList<bool>(qsizetype(size), false);
+    PartTags.clear();
+}
+
+bool SplitPlan::HasExactPoints() const
+{
+    for (size_t k = 1; k + 1 < TimePoints.size(); ++k) {
+        if (ExactFrame(k) != NoExactFrame)
+            return true;
+    }
+    return false;
 }
 
 QList<SplitPartRow> SplitPlan::PartRows() const
@@ -102,8 +136,11 @@ void SplitPlan::BuildSamplePoints(SplitMode mode, int32_t number, int64_t totalS
         n = std::max<int32_t>(int32_t(TimePoints.size()) - 1, 1);
         SamplePoints.assign(size_t(n) + 1, 0.0L);
         const long double framesPerMs = static_cast<long double>(T) / static_cast<long double>(D);
-        for (int32_t k = 1; k < n; ++k)
-            SamplePoints[k] = framesPerMs * TimePoints[k] * 1000.0L;
+        for (int32_t k = 1; k < n; ++k) {
+            const int64_t exact = ExactFrame(size_t(k));
+            SamplePoints[k] = exact != NoExactFrame ? static_cast<long double>(exact)
+                                                    : framesPerMs * TimePoints[k] * 1000.0L;
+        }
         break;
     }
     }

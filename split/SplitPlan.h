@@ -25,6 +25,20 @@ struct SplitPartRow {
     bool checked = true;
 };
 
+// A point's exact frame is unknown: it was set by hand, in whole seconds.
+constexpr int64_t NoExactFrame = -1;
+
+// Tag fields of one part that replace the source's own in that part's file
+// (a CUE sheet's track); an empty field leaves the source's value.
+struct SplitPartTag {
+    QString title;
+    QString artist;
+    QString album;
+    QString track; // "k/n"
+    QString date;
+    QString genre;
+};
+
 // How one source file is to be cut. Per-part data live in parallel arrays
 // indexed by part number from 1 (index 0 is present and unused); attributes
 // belong to a part number, not to a stretch of time, so inserting or removing
@@ -42,6 +56,15 @@ public:
     QList<QString> PartNames{QString(), QString()};
     QList<QString> PartTips{QString(), QString()};
     QList<bool> PartSaveFlags{false, false};
+    // The exact sample frame of each point of TimePoints, NoExactFrame for a
+    // hand-set one: points from a CUE sheet, from silences or from the
+    // waveform are cut where they are, while the list shows their whole
+    // seconds. Same length as TimePoints; a shorter array means NoExactFrame
+    // for the points it lacks.
+    std::vector<int64_t> PointFrames{NoExactFrame, NoExactFrame};
+    // Empty, or a tag per part number (index 0 unused), kept like the names:
+    // with the part number, not with the stretch of time.
+    QList<SplitPartTag> PartTags;
 
     // Rebuilt by every split: PartCount + 1 entries, [0] stays 0.
     SamplePointsArr SamplePoints;
@@ -64,6 +87,15 @@ public:
     // Resizes the per-part arrays to count + 1 entries, keeping existing
     // entries and filling new ones with 0, "" or false.
     void ResizeParts(int32_t count);
+
+    // Replaces the hand-set parts by parts that end at the given frames
+    // (increasing, inside the source; the last part runs to the end). Names,
+    // tips and tags are left empty and the save flags unset for the caller.
+    void SetExactPoints(const std::vector<int64_t> &frames, int sampleRate);
+    // Whether some inner point has an exact frame.
+    bool HasExactPoints() const;
+    // The exact frame of point k, NoExactFrame when it has none.
+    int64_t ExactFrame(size_t k) const { return k < PointFrames.size() ? PointFrames[k] : NoExactFrame; }
 
     // The rows of the parts list for the hand-set parts 1..PartCount.
     QList<SplitPartRow> PartRows() const;

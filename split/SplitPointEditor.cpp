@@ -3,6 +3,7 @@
 
 #include "audio/MulDiv.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace SplitPointEditor {
@@ -20,19 +21,29 @@ bool IsValidRow(const SplitPlan &plan, int row)
     return row >= 0 && row + 1 < PointCount(plan);
 }
 
+// Plans built without exact frames get NoExactFrame for every point.
+void FitPointFrames(SplitPlan &plan)
+{
+    plan.PointFrames.resize(plan.TimePoints.size(), NoExactFrame);
+}
+
 } // namespace
 
 bool InsertSplitPoint(SplitPlan &plan, int32_t t)
 {
     TimePointsArr &points = plan.TimePoints;
+    FitPointFrames(plan);
+    std::vector<int64_t> &frames = plan.PointFrames;
     bool inserted = false;
     const int32_t n = PointCount(plan) - 1;
     for (int32_t idx = n; idx >= 1; --idx) {
         if (points[idx - 1] < t && t < points[idx]) {
             points.insert(points.begin() + idx, t);
+            frames.insert(frames.begin() + idx, NoExactFrame);
             inserted = true;
         } else if (t > points.back()) {
             points.push_back(t);
+            frames.push_back(NoExactFrame);
             inserted = true;
         }
     }
@@ -56,6 +67,8 @@ void SetSplitPoint(SplitPlan &plan, int32_t t, const QString &extension)
     plan.PartNames.resize(n + 1);
     plan.PartTips.resize(n + 1);
     plan.PartSaveFlags.resize(n + 1);
+    if (!plan.PartTags.isEmpty())
+        plan.PartTags.resize(n + 1);
     if (n < 1)
         return;
     plan.PartNames[n] = DefaultPartName(plan, n, extension);
@@ -70,19 +83,45 @@ bool RemoveSplitPoint(SplitPlan &plan, int row)
         return false;
     if (plan.PartSaveFlags.size() < n + 1)
         plan.PartSaveFlags.resize(n + 1);
+    FitPointFrames(plan);
     // Row 0 removes the point after part 1, any other row the point at its
     // own start; either way later points and save flags move down one number.
     const int32_t first = row == 0 ? 1 : row;
     for (int32_t j = first; j <= n - 1; ++j) {
         plan.TimePoints[j] = plan.TimePoints[j + 1];
+        plan.PointFrames[j] = plan.PointFrames[j + 1];
         plan.PartSaveFlags[j] = plan.PartSaveFlags[j + 1];
     }
     plan.PartCount = n - 1;
     plan.TimePoints.resize(plan.PartCount + 1);
+    plan.PointFrames.resize(plan.PartCount + 1);
     // Names and tips stay with their part numbers; the last ones are dropped.
     plan.PartNames.resize(plan.PartCount + 1);
     plan.PartTips.resize(plan.PartCount + 1);
     plan.PartSaveFlags.resize(plan.PartCount + 1);
+    if (!plan.PartTags.isEmpty())
+        plan.PartTags.resize(plan.PartCount + 1);
+    return true;
+}
+
+int64_t PointFrameAt(const SplitPlan &plan, int32_t point, int sampleRate)
+{
+    if (point < 0 || point >= PointCount(plan))
+        return 0;
+    const int64_t exact = plan.ExactFrame(size_t(point));
+    return exact != NoExactFrame ? exact : int64_t(plan.TimePoints[size_t(point)]) * sampleRate;
+}
+
+bool MoveSplitPointTo(SplitPlan &plan, int32_t point, int64_t frame, int sampleRate)
+{
+    const int32_t last = PointCount(plan) - 1;
+    if (point < 1 || point >= last || sampleRate <= 0)
+        return false;
+    if (frame <= PointFrameAt(plan, point - 1, sampleRate) || frame >= PointFrameAt(plan, point + 1, sampleRate))
+        return false;
+    FitPointFrames(plan);
+    plan.PointFrames[size_t(point)] = frame;
+    plan.TimePoints[size_t(point)] = int32_t(std::min<int64_t>(frame / sampleRate, plan.TimePoints[size_t(point + 1)]));
     return true;
 }
 
@@ -130,6 +169,12 @@ void ApplySelectionEdit(SplitPlan &plan, int row, const SelectionEdit &edit, con
         plan.PartNames.resize(k + 1);
     if (plan.PartTips.size() <= k)
         plan.PartTips.resize(k + 1);
+    // A time typed anew is a hand-set point; one left as shown keeps its exact frame.
+    FitPointFrames(plan);
+    if (plan.TimePoints[row] != edit.start)
+        plan.PointFrames[row] = NoExactFrame;
+    if (plan.TimePoints[row + 1] != edit.stop)
+        plan.PointFrames[row + 1] = NoExactFrame;
     plan.TimePoints[row] = static_cast<int32_t>(edit.start);
     plan.TimePoints[row + 1] = static_cast<int32_t>(edit.stop);
     plan.PartNames[k] = WithoutExtension(edit.name) + '.' + extension;

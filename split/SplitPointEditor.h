@@ -32,6 +32,18 @@ void SetSplitPoint(SplitPlan &plan, int32_t t, const QString &extension);
 // Returns whether the plan changed.
 bool RemoveSplitPoint(SplitPlan &plan, int row);
 
+// Moves inner point `point` (1..PartCount-1, the end of part `point`) to
+// the exact `frame` of a source at sampleRate, as dragging its line does; the
+// list shows it at its whole second. Like the edit dialog it cannot reach or
+// pass its neighbours (hand-set ones at their whole seconds): a frame not
+// strictly between them, or any other point, leaves the plan unchanged.
+// Returns whether the point moved.
+bool MoveSplitPointTo(SplitPlan &plan, int32_t point, int64_t frame, int sampleRate);
+
+// Where point k (0..PartCount) lies in frames of a source at sampleRate: its
+// exact frame, else its whole second; what the neighbour checks above use.
+int64_t PointFrameAt(const SplitPlan &plan, int32_t point, int sampleRate);
+
 // Default name of part k: base + "-" + at least two digits + "." + extension
 // in lower case.
 QString DefaultPartName(const SplitPlan &plan, int32_t k, const QString &extension);

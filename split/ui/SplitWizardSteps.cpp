@@ -11,6 +11,7 @@
 #include "split/ui/TSplitForm.h"
 #include "split/ui/TSplitPieChart.h"
 #include "split/ui/TSplitPointEditor.h"
+#include "split/ui/TSplitPointImport.h"
 #include "split/ui/TUpDown.h"
 
 #include <QCheckBox>
@@ -75,6 +76,19 @@ void BuildPointEditor(TSplitForm &f)
     f.PointEditor = new TSplitPointEditor(
         &f, f.Plan, {f.SpeedBtnSet, f.CheckTip, f.ListView1, f.BitBtnEdit, f.BitBtnRemove, f.BitBtnRemoveAll},
         std::move(hooks));
+}
+
+// "Import CUE..." and "Detect Silences...": parts at exact frames, which the
+// Exact precision cuts where they are; the user may still pick another.
+void BuildPointImport(TSplitForm &f, QPushButton *importCue, QPushButton *detectSilences)
+{
+    new TSplitPointImport(&f, f.Plan, f.AudioInformation, importCue, detectSilences,
+                          [&f] { return f.SelectedExtension(); },
+                          [&f] {
+                              f.PointEditor->RebuildPartList();
+                              f.RefreshPieChart(f.Plan.PartCount);
+                              f.cbPrecision->setCurrentIndex(4);
+                          });
 }
 
 } // namespace
@@ -238,10 +252,20 @@ void BuildStep3(TSplitForm &f)
 
     f.Chart1 = new TSplitPieChart;
     f.Chart1->setFixedSize(96, 96);
+    // Points from a CUE sheet or from the silences, beside the mode they belong to.
+    auto *importCue = Named(new QPushButton, "BitBtnImportCue");
+    auto *detectSilences = Named(new QPushButton, "BitBtnDetectSilences");
+    auto *manualMode = new QHBoxLayout;
+    manualMode->addWidget(f.RBManual);
+    manualMode->addStretch(1);
+    for (QPushButton *b : {importCue, detectSilences}) {
+        b->setAutoDefault(false);
+        manualMode->addWidget(b);
+    }
     auto *modes = new QVBoxLayout;
     modes->addLayout(amount);
     modes->addLayout(time);
-    modes->addWidget(f.RBManual);
+    modes->addLayout(manualMode);
     auto *top = new QHBoxLayout;
     top->addLayout(modes, 1);
     top->addWidget(f.Chart1);
@@ -287,10 +311,11 @@ void BuildStep3(TSplitForm &f)
 
     BuildPreview(f);
     f.EditorControls << f.ListView1 << f.SpeedBtnSet << f.CheckTip << f.BitBtnEdit << f.BitBtnRemove
-                     << f.BitBtnRemoveAll;
+                     << f.BitBtnRemoveAll << importCue << detectSilences;
     // The rows' check boxes reach Plan.PartSaveFlags through the editor alone
     // (mouse and keyboard alike), so there is one place that copies them.
     BuildPointEditor(f);
+    BuildPointImport(f, importCue, detectSilences);
 
     QObject::connect(f.RBAmount, &QRadioButton::clicked, &f, [&f] { f.RBAmountClick(); });
     QObject::connect(f.RBTime, &QRadioButton::clicked, &f, [&f] { f.RBTimeClick(); });

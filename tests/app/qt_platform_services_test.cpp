@@ -73,6 +73,18 @@ TEST(QtPlatformServices, EachBoxShowsItsCaptionIconAndTextWithOneOkButton)
     }
 }
 
+TEST(QtPlatformServices, QuestionBoxAsksYesOrNoAndClosingItMeansNo)
+{
+    QtPlatformServices services;
+    bool answer = true;
+    const SeenBox seen = WhileShown([&] { answer = services.QuestionBox("Split anyway?"); });
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(seen.icon, QMessageBox::Question);
+    EXPECT_EQ(seen.text, "Split anyway?");
+    EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_FALSE(answer);
+}
+
 TEST(QtPlatformServices, ErrorBoxComesOverTheOpenDialog)
 {
     QDialog dialog;

@@ -54,6 +54,8 @@ TEST_F(Cli, WrongUsageExitsWithTwoAndShowsUsage)
     for (const QStringList &args : {QStringList{}, QStringList{"frobnicate"}, QStringList{"split", source},
                                     QStringList{"split", source, "--parts", "2", "--every", "3"},
                                     QStringList{"split", source, "--parts", "0"},
+                                    QStringList{"split", source, "--parts", "2", "--threshold", "-30"},
+                                    QStringList{"split", source, "--silence", "--min-silence", "0"},
                                     QStringList{"info", source, "--bogus"},
                                     QStringList{"convert", source, "--format", "aac"}}) {
         const Result r = RunCli(args);
@@ -126,6 +128,38 @@ TEST_F(Cli, SplitAtTimesAcceptsSecondsAndMinutes)
         EXPECT_EQ(p.codec, "mp3");
         EXPECT_NEAR(p.duration, 2.0, 0.2) << name.toStdString();
     }
+}
+
+TEST_F(Cli, SplitByCueSheetCutsAtItsTracksAndWarnsOfAnotherFileName)
+{
+    const QString sheet = dir.filePath("album.cue");
+    QFile f(sheet);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("FILE \"album.flac\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One\"\n    INDEX 01 00:00:00\n"
+            "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    INDEX 01 00:02:40\n");
+    f.close();
+    const QString out = dir.filePath("cue");
+    const Result r = RunCli({"split", source, "--cue", sheet, "--format", "wav", "--out", out, "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("is written for \"album.flac\"")) << r.err.toStdString();
+    EXPECT_EQ(fixtures::DecodedFrames(out + "/01 - One.wav"), 2 * 44100 + 40 * 588);
+    EXPECT_EQ(fixtures::DecodedFrames(out + "/02 - Two.wav"), 6 * 44100 - (2 * 44100 + 40 * 588));
+}
+
+TEST_F(Cli, SplitAtSilencesCanDropTheSilences)
+{
+    const QString tones = dir.filePath("tones.wav");
+    ASSERT_EQ(fixtures::Run("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                       "aevalsrc='if(between(t,2,3),0,0.5*sin(2*PI*440*t))':s=44100:d=5", "-ac", "2",
+                                       "-c:a", "pcm_s16le", tones}),
+              0);
+    const QString out = dir.filePath("silence");
+    const Result r = RunCli({"split", tones, "--silence", "--min-silence", "0.5", "--trim-silence", "--format", "wav",
+                             "--out", out, "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files, QDir::Name), (QStringList{"tones-01.wav", "tones-02.wav"}));
+    EXPECT_NEAR(double(fixtures::DecodedFrames(out + "/tones-01.wav")), 2 * 44100, 2205);
+    EXPECT_NEAR(double(fixtures::DecodedFrames(out + "/tones-02.wav")), 2 * 44100, 2205);
 }
 
 TEST_F(Cli, InterruptedSplitLeavesOnlyWellFormedClosedFiles)

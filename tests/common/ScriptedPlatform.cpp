@@ -14,7 +14,8 @@ QStringList ScriptedPlatform::messages() const
 {
     QStringList out;
     for (const Call &c : calls)
-        if (c.kind == "information" || c.kind == "error" || c.kind == "message" || c.kind == "captioned")
+        if (c.kind == "information" || c.kind == "error" || c.kind == "message" || c.kind == "captioned"
+            || c.kind == "question")
             out << c.text;
     return out;
 }
@@ -32,6 +33,12 @@ void ScriptedPlatform::InformationBox(const QString &text) { calls << Call{"info
 void ScriptedPlatform::ErrorBox(const QString &text) { calls << Call{"error", "Quorvis", text}; }
 void ScriptedPlatform::MessageBox(const QString &text) { calls << Call{"message", {}, text}; }
 void ScriptedPlatform::CaptionedBox(const QString &caption, const QString &text) { calls << Call{"captioned", caption, text}; }
+
+bool ScriptedPlatform::QuestionBox(const QString &text)
+{
+    calls << Call{"question", {}, text};
+    return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
+}
 
 QStringList ScriptedPlatform::OpenFiles(const QString &title, const QString &filter, bool multiSelect)
 {

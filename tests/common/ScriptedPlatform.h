@@ -12,7 +12,7 @@
 class ScriptedPlatform : public PlatformServices {
 public:
     struct Call {
-        QString kind;    // "information", "error", "message", "captioned", "open", "folder", "openpath"
+        QString kind;    // "information", "error", "message", "captioned", "question", "open", "folder", "openpath"
         QString caption; // captioned box caption, dialog title or folder caption
         QString text;    // message text, filter, or path/URL
     };
@@ -22,6 +22,7 @@ public:
 
     QList<QStringList> openAnswers;
     QStringList folderAnswers;
+    QList<bool> questionAnswers; // an empty queue answers No
     QList<Call> calls;
 
     // Texts of every message box of any kind, in order.
@@ -33,6 +34,7 @@ public:
     void ErrorBox(const QString &text) override;
     void MessageBox(const QString &text) override;
     void CaptionedBox(const QString &caption, const QString &text) override;
+    bool QuestionBox(const QString &text) override;
     QStringList OpenFiles(const QString &title, const QString &filter, bool multiSelect) override;
     QString BrowseFolder(const QString &caption) override;
     void OpenPathOrUrl(const QString &pathOrUrl) override;

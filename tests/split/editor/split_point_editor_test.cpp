@@ -240,3 +240,48 @@ TEST(SeekPositionForRow, IsPerMilleOfTheDurationWithoutOverflowForLongSources)
     EXPECT_EQ(SeekPositionForRow(plan, 3, 7200000), 1000);
     EXPECT_EQ(SeekPositionForRow(plan, 1, 0), 0);
 }
+
+TEST(MoveSplitPointTo, MovesToTheExactFrameButNeverReachesANeighbour)
+{
+    constexpr int rate = 44100;
+    SplitPlan plan = PlanWith({0, 10, 20, 30});
+    plan.PointFrames = {NoExactFrame, NoExactFrame, 20 * rate + 500, NoExactFrame};
+
+    EXPECT_TRUE(MoveSplitPointTo(plan, 1, 5 * rate + 123, rate));
+    EXPECT_EQ(plan.PointFrames[1], 5 * rate + 123);
+    EXPECT_EQ(plan.TimePoints[1], 5); // the list's whole second
+
+    // Hand-set neighbours count at their whole seconds, exact ones at their frames.
+    for (const int64_t refused : {int64_t(0), int64_t(-7), int64_t(20 * rate + 500), int64_t(25 * rate)})
+        EXPECT_FALSE(MoveSplitPointTo(plan, 1, refused, rate)) << refused;
+    EXPECT_TRUE(MoveSplitPointTo(plan, 1, 20 * rate + 499, rate));
+    EXPECT_FALSE(MoveSplitPointTo(plan, 2, 30 * rate, rate));
+    EXPECT_TRUE(MoveSplitPointTo(plan, 2, 30 * rate - 1, rate));
+    // The start of the file and the end of the last part are not split points.
+    EXPECT_FALSE(MoveSplitPointTo(plan, 0, 100, rate));
+    EXPECT_FALSE(MoveSplitPointTo(plan, 3, 29 * rate, rate));
+    EXPECT_EQ(plan.PointFrames, (std::vector<int64_t>{NoExactFrame, 20 * rate + 499, 30 * rate - 1, NoExactFrame}));
+
+    // The cut lands on the frames, not on the seconds the list shows.
+    plan.BuildSamplePoints(SplitMode::BySettings, 0, 30 * rate, 30000);
+    EXPECT_EQ(plan.SamplePoints[1], 20 * rate + 499);
+    EXPECT_EQ(plan.SamplePoints[2], 30 * rate - 1);
+}
+
+TEST(ExactFrames, FollowTheirPointsThroughInsertRemoveAndEdit)
+{
+    SplitPlan plan = PlanWith({0, 10, 20, 30});
+    plan.PointFrames = {NoExactFrame, 441005, 882007, NoExactFrame};
+
+    SetSplitPoint(plan, 15, "mp3"); // a hand-set point between the two exact ones
+    EXPECT_EQ(plan.PointFrames, (std::vector<int64_t>{NoExactFrame, 441005, NoExactFrame, 882007, NoExactFrame}));
+    ASSERT_TRUE(RemoveSplitPoint(plan, 1)); // the point at 10 s
+    EXPECT_EQ(plan.PointFrames, (std::vector<int64_t>{NoExactFrame, NoExactFrame, 882007, NoExactFrame}));
+
+    // A renamed part keeps its exact points; a typed time becomes hand-set.
+    ApplySelectionEdit(plan, 1, {15, 20, "renamed", "tip"}, "mp3");
+    EXPECT_EQ(plan.PointFrames[2], 882007);
+    ApplySelectionEdit(plan, 1, {15, 21, "renamed", "tip"}, "mp3");
+    EXPECT_EQ(plan.PointFrames[2], NoExactFrame);
+    EXPECT_FALSE(plan.HasExactPoints());
+}

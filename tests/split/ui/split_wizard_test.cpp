@@ -1,12 +1,15 @@
 #include "config/ProgramSettings.h"
 #include "split/ui/TSplitForm.h"
+#include "split/ui/TSilenceForm.h"
 #include "split/ui/TSplitPieChart.h"
 #include "split/ui/TUpDown.h"
 #include "audio/ui/TNCTSliderB2.h"
 #include "tests/common/AudioFixtures.h"
 #include "tests/common/ScriptedPlatform.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -22,6 +25,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -518,4 +522,63 @@ TEST_F(SplitWizardTest, ExactPrecisionAsksForExactCutsAndTheOthersDoNot)
     form->cbPrecision->setCurrentText("Very High");
     EXPECT_FALSE(form->Run.ExactCut);
     EXPECT_EQ(form->Run.PrecisionDivisor, 8);
+}
+
+TEST_F(SplitWizardTest, ImportedCueSheetReplacesThePartsAndChoosesTheExactCut)
+{
+    ToStep3();
+    form->RBManual->click();
+    const QString sheet = dir.filePath("live.cue");
+    QFile f(sheet);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("PERFORMER \"Band\"\nFILE \"live.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One\"\n    INDEX 01 00:00:00\n"
+            "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    INDEX 01 00:01:50\n");
+    f.close();
+    auto *import = form->findChild<QPushButton *>("BitBtnImportCue");
+    ASSERT_TRUE(import && import->isEnabled());
+
+    // The sheet names another file: the user is asked, and No changes nothing.
+    platform.openAnswers << QStringList{sheet};
+    import->click();
+    ASSERT_EQ(platform.callsOf("question").size(), 1);
+    EXPECT_TRUE(platform.callsOf("question").first().text.contains("\"live.wav\", not for tone.wav"));
+    EXPECT_EQ(form->ListView1->topLevelItemCount(), 1);
+
+    platform.openAnswers << QStringList{sheet};
+    platform.questionAnswers << true;
+    import->click();
+    ASSERT_EQ(form->ListView1->topLevelItemCount(), 2);
+    EXPECT_EQ(form->ListView1->topLevelItem(1)->text(4), "02 - Two.wav");
+    EXPECT_EQ(form->ListView1->topLevelItem(1)->text(1), "00:01");
+    EXPECT_EQ(form->Plan.PointFrames[1], 44100 + 50 * 588);
+    EXPECT_EQ(form->cbPrecision->currentText(), "Exact");
+    EXPECT_TRUE(form->Run.ExactCut);
+}
+
+TEST_F(SplitWizardTest, DetectedSilencesBecomeUncheckedPartsWhenDropped)
+{
+    const QString path = dir.filePath("tape.wav");
+    ASSERT_EQ(fixtures::Run("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                       "aevalsrc='if(between(t,1,2),0,0.5*sin(2*PI*440*t))':s=44100:d=3", "-c:a",
+                                       "pcm_s16le", path}),
+              0);
+    platform.openAnswers << QStringList{path};
+    form->SpeedBtnOpen->click();
+    Next();
+    Next();
+    form->RBManual->click();
+    // The user asks for silences of at least half a second, cut out.
+    QTimer::singleShot(0, form, [] {
+        auto *dialog = qobject_cast<TSilenceForm *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        dialog->EdMinSilence->setValue(0.5);
+        dialog->CheckDropSilence->setChecked(true);
+        dialog->accept();
+    });
+    form->findChild<QPushButton *>("BitBtnDetectSilences")->click();
+    ASSERT_EQ(form->ListView1->topLevelItemCount(), 3);
+    EXPECT_EQ(form->ListView1->topLevelItem(1)->text(1), "00:01");
+    EXPECT_EQ(form->ListView1->topLevelItem(1)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(form->ListView1->topLevelItem(2)->text(4), "tape-02.mp3");
+    EXPECT_EQ(form->cbPrecision->currentText(), "Exact");
 }

@@ -1,0 +1,34 @@
+#pragma once
+#include "split/SilenceDetector.h"
+#include "split/SplitPlan.h"
+
+#include <QObject>
+#include <functional>
+
+class QAbstractButton;
+class QWidget;
+class TAudioInformation2;
+
+// "Import CUE..." and "Detect Silences..." of the split-point editor: both
+// replace the hand-set parts by parts at exact frames of the source.
+class TSplitPointImport : public QObject {
+    Q_OBJECT
+public:
+    // info: the loaded source (its length and rate); extension: the output
+    // extension now chosen; planReplaced: called after the plan was replaced,
+    // to rebuild the list and choose the exact cut.
+    TSplitPointImport(QWidget *window, SplitPlan &plan, const TAudioInformation2 &info,
+                      QAbstractButton *importCue, QAbstractButton *detectSilences,
+                      std::function<QString()> extension, std::function<void()> planReplaced);
+
+    void BitBtnImportCueClick();
+    void BitBtnDetectSilencesClick();
+
+private:
+    QWidget *window_;
+    SplitPlan &plan_;
+    const TAudioInformation2 &info_;
+    std::function<QString()> extension_;
+    std::function<void()> planReplaced_;
+    SilenceSettings silence_; // the dialog's last answers, for the next time
+};
