@@ -7,6 +7,7 @@
 #include "audio/ui/TNCTTimeDisplay2.h"
 #include "audio/ui/TPreviewPanel.h"
 #include "base/OutputFormat.h"
+#include "split/ui/SplitWizardWaveform.h"
 #include "split/ui/SplitWizardWidgets.h"
 #include "split/ui/TSplitForm.h"
 #include "split/ui/TSplitPieChart.h"
@@ -291,6 +292,7 @@ void BuildStep3(TSplitForm &f)
     // The rows' check boxes reach Plan.PartSaveFlags through the editor alone
     // (mouse and keyboard alike), so there is one place that copies them.
     BuildPointEditor(f);
+    BuildWaveform(f);
 
     QObject::connect(f.RBAmount, &QRadioButton::clicked, &f, [&f] { f.RBAmountClick(); });
     QObject::connect(f.RBTime, &QRadioButton::clicked, &f, [&f] { f.RBTimeClick(); });
