@@ -6,9 +6,10 @@
 # (target: at most 1.0, acceptable up to 1.5), and must be far faster than our
 # re-encoding split; its parts are decoded and checked against the source.
 #
-#   bench/run-benchmarks.sh [--rounds N] [--quick]
+#   bench/run-benchmarks.sh [--rounds N] [--quick] [--only peaks]
 #
 # --quick uses 1-minute instead of 10-minute sources (a smoke run, not a measurement).
+# --only peaks runs the waveform case alone (it needs only the long MP3).
 # Needs: ffmpeg, GNU time (/usr/bin/time), a C++ compiler; installs mp3splt when
 # missing. Builds quorvis-cli in build-bench/ (Release).
 set -euo pipefail
@@ -17,17 +18,19 @@ cd "$(dirname "$0")/.."
 rounds=3
 minutes=10
 long_minutes=60
+only=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
     --quick) minutes=1; long_minutes=6; shift ;;
+    --only) only=$2; shift 2 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
   esac
 done
 
 # mp3splt is only a yardstick, so it is installed here and not with the build
 # dependencies.
-if ! command -v mp3splt >/dev/null; then
+if [ "$only" != peaks ] && ! command -v mp3splt >/dev/null; then
   echo "Installing: mp3splt"
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -36,14 +39,14 @@ if ! command -v mp3splt >/dev/null; then
 fi
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench --target quorvis-cli >/dev/null
+cmake --build build-bench --target quorvis-cli quorvis-peaks >/dev/null
 
 work=$(mktemp -d /tmp/quorvis-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 # The CLI reads its encoder settings from setup.ini beside itself: give this
 # copy its own, with the settings the ffmpeg commands below use.
 mkdir -p "$work/bin"
-cp build-bench/quorvis-cli "$work/bin/"
+cp build-bench/quorvis-cli build-bench/quorvis-peaks "$work/bin/"
 cat > "$work/bin/setup.ini" <<'INI'
 [mp3]
 channels=3
@@ -130,16 +133,24 @@ solo() {
   printf '%-34s ours %7.2fs  %28s  peak ours %6d KiB\n' "$name" "$solo_median" "" "$om"
 }
 
-echo "Making sources ($minutes and $long_minutes minutes)..."
-make_source "$work/src.wav" $((minutes * 60))
+echo "Making sources..."
+[ "$only" = peaks ] || make_source "$work/src.wav" $((minutes * 60))
 make_source "$work/long.wav" $((long_minutes * 60))
 "${ff[@]}" -i "$work/long.wav" -c:a libmp3lame -b:a 128k "$work/long.mp3"
+o="$work/out"
+
+# The split wizard reads a source's peaks with one decode on a thread of its
+# own; a plain decode by ffmpeg is the yardstick (target: at most 1.0).
+echo "Waveform peaks of the ${long_minutes}-minute MP3 against one decode:"
+bench "peaks of ${long_minutes} min MP3" "$work/bin/quorvis-peaks $work/long.mp3" \
+  "${ff[*]} -i $work/long.mp3 -f null -" "$o"
+[ "$only" = peaks ] && exit 0
+
 for i in $(seq 1 10); do
   "${ff[@]}" -ss $(( (i - 1) * 30 )) -t $((minutes * 36)) -i "$work/long.wav" -c:a libmp3lame -b:a 128k "$work/piece$i.mp3"
 done
 pieces=$(for i in $(seq 1 10); do printf '%s ' "$work/piece$i.mp3"; done)
 inputs=$(for i in $(seq 1 10); do printf -- '-i %s ' "$work/piece$i.mp3"; done)
-o="$work/out"
 
 echo "Convert one ${minutes}-minute stereo file:"
 bench "convert to MP3 128 kbps" "$cli convert $work/src.wav --format mp3 --out $o --quiet" \

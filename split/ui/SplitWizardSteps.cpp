@@ -7,6 +7,7 @@
 #include "audio/ui/TNCTTimeDisplay2.h"
 #include "audio/ui/TPreviewPanel.h"
 #include "base/OutputFormat.h"
+#include "split/ui/SplitWizardWaveform.h"
 #include "split/ui/SplitWizardWidgets.h"
 #include "split/ui/TSplitForm.h"
 #include "split/ui/TSplitPieChart.h"
@@ -316,6 +317,7 @@ void BuildStep3(TSplitForm &f)
     // (mouse and keyboard alike), so there is one place that copies them.
     BuildPointEditor(f);
     BuildPointImport(f, importCue, detectSilences);
+    BuildWaveform(f);
 
     QObject::connect(f.RBAmount, &QRadioButton::clicked, &f, [&f] { f.RBAmountClick(); });
     QObject::connect(f.RBTime, &QRadioButton::clicked, &f, [&f] { f.RBTimeClick(); });

@@ -89,6 +89,7 @@ QString TSplitPointEditor::Extension() const
 void TSplitPointEditor::RebuildPartList()
 {
     FillPartList(c_.ListView1, plan_);
+    emit PartListRebuilt();
 }
 
 void TSplitPointEditor::FitPartColumns()

@@ -91,6 +91,10 @@ public:
     // column 0; a list without its five columns gets the classic ones.
     static void FillPartList(QTreeWidget *list, const SplitPlan &plan);
 
+signals:
+    // After every RebuildPartList: the plan's points may have changed.
+    void PartListRebuilt();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

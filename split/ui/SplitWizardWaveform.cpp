@@ -1,0 +1,162 @@
+#include "split/ui/SplitWizardWaveform.h"
+
+#include "audio/MulDiv.h"
+#include "audio/TAudioPlayer2.h"
+#include "audio/ui/TNCTSliderB2.h"
+#include "audio/ui/TPreviewPanel.h"
+#include "split/ui/TSplitForm.h"
+#include "split/ui/TSplitPointEditor.h"
+#include "split/ui/TWaveformStrip.h"
+
+#include <QEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Often enough that the waveform seems to grow, rarely enough to cost nothing.
+constexpr int PollMs = 100;
+constexpr int SliderMax = 1000;
+
+} // namespace
+
+TSplitWaveform::TSplitWaveform(TSplitForm &form) : QObject(&form), f_(form), strip_(new TWaveformStrip)
+{
+    setObjectName("SplitWaveform");
+    poll_.setInterval(PollMs);
+    connect(&poll_, &QTimer::timeout, this, &TSplitWaveform::PollWorker);
+    connect(strip_, &TWaveformStrip::SeekRequested, this, &TSplitWaveform::StripSeek);
+    connect(strip_, &TWaveformStrip::PointMoved, this, &TSplitWaveform::StripPointMoved);
+    form.installEventFilter(this);
+}
+
+TSplitWaveform::~TSplitWaveform()
+{
+    worker_.Stop();
+}
+
+void TSplitWaveform::SetSource(const QString &path)
+{
+    if (path == source_)
+        return;
+    source_ = path;
+    worker_.Stop();
+    poll_.stop();
+    peaks_.clear();
+    status_ = {};
+    strip_->SetSource(0);
+    if (path.isEmpty())
+        return;
+    worker_.Start(path);
+    poll_.start();
+}
+
+void TSplitWaveform::Stop()
+{
+    worker_.Stop();
+    poll_.stop();
+}
+
+bool TSplitWaveform::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == &f_ && event->type() == QEvent::Close)
+        Stop();
+    return QObject::eventFilter(watched, event);
+}
+
+void TSplitWaveform::PollWorker()
+{
+    const bool known = status_.sampleRate > 0;
+    status_ = worker_.Poll(peaks_);
+    if (!known && status_.sampleRate > 0) {
+        strip_->SetSource(status_.totalFrames);
+        ReadPlan();
+    }
+    strip_->SetPeaks(peaks_, status_.framesPerBucket, status_.finished ? 100 : status_.Percent());
+    if (status_.finished || !worker_.Running())
+        poll_.stop();
+}
+
+void TSplitWaveform::ReadPlan()
+{
+    if (status_.sampleRate <= 0)
+        return;
+    // TODO(merge): take the plan's exact sample positions where it has them.
+    std::vector<int64_t> points;
+    points.reserve(f_.Plan.TimePoints.size());
+    for (int32_t t : f_.Plan.TimePoints)
+        points.push_back(std::min(int64_t(t) * status_.sampleRate, status_.totalFrames));
+    strip_->SetSplitPoints(std::move(points));
+    strip_->SetSelectedPart(f_.PointEditor->SelectedRow());
+}
+
+void TSplitWaveform::StripSeek(int64_t frame)
+{
+    const int64_t total = strip_->TotalFrames();
+    if (total <= 0)
+        return;
+    f_.Preview->SeekPreview(int(std::clamp<int64_t>(MulDiv64(frame, SliderMax, total), 0, SliderMax)));
+}
+
+void TSplitWaveform::StripPointMoved(int index, int64_t frame)
+{
+    // TODO(merge): use SplitPointEditor::MoveSplitPointTo, which keeps the exact frame.
+    if (split_wizard::MoveSplitPointToFrame(f_.Plan, index, frame, status_.sampleRate))
+        f_.PointEditor->RebuildPartList(); // which reads the plan back into the strip
+    else
+        ReadPlan(); // the line goes back where the plan has it
+}
+
+namespace split_wizard {
+
+TSplitWaveform *BuildWaveform(TSplitForm &f)
+{
+    auto *waveform = new TSplitWaveform(f);
+    auto *group = qobject_cast<QVBoxLayout *>(f.GroupBoxManual->layout());
+    group->insertWidget(group->indexOf(f.ListView1), waveform->Strip());
+    f.EditorControls << waveform->Strip();
+
+    TWaveformStrip *strip = waveform->Strip();
+    // The source is known once step 1 shows its name (cleared again when it
+    // cannot be read).
+    QObject::connect(f.EdFileName, &QLineEdit::textChanged, waveform, &TSplitWaveform::SetSource);
+    QObject::connect(f.PointEditor, &TSplitPointEditor::PartListRebuilt, waveform, &TSplitWaveform::ReadPlan);
+    // The strip is the context of what follows, and the editor and preview
+    // are watched: the window's children go in no fixed order when it is
+    // destroyed, and a list or slider may still report then.
+    const QPointer<TSplitPointEditor> editor = f.PointEditor;
+    const QPointer<TPreviewPanel> preview = f.Preview;
+    QObject::connect(f.ListView1, &QTreeWidget::itemSelectionChanged, strip, [editor, strip] {
+        if (editor)
+            strip->SetSelectedPart(editor->SelectedRow());
+    });
+    QObject::connect(f.AudioPlayer1.get(), &TAudioPlayer2::OnTimer, strip, [preview, strip](qint64 played) {
+        if (preview && preview->PreviewActive)
+            strip->SetCursorFrame(preview->PreviewStartSample + played);
+    });
+    // Stopped or not yet playing, the cursor shows where play would start.
+    QObject::connect(f.NCTSliderB1, &QSlider::valueChanged, strip, [preview, strip](int v) {
+        if (preview && !preview->PreviewActive)
+            strip->SetCursorFrame(std::max<int64_t>(0, MulDiv64(v, strip->TotalFrames(), SliderMax)));
+    });
+    return waveform;
+}
+
+bool MoveSplitPointToFrame(SplitPlan &plan, int index, int64_t frame, int sampleRate)
+{
+    TimePointsArr &points = plan.TimePoints;
+    if (sampleRate <= 0 || index < 1 || index + 1 >= int(points.size()))
+        return false;
+    const int64_t seconds = std::llround(double(frame) / sampleRate);
+    if (seconds <= points[size_t(index) - 1] || seconds >= points[size_t(index) + 1])
+        return false;
+    points[size_t(index)] = int32_t(seconds);
+    return true;
+}
+
+} // namespace split_wizard
