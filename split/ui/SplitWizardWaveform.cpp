@@ -4,10 +4,12 @@
 #include "audio/TAudioPlayer2.h"
 #include "audio/ui/TNCTSliderB2.h"
 #include "audio/ui/TPreviewPanel.h"
+#include "split/SplitPointEditor.h"
 #include "split/ui/TSplitForm.h"
 #include "split/ui/TSplitPointEditor.h"
 #include "split/ui/TWaveformStrip.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -86,11 +88,10 @@ void TSplitWaveform::ReadPlan()
 {
     if (status_.sampleRate <= 0)
         return;
-    // TODO(merge): take the plan's exact sample positions where it has them.
     std::vector<int64_t> points;
     points.reserve(f_.Plan.TimePoints.size());
-    for (int32_t t : f_.Plan.TimePoints)
-        points.push_back(std::min(int64_t(t) * status_.sampleRate, status_.totalFrames));
+    for (int32_t k = 0; k < int32_t(f_.Plan.TimePoints.size()); ++k)
+        points.push_back(std::min(SplitPointEditor::PointFrameAt(f_.Plan, k, status_.sampleRate), status_.totalFrames));
     strip_->SetSplitPoints(std::move(points));
     strip_->SetSelectedPart(f_.PointEditor->SelectedRow());
 }
@@ -105,10 +106,12 @@ void TSplitWaveform::StripSeek(int64_t frame)
 
 void TSplitWaveform::StripPointMoved(int index, int64_t frame)
 {
-    // TODO(merge): use SplitPointEditor::MoveSplitPointTo, which keeps the exact frame.
-    if (split_wizard::MoveSplitPointToFrame(f_.Plan, index, frame, status_.sampleRate))
+    if (SplitPointEditor::MoveSplitPointTo(f_.Plan, index, frame, status_.sampleRate)) {
         f_.PointEditor->RebuildPartList(); // which reads the plan back into the strip
-    else
+        // A point put where the user sees it is cut there: the Exact
+        // precision, until the user picks another.
+        f_.cbPrecision->setCurrentIndex(4);
+    } else
         ReadPlan(); // the line goes back where the plan has it
 }
 
@@ -145,18 +148,6 @@ TSplitWaveform *BuildWaveform(TSplitForm &f)
             strip->SetCursorFrame(std::max<int64_t>(0, MulDiv64(v, strip->TotalFrames(), SliderMax)));
     });
     return waveform;
-}
-
-bool MoveSplitPointToFrame(SplitPlan &plan, int index, int64_t frame, int sampleRate)
-{
-    TimePointsArr &points = plan.TimePoints;
-    if (sampleRate <= 0 || index < 1 || index + 1 >= int(points.size()))
-        return false;
-    const int64_t seconds = std::llround(double(frame) / sampleRate);
-    if (seconds <= points[size_t(index) - 1] || seconds >= points[size_t(index) + 1])
-        return false;
-    points[size_t(index)] = int32_t(seconds);
-    return true;
 }
 
 } // namespace split_wizard

@@ -55,9 +55,4 @@ namespace split_wizard {
 // list and wires it; after the preview and the editor are built.
 TSplitWaveform *BuildWaveform(TSplitForm &form);
 
-// Moves the plan's split point `index` (1..PartCount-1) to the whole second
-// nearest to frame. Refused (false, plan unchanged) when that second reaches
-// or passes a neighbouring point, as the edit dialog refuses it.
-bool MoveSplitPointToFrame(SplitPlan &plan, int index, int64_t frame, int sampleRate);
-
 } // namespace split_wizard

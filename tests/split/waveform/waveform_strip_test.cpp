@@ -170,14 +170,17 @@ TEST_F(WizardWaveformTest, DraggingALineMovesThePointAndTheListFollows)
     ToManualStep();
     SetPointsAt({3, 7});
     Drag(strip, strip->XOf(3 * 44100), strip->XOf(5 * 44100));
-    EXPECT_EQ(form->Plan.TimePoints, (TimePointsArr{0, 5, 7, 10}));
-    EXPECT_EQ(form->ListView1->topLevelItem(0)->text(2), "00:05");
-    EXPECT_EQ(strip->SplitPoints()[1], 5 * 44100);
-    // Up to the neighbour the line may go, but a whole second onto it is refused
-    // and the line goes back.
-    Drag(strip, strip->XOf(5 * 44100), strip->width() - 1);
-    EXPECT_EQ(form->Plan.TimePoints, (TimePointsArr{0, 5, 7, 10}));
-    EXPECT_EQ(strip->SplitPoints()[1], 5 * 44100);
+    // The point keeps the frame it was dropped at; the list shows its second.
+    const double framesPerPixel = 10.0 * 44100 / strip->width();
+    EXPECT_NEAR(double(form->Plan.PointFrames[1]), 5.0 * 44100, 2 * framesPerPixel);
+    EXPECT_EQ(strip->SplitPoints()[1], form->Plan.PointFrames[1]);
+    EXPECT_EQ(form->ListView1->topLevelItem(0)->text(2),
+              FormatMinutesSeconds(int32_t(form->Plan.PointFrames[1] / 44100)));
+    EXPECT_EQ(form->cbPrecision->currentIndex(), 4) << "a point set on the waveform is cut exactly";
+    // Onto the neighbour it cannot go: it stops one frame before it.
+    Drag(strip, strip->XOf(form->Plan.PointFrames[1]), strip->width() - 1);
+    EXPECT_EQ(form->Plan.PointFrames[1], 7 * 44100 - 1);
+    EXPECT_EQ(form->Plan.TimePoints, (TimePointsArr{0, 6, 7, 10}));
 }
 
 TEST_F(WizardWaveformTest, ClosingTheWindowStopsAReadingInProgress)
