@@ -16,7 +16,8 @@ static const char usageText[] =
     "  quorvis-cli convert FILE... [--format ...] [--out DIR] [--copy-tags]\n"
     "common options: --quiet (no progress)\n"
     "Times for --at are seconds or m:ss. Encoder settings, the default format and\n"
-    "the default folder come from setup.ini beside the program; it is never written.\n";
+    "the default folder come from setup.ini beside the program (for an installed\n"
+    "copy ~/.config/quorvis/setup.ini); it is never written.\n";
 
 int main(int argc, char **argv)
 {

@@ -1,4 +1,5 @@
 #include "config/IniFile.h"
+#include "tests/common/AsOrdinaryUser.h"
 #include "tests/common/FileSizeLimit.h"
 
 #include <QDir>
@@ -155,33 +156,6 @@ TEST_F(IniFileTest, BatchWritesLikeSingleWritesInOrder)
     EXPECT_EQ(batch, "[ogg]\nquality=500\nvbr=0\n[mp3]\nchannels=3\nbitrate=128\n");
 }
 
-// Permissions do not bind root, and CI runs as root. While alive, this makes
-// a root process the user "nobody", owner of the test's folder and file; the
-// saved user id lets it become root again. For anyone else it does nothing.
-class AsOrdinaryUser {
-public:
-    explicit AsOrdinaryUser(const QString &folder, const QString &file)
-    {
-        if (getuid() != 0)
-            return;
-        const QByteArray d = QFile::encodeName(folder), f = QFile::encodeName(file);
-        dropped_ = chown(d.constData(), kNobody, kNobody) == 0 && chown(f.constData(), kNobody, kNobody) == 0
-            && setresgid(kNobody, kNobody, 0) == 0 && setresuid(kNobody, kNobody, 0) == 0;
-        EXPECT_TRUE(dropped_) << "could not become an ordinary user";
-    }
-    ~AsOrdinaryUser()
-    {
-        if (dropped_ && (setresuid(0, 0, 0) != 0 || setresgid(0, 0, 0) != 0))
-            std::abort(); // every later test would run with the wrong rights
-    }
-    AsOrdinaryUser(const AsOrdinaryUser &) = delete;
-    AsOrdinaryUser &operator=(const AsOrdinaryUser &) = delete;
-
-private:
-    static constexpr uid_t kNobody = 65534;
-    bool dropped_ = false;
-};
-
 // The message of the write's failure, empty when it succeeded.
 template <class Write>
 QString FailureOf(Write write)
@@ -201,31 +175,36 @@ TEST_F(IniFileTest, ReadOnlyFileIsReportedAndLeftUntouched)
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser);
     {
         // The folder is the user's own, so it would let the file be renamed over.
-        AsOrdinaryUser user(dir.path(), path);
+        AsOrdinaryUser user({dir.path(), path});
         EXPECT_EQ(FailureOf([&] { WriteIniInt(path, "mp3", "bitrate", 320); }), "Unable to write to " + path);
         EXPECT_FALSE(QFileInfo(path).isWritable());
     }
     EXPECT_EQ(Text(), old);
 }
 
-TEST_F(IniFileTest, ReadOnlyFolderIsReportedAndFileLeftUntouched)
+// A setup.ini the user may write, in a folder they may not (a portable copy
+// on a shared drive): no new file can be made beside it, so it is rewritten in
+// place; a file that does not exist yet cannot be made there at all.
+TEST_F(IniFileTest, ReadOnlyFolderRewritesWritableFileInPlace)
 {
-    const QByteArray old = "[mp3]\nbitrate=128\n";
-    WriteText(old);
+    WriteText("[mp3]\nbitrate=128\n");
+    const QString missing = dir.filePath("other.ini");
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    QString message;
+    QString message, missingMessage;
     {
-        AsOrdinaryUser user(dir.path(), path);
+        AsOrdinaryUser user({dir.path(), path});
         message = FailureOf([&] {
             IniBatchWriter w(path);
             w.Set("mp3", "bitrate", 320);
             w.Set("ogg", "bitrate", 320);
             w.Commit();
         });
+        missingMessage = FailureOf([&] { WriteIniInt(missing, "mp3", "bitrate", 320); });
     }
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(message, "Unable to write to " + path);
-    EXPECT_EQ(Text(), old);
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(Text(), "[mp3]\nbitrate=320\n[ogg]\nbitrate=320\n");
+    EXPECT_EQ(missingMessage, "Unable to write to " + missing);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
 }
 
@@ -254,6 +233,24 @@ TEST_F(IniFileTest, FolderThatCannotExistIsReported)
         EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + impossible);
     }
     EXPECT_EQ(Text(), "not a folder");
+}
+
+// Editors on Windows start UTF-8 files with a byte-order mark; it must not
+// hide the first section, and a write keeps it.
+TEST_F(IniFileTest, ByteOrderMarkIsSkippedAndKept)
+{
+    WriteText("\xEF\xBB\xBF[mp3]\r\nbitrate=320\r\n");
+    EXPECT_EQ(ReadIniInt(path, "mp3", "bitrate", 128), 320);
+    WriteIniInt(path, "mp3", "channels", 1);
+    EXPECT_EQ(Text(), "\xEF\xBB\xBF[mp3]\r\nbitrate=320\r\nchannels=1\r\n");
+}
+
+// setup.ini in the user's configuration folder: the folder appears with the file.
+TEST_F(IniFileTest, FirstWriteCreatesTheFolders)
+{
+    const QString nested = dir.filePath("config/quorvis/setup.ini");
+    WriteIniString(nested, "general", "saveformat", "ogg");
+    EXPECT_EQ(ReadIniString(nested, "general", "saveformat", "mp3"), "ogg");
 }
 
 } // namespace
