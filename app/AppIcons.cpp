@@ -29,15 +29,20 @@ QIcon Build(const std::function<void(QPainter &)> &paint)
     return icon;
 }
 
-void Wave(QPainter &p, qreal x0, qreal x1, qreal mid, qreal amp, const QColor &color)
+QPainterPath WavePath(qreal x0, qreal x1, qreal mid, qreal amp)
 {
     QPainterPath path;
     path.moveTo(x0, mid);
     for (qreal x = x0; x <= x1; x += 0.5)
         path.lineTo(x, mid - amp * qSin((x - x0) * 0.9) * (0.55 + 0.45 * qCos((x - x0) * 0.23)));
+    return path;
+}
+
+void Wave(QPainter &p, qreal x0, qreal x1, qreal mid, qreal amp, const QColor &color)
+{
     p.setPen(QPen(color, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
-    p.drawPath(path);
+    p.drawPath(WavePath(x0, x1, mid, amp));
 }
 
 void Arrow(QPainter &p, QPointF from, QPointF to, const QColor &color)
@@ -133,17 +138,61 @@ QIcon Exit()
     });
 }
 
+namespace {
+
+// The product icon's parts, shared by the painted and the SVG versions.
+const QColor kProductTop(0, 0, 255);
+const QColor kProductBottom(0, 200, 255);
+const QRectF kProductSquare(1, 1, 30, 30);
+constexpr qreal kProductCorner = 6;
+QPainterPath ProductWave() { return WavePath(4, 28, 16, 9); }
+
+void PaintProduct(QPainter &p)
+{
+    QLinearGradient g(0, 0, 0, 32);
+    g.setColorAt(0, kProductTop);
+    g.setColorAt(1, kProductBottom);
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawRoundedRect(kProductSquare, kProductCorner, kProductCorner);
+    p.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(ProductWave());
+}
+
+} // namespace
+
 QIcon Product()
 {
-    return Build([](QPainter &p) {
-        QLinearGradient g(0, 0, 0, 32);
-        g.setColorAt(0, QColor(0, 0, 255));
-        g.setColorAt(1, QColor(0, 200, 255));
-        p.setPen(Qt::NoPen);
-        p.setBrush(g);
-        p.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
-        Wave(p, 4, 28, 16, 9, Qt::white);
-    });
+    QIcon icon = Build(PaintProduct);
+    // Larger sizes for window switchers and docks.
+    for (int size : {64, 128, 256})
+        icon.addPixmap(Draw(size, PaintProduct));
+    return icon;
+}
+
+QPixmap ProductPixmap(int size) { return Draw(size, PaintProduct); }
+
+QByteArray ProductSvg()
+{
+    QByteArray wave;
+    const QPainterPath path = ProductWave();
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        wave += (e.isMoveTo() ? "M" : " L") + QByteArray::number(e.x, 'f', 3) + ',' + QByteArray::number(e.y, 'f', 3);
+    }
+    const QRectF r = kProductSquare;
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" viewBox=\"0 0 32 32\">\n"
+                      "  <defs>\n"
+                      "    <linearGradient id=\"bg\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"32\" gradientUnits=\"userSpaceOnUse\">\n"
+                      "      <stop offset=\"0\" stop-color=\"")
+        + kProductTop.name().toLatin1() + "\"/>\n      <stop offset=\"1\" stop-color=\"" + kProductBottom.name().toLatin1()
+        + "\"/>\n    </linearGradient>\n  </defs>\n  <rect x=\"" + QByteArray::number(r.x()) + "\" y=\""
+        + QByteArray::number(r.y()) + "\" width=\"" + QByteArray::number(r.width()) + "\" height=\""
+        + QByteArray::number(r.height()) + "\" rx=\"" + QByteArray::number(kProductCorner) + "\" fill=\"url(#bg)\"/>\n"
+        + "  <path d=\"" + wave + "\" fill=\"none\" stroke=\"#ffffff\" stroke-width=\"2\" stroke-linecap=\"round\""
+        + " stroke-linejoin=\"round\"/>\n</svg>\n";
 }
 
 QPixmap Bulb(int size)

@@ -13,6 +13,10 @@ QIcon Help();
 QIcon Exit();
 // The product icon: a waveform on a rounded blue square.
 QIcon Product();
+// The product icon drawn at any size, and the same drawing as SVG text, for
+// the icon files an installed copy puts in the desktop's icon theme.
+QPixmap ProductPixmap(int size);
+QByteArray ProductSvg();
 // The tip dialog's light bulb.
 QPixmap Bulb(int size);
 } // namespace AppIcons

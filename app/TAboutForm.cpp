@@ -5,8 +5,10 @@
 #include "app/LinkLabel.h"
 #include "app/Maker.h"
 #include "base/PlatformServices.h"
+#include "base/Version.h"
 #include "app/QuorvisApplication.h"
 #include "config/IniFile.h"
+#include "config/ProgramFiles.h"
 #include "config/ProgramSettings.h"
 
 #include <QFrame>
@@ -16,7 +18,7 @@
 TAboutForm *AboutForm = nullptr;
 
 const QString TAboutForm::DefaultProgramName = QStringLiteral("Quorvis");
-const QString TAboutForm::DefaultVersionName = QStringLiteral("v2.3.1");
+const QString TAboutForm::DefaultVersionName = QStringLiteral("v") + QLatin1String(QuorvisVersion);
 
 namespace {
 
@@ -93,7 +95,7 @@ TAboutForm::~TAboutForm()
 
 void TAboutForm::FormCreate()
 {
-    const QString ini = ProgramDirectory() + "support.ini";
+    const QString ini = ProgramDataFile("support.ini");
     const QString programName = ReadIniString(ini, "about", "programname", DefaultProgramName);
     const QString versionName = ReadIniString(ini, "about", "versionname", DefaultVersionName);
     const QString homePage = ReadIniString(ini, "about", "homepage", MakerHomePageText);

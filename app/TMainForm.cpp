@@ -8,6 +8,7 @@
 #include "app/TAboutForm.h"
 #include "app/TTipForm.h"
 #include "config/IniFile.h"
+#include "config/ProgramFiles.h"
 #include "config/ProgramSettings.h"
 #include "config/ui/TSettingForm.h"
 #include "merge/WindowMode.h"
@@ -301,9 +302,9 @@ void TMainForm::SpeedBtnExitClick()
 QString TMainForm::HelpFilePath()
 {
 #ifdef Q_OS_WIN
-    return ProgramDirectory() + "quorvis.chm";
+    return ProgramDataFile("quorvis.chm");
 #else
-    return ProgramDirectory() + "quorvis-help.html";
+    return ProgramDataFile("quorvis-help.html");
 #endif
 }
 

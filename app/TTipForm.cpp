@@ -5,6 +5,7 @@
 #include "base/PlatformServices.h"
 #include "app/QuorvisApplication.h"
 #include "config/IniFile.h"
+#include "config/ProgramFiles.h"
 #include "config/ProgramSettings.h"
 
 #include <QCheckBox>
@@ -118,7 +119,7 @@ void TTipForm::FormCreate()
     showTip_ = ReadIniInt(configPath_, "tips", "showtip", 1);
     CheckBox1->setChecked(showTip_ == 1);
 
-    tips_ = ReadTips(ProgramDirectory() + "tips.txt");
+    tips_ = ReadTips(ProgramDataFile("tips.txt"));
     const int count = TipCount();
     if (count == 0) {
         // Nothing to number: keep the stored tipno and say so.

@@ -1,5 +1,6 @@
 #include "config/IniFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -23,13 +24,22 @@ QByteArray NativeEol()
 // The file is handled as raw lines so that every line we do not change is
 // written back byte for byte (comments, other sections, odd encodings).
 struct IniText {
+    QByteArray bom; // a UTF-8 byte-order mark the file started with, or empty
     QList<QByteArray> lines; // without line terminators
     QByteArray eol = NativeEol(); // terminator of every line we write
 };
 
-IniText SplitLines(const QByteArray &data)
+// Editors on Windows like to start a UTF-8 file with a byte-order mark; left
+// in the first line it would hide the first section's header.
+const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+
+IniText SplitLines(QByteArray data)
 {
     IniText text;
+    if (data.startsWith(kUtf8Bom)) {
+        text.bom = kUtf8Bom;
+        data.remove(0, kUtf8Bom.size());
+    }
     text.eol = data.contains("\r\n") ? QByteArray("\r\n") : data.contains('\n') ? QByteArray("\n") : NativeEol();
     if (data.isEmpty())
         return text;
@@ -273,14 +283,20 @@ void IniBatchWriter::Commit()
 
     // Every line gets a terminator, so a file that lacked a final one never
     // has a new key run into its last line.
-    QByteArray data;
+    QByteArray data = text.bom;
     for (const QByteArray &line : text.lines)
         data += line + text.eol;
 
+    // The folder of a settings file in the user's configuration folder may not
+    // exist yet; when it cannot be made, the open below reports the failure.
+    QDir().mkpath(info.absolutePath());
+    QSaveFile out(path_);
+    // A file the user may write in a folder they may not (a portable copy on a
+    // shared drive) is rewritten in place: the new file cannot be made there.
+    out.setDirectWriteFallback(true);
     // The explicit flush matters: QSaveFile::commit() (Qt 6.4) renames the
     // file into place even when its own flush of the buffer failed (disk
     // full), which would replace the settings with a truncated file.
-    QSaveFile out(path_);
     if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.flush() || !out.commit())
         ThrowUnableToWrite(path_);
     entries_.clear();

@@ -11,13 +11,17 @@
 //    key or a text that is not such a number yields the caller's default;
 //  - text values are read up to 2047 characters;
 //  - a new key goes to the end of its section, a new section to the end of
-//    the file; the file is created by the first write;
-//  - lines that are not touched (comments, other sections) are kept as they are.
+//    the file; the file, and its folder, are created by the first write;
+//  - lines that are not touched (comments, other sections) are kept as they are;
+//  - a UTF-8 byte-order mark at the start is skipped when reading and kept
+//    when writing.
 //
 // Nothing is cached: every call reads the file again. Writes go to a complete
 // new file beside the target that then replaces it atomically, so a failed
 // write leaves the old file byte for byte as it was and throws
-// std::runtime_error("Unable to write to <path>").
+// std::runtime_error("Unable to write to <path>"). A writable file in a folder
+// that does not let us create that new file is rewritten in place instead;
+// only then can a failure part-way (a full disk) leave it truncated.
 
 // Longest text value a read returns, in characters.
 constexpr int IniMaxValueLength = 2047;

@@ -1,5 +1,6 @@
 #include "config/ProgramSettings.h"
 #include "config/IniFile.h"
+#include "config/ProgramFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,7 +30,14 @@ QString ProgramDirectory()
 
 void SetProgramDirectoryForTesting(const QString &dir) { programDirOverride = dir; }
 
-QString ConfigFilePath() { return ProgramDirectory() + "setup.ini"; }
+QString ConfigFilePath()
+{
+    if (!programDirOverride.isEmpty())
+        return ProgramDirectory() + "setup.ini";
+    const ProgramLayout layout = CurrentProgramLayout(QCoreApplication::applicationDirPath());
+    return QDir::toNativeSeparators(
+        SettingsPathFor(layout, qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath()));
+}
 
 QString PathDelimiter()
 {

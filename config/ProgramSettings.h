@@ -41,10 +41,11 @@ struct TProgramSettings {
 // The one record of the running program.
 extern TProgramSettings ProgramSettings;
 
-// Directory of the running executable with a trailing separator + "setup.ini".
+// Full path of setup.ini: beside the executable, or in the user's configuration
+// folder for an installed copy (the rule is in config/ProgramFiles.h).
 QString ConfigFilePath();
-// Directory that holds setup.ini, tips.txt, support.ini and the help file,
-// ending in the platform's separator. Tests point it elsewhere.
+// Directory of the running executable, ending in the platform's separator.
+// Tests point it elsewhere; setup.ini then always lies in it.
 QString ProgramDirectory();
 void SetProgramDirectoryForTesting(const QString &dir);
 // The platform's path delimiter: "\" on Windows, "/" elsewhere.

@@ -4,7 +4,7 @@
 # platform, playback against a PulseAudio null sink started for the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh --test
 
 build=${QUORVIS_TEST_BUILD:-build-test}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVIS_SANITIZE=ON -DQUORVIS_TESTS=ON
@@ -23,6 +23,10 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$build" --output-on-failure -j2 "$@"
+
+# The Debian package, built and started from where it is unpacked.
+# QUORVIS_PACKAGE_CHECK=0 skips it.
+[ "${QUORVIS_PACKAGE_CHECK:-1}" = 0 ] || scripts/package-check.sh
 
 # The parsers of untrusted files under libFuzzer (clang, own build tree), a
 # bounded time each; any crash, hang or sanitizer report fails the run.

@@ -182,12 +182,15 @@ TEST_F(IniFileTest, ReadOnlyFileIsReportedAndLeftUntouched)
     EXPECT_EQ(Text(), old);
 }
 
-TEST_F(IniFileTest, ReadOnlyFolderIsReportedAndFileLeftUntouched)
+// A setup.ini the user may write, in a folder they may not (a portable copy
+// on a shared drive): no new file can be made beside it, so it is rewritten in
+// place; a file that does not exist yet cannot be made there at all.
+TEST_F(IniFileTest, ReadOnlyFolderRewritesWritableFileInPlace)
 {
-    const QByteArray old = "[mp3]\nbitrate=128\n";
-    WriteText(old);
+    WriteText("[mp3]\nbitrate=128\n");
+    const QString missing = dir.filePath("other.ini");
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    QString message;
+    QString message, missingMessage;
     {
         AsOrdinaryUser user{dir.path(), path};
         message = FailureOf([&] {
@@ -196,10 +199,12 @@ TEST_F(IniFileTest, ReadOnlyFolderIsReportedAndFileLeftUntouched)
             w.Set("ogg", "bitrate", 320);
             w.Commit();
         });
+        missingMessage = FailureOf([&] { WriteIniInt(missing, "mp3", "bitrate", 320); });
     }
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(message, "Unable to write to " + path);
-    EXPECT_EQ(Text(), old);
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(Text(), "[mp3]\nbitrate=320\n[ogg]\nbitrate=320\n");
+    EXPECT_EQ(missingMessage, "Unable to write to " + missing);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"test.ini"});
 }
 
@@ -228,6 +233,24 @@ TEST_F(IniFileTest, FolderThatCannotExistIsReported)
         EXPECT_EQ(QString::fromUtf8(e.what()), "Unable to write to " + impossible);
     }
     EXPECT_EQ(Text(), "not a folder");
+}
+
+// Editors on Windows start UTF-8 files with a byte-order mark; it must not
+// hide the first section, and a write keeps it.
+TEST_F(IniFileTest, ByteOrderMarkIsSkippedAndKept)
+{
+    WriteText("\xEF\xBB\xBF[mp3]\r\nbitrate=320\r\n");
+    EXPECT_EQ(ReadIniInt(path, "mp3", "bitrate", 128), 320);
+    WriteIniInt(path, "mp3", "channels", 1);
+    EXPECT_EQ(Text(), "\xEF\xBB\xBF[mp3]\r\nbitrate=320\r\nchannels=1\r\n");
+}
+
+// setup.ini in the user's configuration folder: the folder appears with the file.
+TEST_F(IniFileTest, FirstWriteCreatesTheFolders)
+{
+    const QString nested = dir.filePath("config/quorvis/setup.ini");
+    WriteIniString(nested, "general", "saveformat", "ogg");
+    EXPECT_EQ(ReadIniString(nested, "general", "saveformat", "mp3"), "ogg");
 }
 
 } // namespace
