@@ -16,18 +16,12 @@ static const char usageText[] =
     "              [--title T] [--artist A] [--album B] [--year Y] [--comment C]\n"
     "  quorvis-cli convert FILE... [--format ...] [--out DIR] [--copy-tags]\n"
     "common options: --quiet (no progress)\n"
-    "Times for --at are seconds or m:ss. --cue cuts where each track of the sheet
-"
-    "starts and names and tags the parts from it. --silence cuts in the middle of
-"
-    "each silence (below -40 dB for at least 1 s unless told); --trim-silence cuts
-"
-    "the silences out instead. Encoder settings, the default format and the
-"
-    "default folder come from setup.ini beside the program (for an installed
-"
-    "copy ~/.config/quorvis/setup.ini); it is never written.
-";
+    "Times for --at are seconds or m:ss. --cue cuts where each track of the sheet\n"
+    "starts and names and tags the parts from it. --silence cuts in the middle of\n"
+    "each silence (below -40 dB for at least 1 s unless told); --trim-silence cuts\n"
+    "the silences out instead. Encoder settings, the default format and the\n"
+    "default folder come from setup.ini beside the program (for an installed\n"
+    "copy ~/.config/quorvis/setup.ini); it is never written.\n";
 
 int main(int argc, char **argv)
 {
