@@ -13,7 +13,8 @@ static const char usageText[] =
     "              [--precision exact|low|normal|high|very-high] [--lossless] [--no-tag]\n"
     "  quorvis-cli merge FILE... --output NAME [--format ...] [--out DIR]\n"
     "              [--title T] [--artist A] [--album B] [--year Y] [--comment C]\n"
-    "  quorvis-cli convert FILE... [--format ...] [--out DIR] [--copy-tags]\n"
+    "  quorvis-cli convert FILE... [--format ...] [--out DIR] [--copy-tags] [--jobs N]\n"
+    "              (--jobs: files converted at once; 0, the default, every core)\n"
     "common options: --quiet (no progress)\n"
     "Times for --at are seconds or m:ss. Encoder settings, the default format and\n"
     "the default folder come from setup.ini beside the program; it is never written.\n";
