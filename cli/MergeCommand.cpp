@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 namespace cli {
 namespace {
@@ -28,8 +29,9 @@ public:
     void SetStatusText(const QString &text) override { report_.Status(text); }
     void SetRowStatus(int row, const QString &text) override
     {
-        if (row != currentRow_) {
-            currentRow_ = row;
+        // Files converted at once report in turns: each is named when it first reports.
+        if (!namedRows_.contains(row)) {
+            namedRows_.insert(row);
             report_.SetFile(list_.Path(row));
         }
         if (text == "Error")
@@ -78,7 +80,7 @@ private:
     Reporter &report_;
     const TSourceFileList &list_;
     std::function<void()> stop_;
-    int currentRow_ = 0;
+    QSet<int> namedRows_;
     bool completed_ = false;
     bool failedRows_ = false;
     bool stopped_ = false;
@@ -161,12 +163,19 @@ int MergeCommand(const QStringList &args)
 
 int ConvertCommand(const QStringList &args)
 {
-    const Arguments a = Parse(args, {"format", "out"}, {"copy-tags", "quiet"});
+    const Arguments a = Parse(args, {"format", "out", "jobs"}, {"copy-tags", "quiet"});
     if (a.positional.isEmpty())
         throw UsageError("convert needs at least one source file");
 
     const TProgramSettings settings = ProgramSettings;
     ConvertRequest request;
+    request.jobs = settings.jobs;
+    if (a.has("jobs")) {
+        bool ok = false;
+        request.jobs = a.value("jobs").toInt(&ok);
+        if (!ok || request.jobs < 0 || request.jobs > kMaxJobs)
+            throw UsageError(QString("--jobs must be a whole number from 0 (every core) to %1").arg(kMaxJobs).toStdString());
+    }
     request.formatIndex = output_format::IndexOf(FormatOption(a, settings));
     request.savePath = OutputFolderOption(a, settings);
     request.copyTags = a.has("copy-tags");

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <algorithm>
 
 TProgramSettings ProgramSettings;
 
@@ -90,6 +91,7 @@ void LoadProgramSettings()
     s.opus_mode = ReadIniInt(path, "opus", "mode", defaults.opus_mode);
     s.opus_complexity = ReadIniInt(path, "opus", "complexity", defaults.opus_complexity);
     s.losslessmp3 = ReadIniInt(path, "general", "losslessmp3", defaults.losslessmp3) == 1 ? 1 : 0;
+    s.jobs = std::clamp(ReadIniInt(path, "general", "jobs", defaults.jobs), 0, kMaxJobs);
     ProgramSettings = s;
 }
 
@@ -141,5 +143,12 @@ void SaveLosslessMp3Setting()
 {
     IniBatchWriter w(ConfigFilePath());
     w.Set("general", "losslessmp3", ProgramSettings.losslessmp3);
+    w.Commit();
+}
+
+void SaveJobsSetting()
+{
+    IniBatchWriter w(ConfigFilePath());
+    w.Set("general", "jobs", ProgramSettings.jobs);
     w.Commit();
 }

@@ -36,7 +36,13 @@ struct TProgramSettings {
     // [general] losslessmp3: the split wizard copies MP3 frames instead of
     // re-encoding when the source allows it (0 or 1; off by default).
     int32_t losslessmp3 = 0;
+    // [general] jobs: files a conversion works on at once; 0 (the default)
+    // takes every core.
+    int32_t jobs = 0;
 };
+
+// The most files a conversion works on at once, as setup.ini and the window take it.
+inline constexpr int32_t kMaxJobs = 64;
 
 // The one record of the running program.
 extern TProgramSettings ProgramSettings;
@@ -59,3 +65,5 @@ void SaveFormatSettings();
 void SaveGeneralSettings(const QString &mergeFileName);
 // Writes [general] losslessmp3 alone; the other keys stay as they are in the file.
 void SaveLosslessMp3Setting();
+// Writes [general] jobs alone, the same way.
+void SaveJobsSetting();

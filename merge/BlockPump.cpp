@@ -29,8 +29,11 @@ OpenedSource OpenSource(TAudioInformation2 &info, TAudioFile2 &reader, int row, 
     return source;
 }
 
-PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
-                      const bool &running)
+namespace {
+
+template <class Flag>
+PumpResult Pump(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
+                const Flag &running)
 {
     PumpResult result;
     int64_t position = 0; // sample frames of the source read so far
@@ -55,6 +58,8 @@ PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &obs
         position += n / std::max(1, reader.ElementsPerSample());
         if (position > pass.length)
             position = pass.length;
+        if (pass.position)
+            pass.position->store(position, std::memory_order_relaxed);
         if (pass.listTotal != 0)
             observer.SetGauge(int((pass.listDone + position) * 100 / pass.listTotal));
         if (pass.length != 0 && (pass.listTotal != 0 || !pass.rowOnlyWithGauge))
@@ -67,4 +72,18 @@ PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &obs
     }
     result.damage = DamageLine(pass.source, reader.ReadDamage());
     return result;
+}
+
+} // namespace
+
+PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
+                      const bool &running)
+{
+    return Pump(reader, writer, observer, pass, running);
+}
+
+PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
+                      const std::atomic<bool> &running)
+{
+    return Pump(reader, writer, observer, pass, running);
 }

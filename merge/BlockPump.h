@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <atomic>
 #include <cstdint>
 
 class TAudioFile2;
@@ -29,6 +30,9 @@ struct PumpPass {
     int64_t listTotal = 0;  // sample frames of the whole list: the gauge's 100%; 0 moves no gauge
     // The conversion shows a row's percentage only beside the gauge; the merge shows it always.
     bool rowOnlyWithGauge = false;
+    // When set, the source's position (sample frames) is stored here after
+    // each block, for a run that adds up the progress of files on other threads.
+    std::atomic<int64_t> *position = nullptr;
 };
 
 struct PumpResult {
@@ -45,3 +49,6 @@ struct PumpResult {
 // so a merge's writer takes each source as it comes. Neither file is closed.
 PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
                       const bool &running);
+// The same for a file converted on a worker thread, stopped from another.
+PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
+                      const std::atomic<bool> &running);

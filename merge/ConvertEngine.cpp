@@ -9,11 +9,19 @@
 #include "merge/RunObserver.h"
 #include "merge/RunTexts.h"
 #include "merge/CloseQuietly.h"
+#include "merge/QueuedRunObserver.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QThread>
+#include <deque>
 #include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 void ConfigureOggOutput(TAudioFile2 &fileW, const TProgramSettings &s, RunObserver &observer)
 {
@@ -33,6 +41,189 @@ void ConfigureOggOutput(TAudioFile2 &fileW, const TProgramSettings &s, RunObserv
         fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
     }
 }
+
+namespace {
+
+// What one file's conversion works with: the run's own components on the
+// calling thread, or a worker's.
+struct FileTools {
+    TAudioFile2 &reader;
+    TAudioFile2 &writer;
+    TAudioInformation2 &info;
+    TAudioFile2LameEnc &encoder;
+    RunObserver &observer;
+};
+
+struct FileTask {
+    int row = 0; // counted from 1
+    QString input;
+    QString written; // the path chosen for it, "New_" rule applied
+    int formatIndex = 0;
+    bool copyTags = false;
+    int64_t listDone = 0;  // frames of the files finished before it (one at a time only)
+    int64_t listTotal = 0; // the gauge's 100%
+    std::atomic<int64_t> *position = nullptr;
+};
+
+struct FileOutcome {
+    bool failed = false; // reported with "Error" in its row
+    int64_t counted = 0; // frames it adds to the run's finished count
+    QString damage;      // its line below the end message, if any
+};
+
+class FileConverter {
+public:
+    FileConverter(FileTools tools, const FileTask &task, const TProgramSettings &settings,
+                  const std::atomic<bool> &running)
+        : t_(tools), task_(task), settings_(settings), running_(running)
+    {
+    }
+
+    FileOutcome Run()
+    {
+        if (PrepareWriter() && ConvertOneFile() && task_.copyTags) {
+            try {
+                t_.info.LoadFile(task_.input);
+                t_.info.SaveTag(task_.written);
+            } catch (const std::exception &e) {
+                t_.observer.Error(QString::fromStdString(e.what()));
+            }
+        }
+        return outcome_;
+    }
+
+private:
+    bool PrepareWriter()
+    {
+        try {
+            switch (task_.formatIndex) {
+            case 0:
+                ConfigureMp3Output(t_.writer, t_.encoder, settings_);
+                break;
+            case 1:
+                t_.writer.SetWavFormat(int(settings_.wav_frequency), int(settings_.wav_channels),
+                                       int(settings_.wav_bps));
+                break;
+            case 2:
+                t_.writer.SetWmaProfile(settings_.wma_wmaprofile);
+                t_.reader.OpenFile(task_.input, 0, 1);
+                if (t_.reader.LastError() != 0) {
+                    Failed(FailureText(QStringLiteral("Cannot open"), task_.input, t_.reader.LastErrorText()), {});
+                    return false;
+                }
+                t_.writer.SetInputFormat(t_.reader.SampleRate(), t_.reader.Channels());
+                t_.reader.CloseFile();
+                break;
+            case 3:
+                ConfigureOggOutput(t_.writer, settings_, t_.observer);
+                break;
+            case 4:
+                ConfigureFlacOutput(t_.writer, settings_);
+                break;
+            default:
+                ConfigureOpusOutput(t_.writer, settings_);
+                break;
+            }
+        } catch (const std::exception &e) {
+            Failed(QString::fromStdString(e.what()), {});
+            return false;
+        }
+        return true;
+    }
+
+    // false when the file failed (already reported).
+    bool ConvertOneFile()
+    {
+        const QString &input = task_.input;
+        const QString &written = task_.written;
+        // Nothing is created for a source that cannot be read.
+        const OpenedSource opened = OpenSource(t_.info, t_.reader, task_.row, input, t_.observer);
+        if (!opened.opened) {
+            Failed(opened.failure, {});
+            return false;
+        }
+        t_.writer.SetFormatIndex(-1);
+        t_.writer.SetExpectedLength(opened.length, t_.reader.SampleRate()); // a WAV past 4 GiB is RF64 from its first byte
+        t_.writer.CreateFile(written, 0);
+        if (t_.writer.LastError() != 0) {
+            Failed(FailureText(QStringLiteral("Cannot create"), written, t_.writer.LastErrorText()), {});
+            return false;
+        }
+
+        // Set here before the pump sets it again: an input format the writer
+        // refuses is reported against the new file, not the source.
+        try {
+            t_.writer.SetInputFormat(t_.reader.SampleRate(), t_.reader.Channels());
+        } catch (const std::exception &e) {
+            Failed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
+            return false;
+        }
+        // A block is one second of audio per channel of this source.
+        const PumpPass pass{.source = input,
+                            .row = task_.row,
+                            .blockSize = t_.reader.Channels() * t_.reader.SampleRate(),
+                            .length = opened.length,
+                            .listDone = task_.listDone,
+                            .listTotal = task_.listTotal,
+                            .rowOnlyWithGauge = true,
+                            .position = task_.position};
+        const PumpResult pumped = PumpBlocks(t_.reader, t_.writer, t_.observer, pass, running_);
+        if (pumped.end == PumpResult::ReadFailed) {
+            Failed(FailureText(QStringLiteral("Cannot read"), input, pumped.reason), written);
+            return false;
+        }
+        if (pumped.end == PumpResult::WriteFailed) {
+            Failed(FailureText(QStringLiteral("Cannot write"), written, pumped.reason), written);
+            return false;
+        }
+        outcome_.counted = opened.length;
+
+        t_.reader.CloseFile();
+        try {
+            t_.writer.CloseFile();
+        } catch (const std::exception &e) {
+            Failed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
+            return false;
+        }
+        outcome_.damage = pumped.damage;
+        t_.observer.SetRowStatus(task_.row, running_ ? QStringLiteral("100%") : QStringLiteral("Stop"));
+        t_.observer.OutputWritten(task_.row, written);
+        return true;
+    }
+
+    void Failed(const QString &text, const QString &written)
+    {
+        CloseBothQuietly(t_.reader, t_.writer);
+        if (!written.isEmpty())
+            QFile::remove(written); // a half-written file is no conversion
+        outcome_.failed = true;
+        t_.observer.SetRowStatus(task_.row, QStringLiteral("Error"));
+        t_.observer.Error(text);
+    }
+
+    FileTools t_;
+    const FileTask &task_;
+    const TProgramSettings &settings_;
+    const std::atomic<bool> &running_;
+    FileOutcome outcome_;
+};
+
+// A free name is no file, but a listed source that has gone missing can
+// still own it: writing there would turn the output into a later source.
+bool OwnedByASource(const QStringList &sources, const QString &written)
+{
+    for (const QString &source : sources)
+        if (SameFile(source, written))
+            return true;
+    return false;
+}
+
+QString SkippedText(const QString &input, const QString &written)
+{
+    return QStringLiteral("%1 was not converted: its output %2 is a file in the list.").arg(input, written);
+}
+
+} // namespace
 
 TConvertEngine::TConvertEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info,
                                TAudioFile2LameEnc &encoder, RunObserver &observer)
@@ -66,7 +257,7 @@ void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgram
 {
     if (request.sources.isEmpty())
         return;
-    if (converting_) {
+    if (Converting()) {
         // Pressed again during a run: the running loop sees the cleared flag
         // after its block and ends as a stopped run.
         converting_ = false;
@@ -94,15 +285,21 @@ void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgram
     warnings_.clear();
 
     const int count = int(request.sources.size());
-    for (int k = 1; k <= count; ++k) {
-        currentInput_ = request.sources[k - 1];
-        if (!QFileInfo::exists(currentInput_)) {
-            observer_.Message(QStringLiteral("Invalid input file name: ") + currentInput_);
-            BackToIdle();
+    const int jobs = std::min(request.jobs > 0 ? request.jobs : QThread::idealThreadCount(), count);
+    if (jobs > 1) {
+        if (!ConvertInParallel(request, settings, jobs))
             return;
+    } else {
+        for (int k = 1; k <= count; ++k) {
+            currentInput_ = request.sources[k - 1];
+            if (!QFileInfo::exists(currentInput_)) {
+                observer_.Message(QStringLiteral("Invalid input file name: ") + currentInput_);
+                BackToIdle();
+                return;
+            }
+            currentIndex_ = k;
+            ConvertSource(request, settings);
         }
-        currentIndex_ = k;
-        ConvertSource(request, settings);
     }
 
     if (converting_) {
@@ -133,135 +330,215 @@ void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgram
     const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
     const QString output = ConvertOutputPath(request.savePath, currentInput_, "." + output_format::WordAt(index));
     const QString written = WrittenPath(output);
-
-    // A free name is no file, but a listed source that has gone missing can
-    // still own it: writing there would turn the output into a later source.
-    for (const QString &source : request.sources) {
-        if (SameFile(source, written)) {
-            observer_.SetRowStatus(currentIndex_, QStringLiteral("Skipped"));
-            ++failures_;
-            observer_.Message(QStringLiteral("%1 was not converted: its output %2 is a file in the list.")
-                                  .arg(currentInput_, written));
-            return;
-        }
-    }
-
-    try {
-        switch (index) {
-        case 0:
-            ConfigureMp3Output(fileW_, encoder_, settings);
-            break;
-        case 1:
-            fileW_.SetWavFormat(int(settings.wav_frequency), int(settings.wav_channels), int(settings.wav_bps));
-            break;
-        case 2:
-            fileW_.SetWmaProfile(settings.wma_wmaprofile);
-            fileR_.OpenFile(currentInput_, 0, 1);
-            if (fileR_.LastError() != 0) {
-                FileFailed(FailureText(QStringLiteral("Cannot open"), currentInput_, fileR_.LastErrorText()), {});
-                return;
-            }
-            fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
-            fileR_.CloseFile();
-            break;
-        case 3:
-            ConfigureOggOutput(fileW_, settings, observer_);
-            break;
-        case 4:
-            ConfigureFlacOutput(fileW_, settings);
-            break;
-        default:
-            ConfigureOpusOutput(fileW_, settings);
-            break;
-        }
-    } catch (const std::exception &e) {
-        FileFailed(QString::fromStdString(e.what()), {});
+    if (OwnedByASource(request.sources, written)) {
+        observer_.SetRowStatus(currentIndex_, QStringLiteral("Skipped"));
+        ++failures_;
+        observer_.Message(SkippedText(currentInput_, written));
         return;
     }
 
-    if (!ConvertOneFile(currentInput_, written, request.listTotalSamples))
-        return;
-
-    if (request.copyTags) {
-        try {
-            info_.LoadFile(currentInput_);
-            info_.SaveTag(written);
-        } catch (const std::exception &e) {
-            observer_.Error(QString::fromStdString(e.what()));
-        }
-    }
+    const FileTask task{.row = currentIndex_,
+                        .input = currentInput_,
+                        .written = written,
+                        .formatIndex = index,
+                        .copyTags = request.copyTags,
+                        .listDone = samplesDone_,
+                        .listTotal = request.listTotalSamples};
+    const FileOutcome outcome =
+        FileConverter({fileR_, fileW_, info_, encoder_, observer_}, task, settings, converting_).Run();
+    samplesDone_ += outcome.counted;
+    if (outcome.failed)
+        ++failures_;
+    if (!outcome.damage.isEmpty())
+        warnings_ << outcome.damage;
 }
 
-bool TConvertEngine::ConvertOneFile(const QString &input, const QString &written, int64_t listTotalSamples)
+namespace {
+
+// A worker thread with its own components; it takes the next file handed out
+// and reports only through the queue.
+struct ConvertWorker {
+    TAudioFile2 reader, writer;
+    TAudioInformation2 info;
+    TAudioFile2LameEnc encoder;
+    std::thread thread;
+};
+
+// What the run's thread and its workers share. `pending`, `closing` and
+// `busy` are guarded by `mutex`; a file's outcome is written by its worker
+// and read once the workers have been joined.
+struct ParallelState {
+    explicit ParallelState(int count) : positions(size_t(count)), outcomes(size_t(count)) {}
+
+    std::mutex mutex;
+    std::condition_variable work;
+    std::deque<int> pending; // indexes from 0
+    bool closing = false;
+    int busy = 0; // files handed out and not yet ended
+    std::vector<std::atomic<int64_t>> positions;
+    std::vector<FileOutcome> outcomes;
+    QueuedRunObserver reports;
+};
+
+} // namespace
+
+bool TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs)
 {
-    // Nothing is created for a source that cannot be read.
-    const OpenedSource opened = OpenSource(info_, fileR_, currentIndex_, input, observer_);
-    if (!opened.opened) {
-        FileFailed(opened.failure, {});
-        return false;
-    }
-    fileW_.SetFormatIndex(-1);
-    fileW_.SetExpectedLength(opened.length, fileR_.SampleRate()); // a WAV past 4 GiB is RF64 from its first byte
-    fileW_.CreateFile(written, 0);
-    if (fileW_.LastError() != 0) {
-        FileFailed(FailureText(QStringLiteral("Cannot create"), written, fileW_.LastErrorText()), {});
-        return false;
+    const int count = int(request.sources.size());
+    const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
+
+    // Every name is chosen before any file starts, in list order, so the
+    // files get the names a one-at-a-time run gives them.
+    std::vector<FileTask> tasks(static_cast<size_t>(count));
+    std::vector<bool> skipped(static_cast<size_t>(count));
+    QSet<QString> reserved;
+    for (int k = 0; k < count; ++k) {
+        const QString &input = request.sources[k];
+        const QString written =
+            WrittenPath(ConvertOutputPath(request.savePath, input, "." + output_format::WordAt(index)), reserved);
+        skipped[size_t(k)] = OwnedByASource(request.sources, written);
+        if (!skipped[size_t(k)])
+            reserved.insert(written);
+        tasks[size_t(k)] = FileTask{.row = k + 1,
+                                    .input = input,
+                                    .written = written,
+                                    .formatIndex = index,
+                                    .copyTags = request.copyTags,
+                                    .listDone = 0,
+                                    .listTotal = request.listTotalSamples};
     }
 
-    // Set here before the pump sets it again: an input format the writer
-    // refuses is reported against the new file, not the source.
-    try {
-        fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
-    } catch (const std::exception &e) {
-        FileFailed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
-        return false;
+    ParallelState state(count);
+    for (int k = 0; k < count; ++k)
+        tasks[size_t(k)].position = &state.positions[size_t(k)];
+    std::vector<std::unique_ptr<ConvertWorker>> workers;
+    workersBusy_ = true;
+    for (int j = 0; j < jobs; ++j) {
+        auto worker = std::make_unique<ConvertWorker>();
+        ConvertWorker &w = *worker;
+        w.thread = std::thread([&state, &tasks, &settings, &w, this] {
+            for (;;) {
+                int k = 0;
+                {
+                    std::unique_lock lock(state.mutex);
+                    state.work.wait(lock, [&] { return state.closing || !state.pending.empty(); });
+                    if (state.pending.empty())
+                        return;
+                    k = state.pending.front();
+                    state.pending.pop_front();
+                }
+                const FileTask &task = tasks[size_t(k)];
+                FileOutcome outcome;
+                try {
+                    outcome = FileConverter({w.reader, w.writer, w.info, w.encoder, state.reports}, task, settings,
+                                            converting_)
+                                  .Run();
+                } catch (const std::exception &e) {
+                    CloseBothQuietly(w.reader, w.writer);
+                    outcome.failed = true;
+                    state.reports.SetRowStatus(task.row, QStringLiteral("Error"));
+                    state.reports.Error(QString::fromStdString(e.what()));
+                }
+                state.positions[size_t(k)].store(outcome.counted, std::memory_order_relaxed);
+                state.outcomes[size_t(k)] = outcome;
+                {
+                    const std::lock_guard lock(state.mutex);
+                    --state.busy;
+                }
+                state.reports.Wake();
+            }
+        });
+        workers.push_back(std::move(worker));
     }
-    // A block is one second of audio per channel of this source.
-    const PumpPass pass{.source = input,
-                        .row = currentIndex_,
-                        .blockSize = fileR_.Channels() * fileR_.SampleRate(),
-                        .length = opened.length,
-                        .listDone = samplesDone_,
-                        .listTotal = listTotalSamples,
-                        .rowOnlyWithGauge = true};
-    const PumpResult pumped = PumpBlocks(fileR_, fileW_, observer_, pass, converting_);
-    if (pumped.end == PumpResult::ReadFailed) {
-        FileFailed(FailureText(QStringLiteral("Cannot read"), input, pumped.reason), written);
-        return false;
-    }
-    if (pumped.end == PumpResult::WriteFailed) {
-        FileFailed(FailureText(QStringLiteral("Cannot write"), written, pumped.reason), written);
-        return false;
-    }
-    samplesDone_ += opened.length;
 
-    fileR_.CloseFile();
-    try {
-        fileW_.CloseFile();
-    } catch (const std::exception &e) {
-        FileFailed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
+    // The sources are handed out in list order, one per breath, each as a
+    // worker comes free. As one at a time, a missing source ends the run once
+    // the files before it have ended, and a stopped run passes over the rest.
+    int next = 0;
+    QString missing;
+    int lastGauge = -1;
+    const auto showGauge = [&] {
+        if (request.listTotalSamples == 0)
+            return;
+        int64_t done = 0;
+        for (const auto &p : state.positions)
+            done += p.load(std::memory_order_relaxed);
+        const int gauge = int(done * 100 / request.listTotalSamples);
+        if (gauge != lastGauge)
+            observer_.SetGauge(lastGauge = gauge);
+    };
+    for (;;) {
+        state.reports.DeliverTo(observer_);
+        showGauge();
+
+        bool handedOut = false;
+        int busy = 0;
+        {
+            const std::lock_guard lock(state.mutex);
+            busy = state.busy;
+        }
+        while (next < count && missing.isEmpty()) {
+            const FileTask &task = tasks[size_t(next)];
+            if (!QFileInfo::exists(task.input)) {
+                missing = task.input;
+                break;
+            }
+            if (converting_ && skipped[size_t(next)]) {
+                observer_.SetRowStatus(task.row, QStringLiteral("Skipped"));
+                ++failures_;
+                observer_.Message(SkippedText(task.input, task.written));
+            } else if (converting_) {
+                if (busy >= jobs)
+                    break;
+                {
+                    const std::lock_guard lock(state.mutex);
+                    state.pending.push_back(next);
+                    ++state.busy;
+                    ++busy;
+                }
+                state.work.notify_one();
+                handedOut = true;
+            }
+            ++next;
+            if (handedOut)
+                break;
+        }
+        if (busy == 0 && (next >= count || !missing.isEmpty()))
+            break;
+        observer_.Breathe();
+        if (!handedOut)
+            state.reports.WaitForNews(std::chrono::milliseconds(25));
+    }
+
+    {
+        const std::lock_guard lock(state.mutex);
+        state.closing = true;
+    }
+    state.work.notify_all();
+    for (auto &w : workers)
+        w->thread.join(); // each is idle by now: no file is left with it
+    workersBusy_ = false;
+    state.reports.DeliverTo(observer_);
+    showGauge();
+
+    for (const FileOutcome &outcome : state.outcomes) {
+        samplesDone_ += outcome.counted;
+        if (outcome.failed)
+            ++failures_;
+        if (!outcome.damage.isEmpty())
+            warnings_ << outcome.damage;
+    }
+    if (!missing.isEmpty()) {
+        observer_.Message(QStringLiteral("Invalid input file name: ") + missing);
+        BackToIdle();
         return false;
     }
-    if (!pumped.damage.isEmpty())
-        warnings_ << pumped.damage;
-    observer_.SetRowStatus(currentIndex_, converting_ ? QStringLiteral("100%") : QStringLiteral("Stop"));
-    observer_.OutputWritten(currentIndex_, written);
     return true;
 }
 
 void TConvertEngine::CloseQuietly()
 {
     CloseBothQuietly(fileR_, fileW_);
-}
-
-void TConvertEngine::FileFailed(const QString &text, const QString &written)
-{
-    CloseQuietly();
-    if (!written.isEmpty())
-        QFile::remove(written); // a half-written file is no conversion
-    ++failures_;
-    observer_.SetRowStatus(currentIndex_, QStringLiteral("Error"));
-    observer_.Error(text);
 }
 
 void TConvertEngine::BackToIdle()

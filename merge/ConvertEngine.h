@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <cstdint>
 
 class TAudioFile2;
@@ -18,6 +19,9 @@ struct ConvertRequest {
     bool copyTags = false;        // "Auto save ID3 tags"
     int64_t listTotalSamples = 0; // sample frames, progress denominator
     QString mergeFileName;        // saved with the general settings
+    // Files converted at once, each on a worker thread of its own; 0 takes
+    // every core. 1 converts file after file on the calling thread.
+    int jobs = 1;
 };
 
 // Prepares `fileW` for OGG output: quality mode wins; otherwise the bit rates
@@ -25,7 +29,11 @@ struct ConvertRequest {
 void ConfigureOggOutput(TAudioFile2 &fileW, const TProgramSettings &s, RunObserver &observer);
 
 // Turns every source into a file of its own, in list order, block by block on
-// the calling thread, breathing through the observer after each block.
+// the calling thread, breathing through the observer after each block. With
+// more than one job the files are converted on worker threads, each with a
+// reader and writer of its own, started in list order; the calling thread
+// then only relays their reports to the observer and breathes, and returns
+// when every file has ended. The observer is called on the calling thread only.
 class TConvertEngine {
 public:
     TConvertEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
@@ -36,8 +44,10 @@ public:
     // the run instead (the call then returns at once).
     void Start(const ConvertRequest &request, const TProgramSettings &settings);
 
-    bool Converting() const { return converting_; }
-    // Asks a running conversion to end after its current block.
+    // Also while a stopped run's workers are still closing their files.
+    bool Converting() const { return converting_ || workersBusy_; }
+    // Asks a running conversion to end after its current block (every running
+    // file's); files not yet started are passed over.
     void Stop() { converting_ = false; }
     int CurrentIndex() const { return currentIndex_; }
 
@@ -45,9 +55,9 @@ private:
     void RunConversion(const ConvertRequest &request, const TProgramSettings &settings);
     // One source: prepare the writer for the format, convert, copy the tag.
     void ConvertSource(const ConvertRequest &request, const TProgramSettings &settings);
-    // false when the file failed (already reported).
-    bool ConvertOneFile(const QString &input, const QString &written, int64_t listTotalSamples);
-    void FileFailed(const QString &text, const QString &written);
+    // The sources on `jobs` worker threads; false when the run ended at a
+    // source that no longer exists (reported, and back to idle).
+    bool ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs);
     void CloseQuietly();
     void BackToIdle();
 
@@ -57,7 +67,10 @@ private:
     TAudioFile2LameEnc &encoder_;
     RunObserver &observer_;
 
-    bool converting_ = false;
+    // Read by the workers after each block, hence atomic.
+    std::atomic<bool> converting_ = false;
+    // A parallel run has workers that have not ended yet.
+    bool workersBusy_ = false;
     int currentIndex_ = 0;
     QString currentInput_;
     int64_t samplesDone_ = 0;

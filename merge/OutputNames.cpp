@@ -15,20 +15,27 @@ QString ConvertOutputPath(const QString &savepath, const QString &source, const 
     return savepath + FileNameOfPath(WithoutExtension(source)) + extension;
 }
 
-static bool NameTaken(const QString &path)
+static bool NameTaken(const QString &path, const QSet<QString> &reserved)
 {
+    if (reserved.contains(path))
+        return true;
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
 }
 
 QString WrittenPath(const QString &output)
 {
-    if (!NameTaken(output))
+    return WrittenPath(output, {});
+}
+
+QString WrittenPath(const QString &output, const QSet<QString> &reserved)
+{
+    if (!NameTaken(output, reserved))
         return output;
     const QString folder = FolderOfPath(output);
     const QString name = FileNameOfPath(output);
     QString candidate = folder + QStringLiteral("New_") + name;
-    for (int n = 2; NameTaken(candidate); ++n)
+    for (int n = 2; NameTaken(candidate, reserved); ++n)
         candidate = folder + QStringLiteral("New_%1_").arg(n) + name;
     return candidate;
 }

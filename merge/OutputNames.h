@@ -1,6 +1,7 @@
 #pragma once
 #include "base/FileNames.h"
 
+#include <QSet>
 #include <QString>
 
 // The merge's file name: "song.wav" with "mp3" -> "song.mp3", "Untitled" -> "Untitled.mp3".
@@ -16,6 +17,9 @@ QString ConvertOutputPath(const QString &savepath, const QString &source, const 
 // on disk there (a file, a folder, a link, even a broken one), so a file
 // written earlier in the same run takes its name as well.
 QString WrittenPath(const QString &output);
+// The same when the names in `reserved` count as taken too: files of a run
+// that are named before any of them is written.
+QString WrittenPath(const QString &output, const QSet<QString> &reserved);
 
 // Whether two paths name the same file (after making them absolute and
 // resolving links when the files exist).

@@ -24,6 +24,15 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_supp
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$build" --output-on-failure -j2 "$@"
 
+# The tests of the worker threads once more under ThreadSanitizer, in a build
+# tree of their own holding those programs only. QUORVIS_TSAN=0 skips it.
+if [ "${QUORVIS_TSAN:-1}" != 0 ]; then
+  tsan_build=${QUORVIS_TSAN_BUILD:-build-tsan}
+  cmake -S . -B "$tsan_build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVIS_TSAN=ON -DQUORVIS_TESTS=ON
+  cmake --build "$tsan_build"
+  TSAN_OPTIONS="halt_on_error=1:suppressions=$PWD/tests/tsan.supp" ctest --test-dir "$tsan_build" --output-on-failure
+fi
+
 # The Debian package, built and started from where it is unpacked.
 # QUORVIS_PACKAGE_CHECK=0 skips it.
 [ "${QUORVIS_PACKAGE_CHECK:-1}" = 0 ] || scripts/package-check.sh

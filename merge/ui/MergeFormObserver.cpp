@@ -53,4 +53,8 @@ void TMergeFormObserver::OutputChosen(const QString &savepath, const QString &sa
     ProgramSettings.saveformat = saveformat;
 }
 
-void TMergeFormObserver::SaveGeneralSettings(const QString &mergeFileName) { ::SaveGeneralSettings(mergeFileName); }
+void TMergeFormObserver::SaveGeneralSettings(const QString &mergeFileName)
+{
+    ::SaveGeneralSettings(mergeFileName);
+    ::SaveJobsSetting();
+}

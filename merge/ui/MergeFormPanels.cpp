@@ -1,4 +1,5 @@
 #include "merge/ui/MergeFormPanels.h"
+#include "merge/ui/JobsBox.h"
 
 #include "audio/ui/TNCTPlayButtonB2.h"
 #include "audio/ui/TNCTSliderB2.h"
@@ -245,6 +246,7 @@ void BuildConvertPage(TMergeForm &f)
     f.SpeedBtnSet2 = MakeButton(page, "SpeedBtnSet2", "Settings...", "Set audio formats");
     f.CheckId3Tag2 = new QCheckBox("Auto save ID3 tags", page);
     f.CheckId3Tag2->setObjectName("CheckId3Tag2");
+    QWidget *jobs = BuildJobsBox(page, f.SpinJobs);
     f.Gauge2 = MakeGauge(page, "Gauge2");
     f.BitBtnConvert = MakeButton(page, "BitBtnConvert", "Convert", "Convert");
     f.BitBtnCancel2 = MakeButton(page, "BitBtnCancel2", "Cancel", "Cancel");
@@ -257,6 +259,7 @@ void BuildConvertPage(TMergeForm &f)
     grid->addWidget(f.cbFormat2, 1, 1);
     grid->addWidget(f.SpeedBtnSet2, 1, 2);
     grid->addWidget(f.CheckId3Tag2, 2, 1);
+    grid->addWidget(jobs, 2, 2);
     grid->addWidget(f.Gauge2, 3, 0, 1, 3);
     grid->addLayout(ButtonRow(f.BitBtnConvert, f.BitBtnCancel2), 4, 0, 1, 3);
     f.PageControl1->addWidget(page);

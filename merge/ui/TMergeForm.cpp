@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -389,6 +390,7 @@ void TMergeForm::BitBtnConvertClick()
     request.copyTags = CheckId3Tag2->isChecked();
     request.listTotalSamples = SourceFileList.ListTotalSamples;
     request.mergeFileName = MergeFileName;
+    request.jobs = ProgramSettings.jobs;
     // The convert panel's path is the one used; both edits always show the same folder.
     if (!request.savePath.isEmpty())
         request.savePath = EdSavePath2->text();
@@ -414,7 +416,7 @@ void TMergeForm::SetMergeControlsEnabled(bool on)
 
 void TMergeForm::SetConvertControlsEnabled(bool on)
 {
-    SetRunControlsEnabled(on, {cbFormat2, SpeedBtnSavePath2, SpeedBtnSet2, CheckId3Tag2, BitBtnConvert});
+    SetRunControlsEnabled(on, {cbFormat2, SpeedBtnSavePath2, SpeedBtnSet2, CheckId3Tag2, SpinJobs, BitBtnConvert});
 }
 
 void TMergeForm::SetRunControlsEnabled(bool on, std::initializer_list<QWidget *> page)

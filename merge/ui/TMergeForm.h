@@ -19,6 +19,7 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QStackedWidget;
 class QStatusBar;
 class QToolBar;
@@ -80,6 +81,7 @@ public:
     QPushButton *SpeedBtnSavePath2, *SpeedBtnSet2;
     QComboBox *cbFormat2;
     QCheckBox *CheckId3Tag2;
+    QSpinBox *SpinJobs; // files converted at once, 0 every core
     QProgressBar *Gauge2;
     QPushButton *BitBtnConvert, *BitBtnCancel2;
 

@@ -297,4 +297,47 @@ TEST_F(Cli, ADamageWarningIsPrintedEvenWhenQuiet)
     EXPECT_TRUE(r.err.contains("quorvis-cli: warning: " + damaged + ": ")) << r.err.toStdString();
 }
 
+TEST_F(Cli, ConvertWithJobsWritesWhatOneAtATimeWrites)
+{
+    const QString second = dir.filePath("second.ogg");
+    fixtures::MakeTone(second, 3.0, 48000, 1, {"-c:a", "libvorbis"}, 660);
+    for (const char *jobs : {"1", "2"}) {
+        const Result r = RunCli({"convert", source, second, source, "--format", "wav", "--out", dir.filePath(jobs),
+                                 "--jobs", jobs, "--quiet"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    }
+    for (const char *name : {"tone.wav", "second.wav", "New_tone.wav"}) {
+        QFile serial(dir.filePath(QString("1/") + name)), parallel(dir.filePath(QString("2/") + name));
+        ASSERT_TRUE(serial.open(QIODevice::ReadOnly) && parallel.open(QIODevice::ReadOnly)) << name;
+        EXPECT_EQ(serial.readAll(), parallel.readAll()) << name;
+    }
+    EXPECT_EQ(RunCli({"convert", source, "--jobs", "many"}).exitCode, 2);
+}
+
+TEST_F(Cli, InterruptedParallelConvertClosesItsFilesAndStartsNoMore)
+{
+    QStringList args = {"convert"};
+    for (int i = 0; i < 4; ++i) {
+        args << dir.filePath(QString("long%1.wav").arg(i));
+        fixtures::MakeTone(args.last(), 90.0, 44100, 2, {"-c:a", "pcm_s16le"});
+    }
+    const QString out = dir.filePath("conv");
+    QProcess p;
+    p.start(CliPath(), args << "--format" << "mp3" << "--out" << out << "--jobs" << "2");
+    ASSERT_TRUE(p.waitForStarted());
+    for (int i = 0; i < 600 && QDir(out).entryList({"*.mp3"}, QDir::Files).size() < 2; ++i)
+        QThread::msleep(50);
+    ::kill(p.processId(), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QStringList files = QDir(out).entryList({"*.mp3"}, QDir::Files, QDir::Name);
+    EXPECT_EQ(files, (QStringList{"long0.mp3", "long1.mp3"}));
+    for (const QString &name : files) {
+        QByteArray err;
+        EXPECT_EQ(fixtures::Run("ffmpeg", {"-nostdin", "-v", "error", "-xerror", "-i", out + "/" + name, "-f", "null", "-"}, &err), 0)
+            << name.toStdString();
+        EXPECT_LT(fixtures::DecodedFrames(out + "/" + name), 90 * 44100);
+    }
+}
+
 } // namespace

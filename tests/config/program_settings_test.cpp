@@ -206,3 +206,19 @@ TEST_F(ProgramSettingsTest, FailedSaveLeavesFileAndRecordAsTheyWere)
 }
 
 } // namespace
+
+TEST_F(ProgramSettingsTest, JobsDefaultToEveryCoreAndAreWrittenAlone)
+{
+    WriteIni("[general]\nsavepath=/out/\n");
+    LoadProgramSettings();
+    EXPECT_EQ(ProgramSettings.jobs, 0);
+    WriteIni("[general]\nsavepath=/out/\njobs=-3\n");
+    LoadProgramSettings();
+    EXPECT_EQ(ProgramSettings.jobs, 0);
+    ProgramSettings.jobs = 3;
+    SaveJobsSetting();
+    EXPECT_EQ(Ini(), "[general]\nsavepath=/out/\njobs=3\n");
+    ProgramSettings = TProgramSettings{};
+    LoadProgramSettings();
+    EXPECT_EQ(ProgramSettings.jobs, 3);
+}

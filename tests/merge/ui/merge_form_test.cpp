@@ -1,6 +1,7 @@
 #include "tests/common/AudioFixtures.h"
 #include "tests/common/ScriptedPlatform.h"
 
+#include "config/IniFile.h"
 #include "config/ProgramSettings.h"
 #include "merge/WindowMode.h"
 #include "merge/ui/TId3TagForm.h"
@@ -18,6 +19,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -392,6 +394,24 @@ TEST_F(MergeFormTest, StartItemDuringAConversionStopsItAndTheWindowStays)
     EXPECT_TRUE(form->BitBtnConvert->isEnabled());
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(QFileInfo::exists(ProgramSettings.savepath + "b.wav"));
+}
+
+TEST_F(MergeFormTest, FilesAtOnceAreLockedDuringAConversionAndSavedWithIt)
+{
+    Open(TWindowMode::Convert);
+    EXPECT_EQ(form->SpinJobs->text(), "All cores");
+    form->SpinJobs->setValue(2);
+    platform.openAnswers << QStringList{Tone("a.wav", 1.0), Tone("b.wav", 1.0), Tone("c.wav", 1.0)};
+    form->ToolBtnOpenClick();
+    form->cbFormat2->setCurrentIndex(1);
+    bool lockedDuringRun = false;
+    QTimer::singleShot(0, form, [&] { lockedDuringRun = !form->SpinJobs->isEnabled(); });
+    QTest::mouseClick(form->BitBtnConvert, Qt::LeftButton);
+    EXPECT_TRUE(lockedDuringRun);
+    EXPECT_EQ(platform.messages(), QStringList{"Complete converting files!"});
+    EXPECT_EQ(Rows(6), (QStringList{"100%", "100%", "100%"}));
+    EXPECT_TRUE(form->SpinJobs->isEnabled());
+    EXPECT_EQ(ReadIniInt(ConfigFilePath(), "general", "jobs", 0), 2);
 }
 
 TEST_F(MergeFormTest, ClickChoosesThePreviewFileAndAnEmptyMenuClearsIt)

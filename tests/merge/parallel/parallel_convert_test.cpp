@@ -1,0 +1,185 @@
+// Conversions of several files at once: the same files and names as one at a
+// time, a stop that closes what runs and passes over the rest, and a failing
+// file that leaves the others alone. Also run under ThreadSanitizer.
+#include "tests/common/AudioFixtures.h"
+#include "tests/merge/EngineFixtures.h"
+
+#include "audio/TAudioFile2.h"
+#include "audio/TAudioInformation2.h"
+#include "merge/ConvertEngine.h"
+#include "merge/SourceList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray Bytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class ParallelConvertTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString Path(const QString &name) const
+    {
+        const QString p = dir.filePath(name);
+        QDir().mkpath(QFileInfo(p).path());
+        return p;
+    }
+    QString Mp3(const QString &name, double seconds, const QString &title = "t")
+    {
+        fixtures::MakeTone(Path(name), seconds, 44100, 2,
+                           {"-c:a", "libmp3lame", "-b:a", "128k", "-metadata", "title=" + title});
+        return Path(name);
+    }
+
+    // Converts with a fresh engine and observer; returns what was reported.
+    RecordingObserver Convert(const QStringList &sources, int format, const QString &out, int jobs,
+                              bool copyTags = false,
+                              std::function<void(TConvertEngine &, const RecordingObserver &)> onBreathe = {})
+    {
+        TAudioFile2 fileR, fileW;
+        TAudioInformation2 info;
+        TAudioFile2LameEnc encoder;
+        RecordingObserver observer;
+        TConvertEngine engine(fileR, fileW, info, encoder, observer);
+        TSourceFileList list;
+        list.Add(sources);
+        list.Refresh(InformationProbe(info));
+        ConvertRequest r;
+        r.sources = sources;
+        r.savePath = out;
+        r.formatIndex = format;
+        r.copyTags = copyTags;
+        r.listTotalSamples = list.ListTotalSamples;
+        r.jobs = jobs;
+        if (onBreathe)
+            observer.onBreathe = [&](int) { onBreathe(engine, observer); };
+        const TProgramSettings settings;
+        engine.Start(r, settings);
+        EXPECT_FALSE(engine.Converting());
+        return observer;
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+class ParallelEachFormat : public ParallelConvertTest, public ::testing::WithParamInterface<int> {};
+
+// Encoders without a random stream serial give the same bytes; Ogg the same
+// length and tag.
+TEST_P(ParallelEachFormat, SameFilesAndNamesAsOneAtATime)
+{
+    const int format = GetParam();
+    const QString ext = QStringList{"mp3", "wav", "wma", "ogg"}[format];
+    fixtures::MakeTone(Path("in/a.wav"), 2.0, 48000, 1, {"-c:a", "pcm_s16le"});
+    fixtures::MakeTone(Path("in/b.ogg"), 1.5, 44100, 2, {"-c:a", "libvorbis", "-metadata", "title=Beta"});
+    fixtures::MakeTone(Path("in/sub/a.flac"), 1.0, 44100, 2, {"-c:a", "flac"});
+    const QStringList sources = {Path("in/a.wav"), Path("in/b.ogg"), Path("in/sub/a.flac"), Mp3("in/c.mp3", 2.5, "Gamma")};
+
+    QList<RecordingObserver> runs;
+    for (int jobs : {1, 3}) {
+        const QString out = Path(QString("out%1/").arg(jobs));
+        QFile taken(out + "b." + ext); // a name already there: b gets New_b
+        ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+        taken.close();
+        runs << Convert(sources, format, out, jobs, true);
+        EXPECT_EQ(runs.last().texts("information"), QStringList{"Complete converting files!"}) << jobs;
+        EXPECT_EQ(runs.last().gauge.last(), 100);
+        EXPECT_EQ(runs.last().controlsEnabled, (QList<bool>{false, true}));
+        for (int row = 1; row <= 4; ++row)
+            EXPECT_EQ(runs.last().lastRow(row), "100%") << jobs << " " << row;
+    }
+    const QStringList names = {"a." + ext, "New_b." + ext, "New_a." + ext, "c." + ext};
+    for (int row = 1; row <= 4; ++row) {
+        const QString serial = runs[0].written.value(row), parallel = runs[1].written.value(row);
+        ASSERT_EQ(QFileInfo(serial).fileName(), names[row - 1]);
+        EXPECT_EQ(QFileInfo(parallel).fileName(), names[row - 1]);
+        if (ext == "ogg") {
+            EXPECT_EQ(fixtures::DecodedFrames(parallel), fixtures::DecodedFrames(serial));
+            EXPECT_EQ(fixtures::ProbeFile(parallel).tags, fixtures::ProbeFile(serial).tags);
+        } else {
+            EXPECT_EQ(Bytes(parallel), Bytes(serial)) << parallel.toStdString();
+        }
+    }
+    EXPECT_EQ(fixtures::ProbeFile(runs[1].written.value(4)).tags.value("title").toString(), "Gamma");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ParallelEachFormat, ::testing::Values(0, 1, 3));
+
+TEST_F(ParallelConvertTest, StopClosesTheRunningFilesAndPassesOverTheRest)
+{
+    QStringList sources;
+    for (const char *name : {"a", "b", "c", "d"})
+        sources << Mp3(QString("in/%1.mp3").arg(name), 10.0);
+    const QString out = Path("out/");
+    // Cancel once the second file has begun: both workers are busy then.
+    const RecordingObserver seen = Convert(sources, 0, out, 2, false, [](TConvertEngine &engine, const RecordingObserver &o) {
+        if (o.rowStatus.contains(2))
+            engine.Stop();
+    });
+
+    EXPECT_EQ(seen.statusTexts.last(), "Cancel");
+    EXPECT_EQ(seen.texts("information"), QStringList{"Cancel converting files!"});
+    EXPECT_EQ(seen.lastRow(2), "Stop");
+    EXPECT_FALSE(seen.rowStatus.contains(4));
+    QStringList expected;
+    for (int row = 1; row <= 3; ++row) {
+        if (!seen.rowStatus.contains(row))
+            continue;
+        EXPECT_TRUE(seen.lastRow(row) == "Stop" || seen.lastRow(row) == "100%") << seen.lastRow(row).toStdString();
+        const QString written = seen.written.value(row);
+        expected << QFileInfo(written).fileName();
+        // Closed: the Info frame written at the close trims the encoder's
+        // delay and padding, so whole one-second blocks decode.
+        const int64_t frames = fixtures::DecodedFrames(written);
+        EXPECT_GT(frames, 0);
+        EXPECT_EQ(frames % 44100, 0) << written.toStdString();
+    }
+    EXPECT_LT(fixtures::DecodedFrames(seen.written.value(2)), 10 * 44100);
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), expected);
+}
+
+TEST_F(ParallelConvertTest, AFailingFileLeavesTheOthersConverted)
+{
+    const QString broken = Path("in/broken.mp3");
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(5000, 'z'));
+    f.close();
+    const QStringList sources = {Mp3("in/a.mp3", 2.0), broken, Mp3("in/b.mp3", 2.0), Mp3("in/c.mp3", 1.0)};
+    const QString out = Path("out/");
+    const RecordingObserver seen = Convert(sources, 1, out, 2);
+
+    ASSERT_EQ(seen.texts("error").size(), 1);
+    EXPECT_TRUE(seen.texts("error")[0].contains(broken)) << seen.texts("error")[0].toStdString();
+    EXPECT_EQ(seen.lastRow(2), "Error");
+    for (int row : {1, 3, 4})
+        EXPECT_EQ(seen.lastRow(row), "100%") << row;
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), (QStringList{"a.wav", "b.wav", "c.wav"}));
+    EXPECT_EQ(seen.texts("information"),
+              QStringList{"Finished converting files, but 1 of 4 file(s) could not be converted."});
+    EXPECT_EQ(seen.controlsEnabled, (QList<bool>{false, true}));
+}
+
+// As one at a time: the files before a vanished source are converted, then the run ends there.
+TEST_F(ParallelConvertTest, AVanishedSourceEndsTheRunAfterTheFilesBeforeIt)
+{
+    const QString a = Mp3("in/a.mp3", 2.0), b = Mp3("in/b.mp3", 1.0), c = Mp3("in/c.mp3", 1.0);
+    QFile::remove(b);
+    const QString out = Path("out/");
+    const RecordingObserver seen = Convert({a, c, b, a}, 1, out, 2);
+    EXPECT_EQ(seen.texts("message"), QStringList{"Invalid input file name: " + b});
+    EXPECT_TRUE(seen.texts("information").isEmpty());
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), (QStringList{"a.wav", "c.wav"}));
+    EXPECT_EQ(seen.controlsEnabled, (QList<bool>{false, true}));
+}
