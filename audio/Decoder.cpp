@@ -830,6 +830,15 @@ int64_t Decoder::seek(int64_t frame)
     return target;
 }
 
+bool Decoder::seeksExactly() const
+{
+    const auto exact = [](const SourceFacts &f) { return f.seek != SeekMethod::Restart && f.seekReproducesReading; };
+    if (d->facts.parts.empty())
+        return exact(d->facts);
+    return std::all_of(d->facts.parts.begin(), d->facts.parts.end(),
+                       [&](const SourceFacts &p) { return !p.unreadable && exact(p); });
+}
+
 QString Decoder::damage() const { return d->damageText(); }
 
 } // namespace audio_detail

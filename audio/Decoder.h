@@ -29,6 +29,10 @@ public:
     PcmArray read(int64_t frames);
     // Moves to an exact frame (clamped to 0..length) and returns it.
     int64_t seek(int64_t frame);
+    // A seek goes to the target by the container, not by decoding from the
+    // start, and what is read after it equals what reading through yields
+    // there, bit for bit.
+    bool seeksExactly() const;
     // What could not be decoded so far, for the user ("0.2 s could not be
     // decoded (at 0:05)"); empty when nothing.
     QString damage() const;

@@ -22,6 +22,11 @@ public:
     virtual int channels() const = 0;
     // `frames` sample frames, channels() floats each, full scale +-1.0.
     virtual void write(const float *pcm, int64_t frames) = 0;
+    // Work on a block that a pipeline may do on the caller's thread while its
+    // own thread encodes an earlier block: called once per block, in order,
+    // before write() of the same block. Without a pipeline only write() is
+    // called, and an encoder that has such work does it there.
+    virtual void prepare(const float *, int64_t) {}
     virtual void finish() = 0;
 };
 

@@ -4,6 +4,14 @@
 
 #include <QFile>
 #include <FLAC/stream_encoder.h>
+extern "C" {
+#include <libavutil/md5.h>
+#include <libavutil/mem.h>
+
+// Exported by libFLAC (1.2 to 1.5) for the flac tool's --no-md5-sum, but
+// declared only in a header of its sources that Debian does not install.
+FLAC__bool FLAC__stream_encoder_set_do_md5(FLAC__StreamEncoder *encoder, FLAC__bool value);
+}
 
 #include <cmath>
 
@@ -11,12 +19,20 @@ namespace audio_detail {
 
 struct FlacEncoder::Handle {
     FLAC__StreamEncoder *encoder = FLAC__stream_encoder_new();
+    AVMD5 *md5 = av_md5_alloc();
     ~Handle()
     {
         if (encoder)
             FLAC__stream_encoder_delete(encoder);
+        av_free(md5);
     }
 };
+
+namespace {
+// STREAMINFO is the first block, right after "fLaC" and its 4-byte header;
+// its MD5 takes its last 16 bytes.
+constexpr qint64 kStreamInfoMd5Offset = 4 + 4 + 18;
+} // namespace
 
 void FlacEncoder::check(const FlacSettings &s)
 {
@@ -35,8 +51,11 @@ FlacEncoder::FlacEncoder(const QString &path, const FlacSettings &settings) : se
     check(settings);
     encoder_ = std::make_unique<Handle>();
     FLAC__StreamEncoder *e = encoder_->encoder;
-    if (!e)
+    if (!e || !encoder_->md5)
         throw AudioError(QStringLiteral("Cannot create \"%1\": FLAC__stream_encoder_new: out of memory").arg(path));
+    av_md5_init(encoder_->md5);
+    // libFLAC would sum the MD5 on its encoding thread; prepare() does it instead.
+    FLAC__stream_encoder_set_do_md5(e, false);
     FLAC__stream_encoder_set_channels(e, unsigned(settings.channels));
     FLAC__stream_encoder_set_bits_per_sample(e, unsigned(settings.bitsPerSample));
     FLAC__stream_encoder_set_sample_rate(e, unsigned(settings.sampleRate));
@@ -64,7 +83,7 @@ FlacEncoder::~FlacEncoder()
         QFile::remove(path_);
 }
 
-void FlacEncoder::write(const float *pcm, int64_t frames)
+void FlacEncoder::toIntegers(const float *pcm, int64_t frames, std::vector<int32_t> &out) const
 {
     // Full scale is 2^(bits-1), as decoders divide: a 16-bit source read as
     // float comes back to the very same integers.
@@ -75,25 +94,73 @@ void FlacEncoder::write(const float *pcm, int64_t frames)
     // a libm call per value cost an eighth of the encoding time.
     constexpr double kRoundingBias = 6755399441055744.0;
     const int64_t values = frames * settings_.channels;
-    buffer_.resize(size_t(values));
-    int32_t *out = buffer_.data();
+    out.resize(size_t(values));
+    int32_t *o = out.data();
     for (int64_t i = 0; i < values; ++i) {
         double v = double(pcm[i]) * scale;
         v = v < top ? v : top; // NaN becomes full scale rather than undefined
         v = v > -scale ? v : -scale;
-        out[i] = int32_t((v + kRoundingBias) - kRoundingBias);
+        o[i] = int32_t((v + kRoundingBias) - kRoundingBias);
     }
-    if (frames > 0 && !FLAC__stream_encoder_process_interleaved(encoder_->encoder, buffer_.data(), unsigned(frames)))
+}
+
+void FlacEncoder::prepare(const float *pcm, int64_t frames)
+{
+    if (frames <= 0)
+        return;
+    // What FLAC sums: the samples interleaved, each little-endian in whole bytes.
+    toIntegers(pcm, frames, md5Samples_);
+    const size_t width = size_t(settings_.bitsPerSample / 8);
+    md5Bytes_.resize(md5Samples_.size() * width);
+    uint8_t *b = md5Bytes_.data();
+    for (const int32_t v : md5Samples_) {
+        for (size_t k = 0; k < width; ++k)
+            *b++ = uint8_t(uint32_t(v) >> (8 * k));
+    }
+    av_md5_update(encoder_->md5, md5Bytes_.data(), md5Bytes_.size());
+    framesPrepared_.fetch_add(frames, std::memory_order_release);
+}
+
+void FlacEncoder::write(const float *pcm, int64_t frames)
+{
+    if (frames <= 0)
+        return;
+    if (framesPrepared_.load(std::memory_order_acquire) < framesWritten_ + frames)
+        prepare(pcm, frames); // no pipeline ran it ahead
+    framesWritten_ += frames;
+    toIntegers(pcm, frames, buffer_);
+    if (!FLAC__stream_encoder_process_interleaved(encoder_->encoder, buffer_.data(), unsigned(frames)))
         fail("FLAC__stream_encoder_process_interleaved");
+}
+
+void FlacEncoder::storeMd5()
+{
+    uint8_t digest[16];
+    av_md5_final(encoder_->md5, digest);
+    QFile file(path_);
+    char head[5] = {};
+    const bool ok = file.open(QIODevice::ReadWrite) && file.read(head, 5) == 5 && QByteArray(head, 4) == "fLaC"
+                    && (head[4] & 0x7f) == 0 && file.seek(kStreamInfoMd5Offset)
+                    && file.write(reinterpret_cast<const char *>(digest), 16) == 16 && file.flush();
+    if (!ok)
+        throw AudioError(QStringLiteral("Cannot write \"%1\": storing the MD5 of the audio: %2")
+                             .arg(path_, file.errorString()));
 }
 
 void FlacEncoder::finish()
 {
     finished_ = true;
-    // Writes the last frame and rewrites STREAMINFO with the sample count and MD5.
+    // Writes the last frame and rewrites STREAMINFO with the sample count.
     if (!FLAC__stream_encoder_finish(encoder_->encoder)) {
         finished_ = false;
         fail("FLAC__stream_encoder_finish");
+    }
+    try {
+        storeMd5();
+    } catch (const AudioError &) {
+        finished_ = false;
+        QFile::remove(path_);
+        throw;
     }
 }
 

@@ -2,6 +2,7 @@
 #include "audio/Encoder.h"
 
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -15,7 +16,8 @@ struct FlacSettings {
 };
 
 // FLAC through libFLAC: the total sample count and the MD5 of the audio are in
-// STREAMINFO when the file is finished.
+// STREAMINFO when the file is finished. The MD5 is summed in prepare(), apart
+// from libFLAC's encoding, so that a pipeline can sum it on the other core.
 class FlacEncoder final : public Encoder {
 public:
     // Throws AudioError naming the value FLAC cannot take.
@@ -26,17 +28,25 @@ public:
 
     int sampleRate() const override { return settings_.sampleRate; }
     int channels() const override { return settings_.channels; }
+    void prepare(const float *pcm, int64_t frames) override;
     void write(const float *pcm, int64_t frames) override;
     void finish() override;
 
 private:
     [[noreturn]] void fail(const char *function);
+    void toIntegers(const float *pcm, int64_t frames, std::vector<int32_t> &out) const;
+    void storeMd5();
 
     FlacSettings settings_;
     QString path_;
     struct Handle; // libFLAC's encoder is an unnamed struct: it cannot be declared here
     std::unique_ptr<Handle> encoder_;
     std::vector<int32_t> buffer_;
+    // prepare()'s own: it may run on another thread than write().
+    std::vector<int32_t> md5Samples_;
+    std::vector<uint8_t> md5Bytes_;
+    std::atomic<int64_t> framesPrepared_ = 0;
+    int64_t framesWritten_ = 0;
     bool finished_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include "audio/AudioError.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <opus/opusenc.h>
 
 #include <algorithm>
@@ -38,7 +39,11 @@ OpusEncoder::OpusEncoder(const QString &path, const OpusSettings &settings) : se
                              .arg(path, QString::fromLatin1(ope_strerror(error))));
     }
     const bool vbr = settings.mode != OpusRateMode::Cbr;
-    int r = ope_encoder_ctl(encoder_, OPUS_SET_BITRATE(settings.bitrate * 1000));
+    // libopusenc draws the stream's serial number from rand(), unseeded: the
+    // same numbers in every run, and from worker threads in any order.
+    int r = ope_encoder_ctl(encoder_, OPE_SET_SERIALNO(opus_int32(QRandomGenerator::global()->generate() & 0x7fffffff)));
+    if (r == OPE_OK)
+        r = ope_encoder_ctl(encoder_, OPUS_SET_BITRATE(settings.bitrate * 1000));
     if (r == OPE_OK)
         r = ope_encoder_ctl(encoder_, OPUS_SET_VBR(vbr ? 1 : 0));
     if (r == OPE_OK && vbr)

@@ -42,6 +42,7 @@ void PipelinedEncoder::write(const float *pcm, int64_t frames)
 {
     if (frames <= 0)
         return;
+    inner_->prepare(pcm, frames);
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return failure_ || queue_.size() < kDepth; });
     if (failure_)

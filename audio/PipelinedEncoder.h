@@ -17,7 +17,8 @@ namespace audio_detail {
 //
 // write() copies the block into a short queue and returns; it waits only
 // while the queue is full. A failure of the inner encoder is thrown by the
-// next write() or by finish(), with the inner encoder's own message. The
+// next write() or by finish(), with the inner encoder's own message. Apart
+// from prepare(), which the caller's thread runs before queueing a block, the
 // inner encoder is only ever used by one thread at a time: the worker while
 // it runs, the caller after finish() or destruction has joined it.
 class PipelinedEncoder final : public Encoder {

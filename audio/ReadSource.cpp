@@ -549,6 +549,8 @@ SourceFacts describeOne(const QString &path, const OpenedSource &src)
     case AV_CODEC_ID_MP3: {
         f.mpeg = scanMpegFile(path);
         f.seek = SeekMethod::Timestamps;
+        // Layer II's decode after a seek differed in the last bit (seen); layer III's did not.
+        f.seekReproducesReading = par->codec_id == AV_CODEC_ID_MP3;
         if (f.mpeg.valid) {
             // The first frame decides the output format, even if FFmpeg's stream
             // parameters describe a later part of a joined file.
@@ -709,6 +711,7 @@ SourceFacts describeOne(const QString &path, const OpenedSource &src)
         // are drawn afresh after a jump: they differ from a reading through,
         // though not in how they sound.
         f.seekPreroll = 8192;
+        f.seekReproducesReading = false;
         break;
     }
     case AV_CODEC_ID_FLAC:
@@ -757,6 +760,7 @@ SourceFacts describeOne(const QString &path, const OpenedSource &src)
         } else {
             const QString codec = desc ? QString::fromUtf8(desc->long_name ? desc->long_name : desc->name) : QStringLiteral("Audio");
             f.formatText = QStringLiteral("%1: %2, %3%4").arg(codec, tail, kbpsText(par->bit_rate), chans);
+            f.seekReproducesReading = false; // nothing known of its decoder
         }
         break;
     }

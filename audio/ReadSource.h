@@ -38,6 +38,9 @@ struct SourceFacts {
     int64_t frontSkip = 0;     // decoded frames before position 0 (decoder delay FFmpeg keeps)
     SeekMethod seek = SeekMethod::Restart;
     int64_t seekPreroll = 0;   // frames decoded and dropped before a seek target
+    // After a seek the decoder yields the very samples a reading through
+    // yields: it keeps no state the preroll cannot rebuild.
+    bool seekReproducesReading = true;
     int64_t timestampGrid = 0; // coarse timestamps: frame starts are multiples of this
     QString formatText;        // one line for the user
     MpegScan mpeg;             // valid for MPEG audio

@@ -64,6 +64,8 @@ int64_t TAudioFile2::Seek(int64_t position, int)
     return decoder_ ? decoder_->seek(position) : 0;
 }
 
+bool TAudioFile2::SeeksExactly() const { return decoder_ && decoder_->seeksExactly(); }
+
 void TAudioFile2::SetInputFormat(int sampleRate, int channels) { writer_->setInputFormat(sampleRate, channels); }
 void TAudioFile2::SetExpectedLength(int64_t frames, int sampleRate) { writer_->setExpectedLength(frames, sampleRate); }
 void TAudioFile2::WriteArray(const PcmArray &pcm) { writer_->write(pcm); }

@@ -51,6 +51,9 @@ public:
     int64_t Length() const;
     PcmArray ReadArray(int64_t count);
     int64_t Seek(int64_t position, int = 3);
+    // A Seek goes straight to its frame, and reading on from there gives the
+    // very samples that reading through from the start gives.
+    bool SeeksExactly() const;
     // What could not be decoded so far in the open source ("0.4 s unreadable"
     // and where), empty when every byte decoded. Damage is skipped, not the
     // rest of the file: reading goes on after it.

@@ -176,6 +176,17 @@ QString FormatOption(const Arguments &a, const TProgramSettings &settings)
     return f;
 }
 
+int JobsOption(const Arguments &a, const TProgramSettings &settings)
+{
+    if (!a.has("jobs"))
+        return settings.jobs;
+    bool ok = false;
+    const int jobs = a.value("jobs").toInt(&ok);
+    if (!ok || jobs < 0 || jobs > kMaxJobs)
+        throw UsageError(QString("--jobs must be a whole number from 0 (every core) to %1").arg(kMaxJobs).toStdString());
+    return jobs;
+}
+
 QString OutputFolderOption(const Arguments &a, const TProgramSettings &settings)
 {
     QString dir = a.has("out") ? QDir::toNativeSeparators(QFileInfo(a.value("out")).absoluteFilePath())

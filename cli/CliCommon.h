@@ -73,5 +73,7 @@ private:
 QString FormatOption(const Arguments &a, const TProgramSettings &settings);
 // --out, or the saved folder; always ends in the path delimiter.
 QString OutputFolderOption(const Arguments &a, const TProgramSettings &settings);
+// --jobs, checked (0: every core), or the saved [general] jobs.
+int JobsOption(const Arguments &a, const TProgramSettings &settings);
 
 } // namespace cli

@@ -169,13 +169,7 @@ int ConvertCommand(const QStringList &args)
 
     const TProgramSettings settings = ProgramSettings;
     ConvertRequest request;
-    request.jobs = settings.jobs;
-    if (a.has("jobs")) {
-        bool ok = false;
-        request.jobs = a.value("jobs").toInt(&ok);
-        if (!ok || request.jobs < 0 || request.jobs > kMaxJobs)
-            throw UsageError(QString("--jobs must be a whole number from 0 (every core) to %1").arg(kMaxJobs).toStdString());
-    }
+    request.jobs = JobsOption(a, settings);
     request.formatIndex = output_format::IndexOf(FormatOption(a, settings));
     request.savePath = OutputFolderOption(a, settings);
     request.copyTags = a.has("copy-tags");

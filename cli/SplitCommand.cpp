@@ -88,7 +88,7 @@ private:
 
 int SplitCommand(const QStringList &args)
 {
-    const Arguments a = Parse(args, {"parts", "every", "at", "cue", "threshold", "min-silence", "format", "out", "precision"},
+    const Arguments a = Parse(args, {"parts", "every", "at", "cue", "threshold", "min-silence", "format", "out", "precision", "jobs"},
                               {"silence", "trim-silence", "no-tag", "quiet", "lossless"});
     if (a.positional.size() != 1)
         throw UsageError("split takes exactly one source file");
@@ -106,6 +106,7 @@ int SplitCommand(const QStringList &args)
     TProgramSettings settings = ProgramSettings;
     settings.saveformat = FormatOption(a, settings);
     settings.savepath = OutputFolderOption(a, settings);
+    settings.jobs = JobsOption(a, settings);
 
     SplitRun run;
     run.CopyTag = !a.has("no-tag");

@@ -3,12 +3,15 @@
 
 #include "audio/AudioError.h"
 #include "audio/Mp3FrameCutter.h"
+#include "split/ParallelParts.h"
 
 #include <cmath>
+#include <functional>
 #include <memory>
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 
 namespace {
 
@@ -134,7 +137,7 @@ void SplitEngine::FinishPart()
     }
     if (!run_.CopyTag)
         return;
-    TagNextPart(run_.CurrentPart);
+    TagPart(run_.CurrentPart, run_.CurrentPartFileName, ++partsNumbered_);
     try {
         AudioInformation.SaveTag(path);
     } catch (const AudioError &) {
@@ -142,16 +145,10 @@ void SplitEngine::FinishPart()
     }
 }
 
-void SplitEngine::NumberNextPart()
+void SplitEngine::TagPart(int32_t k, const QString &fileName, int32_t ordinal)
 {
-    ++partsNumbered_;
-    AudioInformation.setInfoTrack(QStringLiteral("%1/%2").arg(partsNumbered_).arg(partsToWrite_));
-}
-
-void SplitEngine::TagNextPart(int32_t k)
-{
-    AudioInformation.setInfoTitle(WithoutExtension(run_.CurrentPartFileName));
-    NumberNextPart();
+    AudioInformation.setInfoTitle(WithoutExtension(fileName));
+    AudioInformation.setInfoTrack(QStringLiteral("%1/%2").arg(ordinal).arg(partsToWrite_));
     // A part with a tag of its own (a CUE sheet's track) gets its fields over the source's.
     QMap<QString, QString> fields;
     if (mode_ == SplitMode::BySettings && k >= 0 && k < plan_.PartTags.size()) {
@@ -170,44 +167,55 @@ int64_t SplitEngine::PartEnd(int32_t k, int64_t totalSamples) const
     return std::max<int64_t>(0, int64_t(std::ceil(plan_.SamplePoints[size_t(k)])));
 }
 
-void SplitEngine::ConfigureSplitWriter()
+namespace {
+
+// Prepares a writer for settings.saveformat; `incorrect` hears of Ogg bit
+// rates the encoder refuses (the writer is then left as it stands).
+void ConfigureWriter(TAudioFile2 &w, TAudioFile2LameEnc &lame, const TProgramSettings &s,
+                     const std::function<void()> &incorrect)
 {
-    const TProgramSettings &s = settings_;
     const QString format = s.saveformat.toLower();
     if (format == "mp3") {
-        FileW.SetMp3Format(s.mp3_frequency, s.mp3_bitrate, s.mp3_channels);
+        w.SetMp3Format(s.mp3_frequency, s.mp3_bitrate, s.mp3_channels);
         if (s.mp3_fvbr == 1) {
-            MP3LameEncoder.Mode = s.mp3_channels - 1;
-            MP3LameEncoder.SampleRate = s.mp3_frequency;
-            MP3LameEncoder.OptionA = 0;
-            MP3LameEncoder.VbrQuality = static_cast<int16_t>(s.mp3_vbrquality);
-            MP3LameEncoder.Bitrate = s.mp3_bitrate;
-            MP3LameEncoder.MaxBitrate = s.mp3_maxbitrate;
-            FileW.SetMp3Encoder(MP3LameEncoder);
+            lame.Mode = s.mp3_channels - 1;
+            lame.SampleRate = s.mp3_frequency;
+            lame.OptionA = 0;
+            lame.VbrQuality = static_cast<int16_t>(s.mp3_vbrquality);
+            lame.Bitrate = s.mp3_bitrate;
+            lame.MaxBitrate = s.mp3_maxbitrate;
+            w.SetMp3Encoder(lame);
         }
     } else if (format == "wav") {
-        FileW.SetWavFormat(int(s.wav_frequency), int(s.wav_channels), int(s.wav_bps));
+        w.SetWavFormat(int(s.wav_frequency), int(s.wav_channels), int(s.wav_bps));
     } else if (format == "wma") {
-        FileW.SetWmaProfile(s.wma_wmaprofile);
+        w.SetWmaProfile(s.wma_wmaprofile);
     } else if (format == "flac") {
-        FileW.SetFlacFormat(s.flac_frequency, s.flac_channels, s.flac_bps, s.flac_level);
+        w.SetFlacFormat(s.flac_frequency, s.flac_channels, s.flac_bps, s.flac_level);
     } else if (format == "opus") {
-        FileW.SetOpusFormat(s.opus_bitrate, s.opus_mode, s.opus_complexity);
+        w.SetOpusFormat(s.opus_bitrate, s.opus_mode, s.opus_complexity);
     } else if (format == "ogg") {
         if (s.ogg_fquality == 1) {
-            FileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, 0, 0, 0, static_cast<int16_t>(s.ogg_quality));
+            w.SetOggFormat(s.ogg_frequency, s.ogg_channels, 0, 0, 0, static_cast<int16_t>(s.ogg_quality));
         } else if (s.ogg_vbr == 1) {
-            if (!FileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate))
-                observer_.PlainMessage("Incorrect format");
+            if (!w.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate))
+                incorrect();
             else
-                FileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate, -1);
+                w.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate, -1);
         } else {
-            if (!FileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0))
-                observer_.PlainMessage("Incorrect format");
+            if (!w.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0))
+                incorrect();
             else
-                FileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
+                w.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
         }
     }
+}
+
+} // namespace
+
+void SplitEngine::ConfigureSplitWriter()
+{
+    ConfigureWriter(FileW, MP3LameEncoder, settings_, [this] { observer_.PlainMessage("Incorrect format"); });
 }
 
 void SplitEngine::ReadBlocks(SplitMode mode)
@@ -330,7 +338,7 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
             const QString path = settings_.savepath + run_.CurrentPartFileName;
             QByteArray tag;
             if (run_.CopyTag) {
-                TagNextPart(k);
+                TagPart(k, run_.CurrentPartFileName, ++partsNumbered_);
                 try {
                     tag = AudioInformation.RenderId3v2Tag(sourcePath_);
                 } catch (const AudioError &) {
@@ -360,6 +368,144 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
     observer_.Progress(100);
     observer_.StatusText("Complete!");
     observer_.InformationMessage("Complete splitting file " + sourcePath_ + "!");
+    return SplitOutcome::Completed;
+}
+
+int SplitEngine::ParallelJobs(int64_t totalSamples) const
+{
+    const int jobs = settings_.jobs > 0 ? settings_.jobs : QThread::idealThreadCount();
+    // A reader that cannot seek exactly would give a part other samples than a reading through.
+    if (jobs < 2 || partsToWrite_ < 2 || totalSamples <= 0 || !FileR.SeeksExactly() || FileR.Length() != totalSamples)
+        return 1;
+    return std::min(jobs, int(partsToWrite_));
+}
+
+std::vector<PartJob> SplitEngine::PartRanges(SplitMode mode, int64_t totalSamples) const
+{
+    const int64_t T = totalSamples;
+    const int64_t B = std::max<int32_t>(run_.SplitBlockSamples, 1);
+    std::vector<PartJob> jobs;
+    const auto add = [&](int32_t k, int64_t start, int64_t end) {
+        if (PartSaved(mode, k))
+            jobs.push_back(PartJob{k, PartPath(mode, k), start, end});
+    };
+    if (run_.ExactCut) {
+        int64_t position = 0;
+        for (int32_t k = 1; k <= plan_.PartCount; ++k) {
+            const int64_t planned = PartEnd(k, T);
+            if (k == plan_.PartCount || planned > T) {
+                add(k, position, T); // an end past the source's is never reached: no part follows
+                break;
+            }
+            const int64_t end = std::max(planned, position);
+            add(k, position, end);
+            position = end;
+        }
+        return jobs;
+    }
+    // The block precisions: a part ends with the first block whose end reaches
+    // its point, compared as a reading through compares, and the next part
+    // begins with that same block.
+    const int64_t blocks = (T + B - 1) / B;
+    const auto reached = [&](int64_t b) { return std::min((b + 1) * B, T); };
+    int64_t first = 0;
+    for (int32_t k = 1; k <= plan_.PartCount; ++k) {
+        const long double point = k < plan_.PartCount ? plan_.SamplePoints[size_t(k)] : 0;
+        if (k == plan_.PartCount || static_cast<long double>(T) < point) {
+            add(k, first * B, T);
+            break;
+        }
+        int64_t last = std::max<int64_t>(first, int64_t(std::ceil(point / B)) - 1);
+        while (last > first && static_cast<long double>(reached(last - 1)) >= point)
+            --last;
+        while (last + 1 < blocks && static_cast<long double>(reached(last)) < point)
+            ++last;
+        add(k, first * B, reached(last));
+        first = last;
+    }
+    return jobs;
+}
+
+SplitOutcome SplitEngine::RunInParallel(SplitMode mode, int jobs)
+{
+    const int64_t totalSamples = AudioInformation.TotalSamples();
+    const std::vector<PartJob> parts = PartRanges(mode, totalSamples);
+    int64_t planned = 0;
+    for (const PartJob &p : parts)
+        planned += p.end - p.start;
+
+    ParallelParts::Hooks hooks;
+    hooks.configure = [this](TAudioFile2 &writer, TAudioFile2LameEnc &encoder) {
+        ConfigureWriter(writer, encoder, settings_, [] {}); // said once already, for FileW
+    };
+    // Tags are written in the parts' order, as a reading through writes
+    // them, so that the information object is left as it leaves it.
+    std::vector<const PartOutcome *> ended(parts.size(), nullptr);
+    size_t nextToTag = 0;
+    const auto tagInOrder = [&] {
+        for (; nextToTag < parts.size() && ended[nextToTag]; ++nextToTag) {
+            const PartJob &job = parts[nextToTag];
+            run_.CurrentPart = job.part;
+            run_.CurrentPartFileName = PartFileName(mode, job.part);
+            if (!ended[nextToTag]->closed || !run_.CopyTag)
+                continue;
+            TagPart(job.part, run_.CurrentPartFileName, int32_t(nextToTag) + 1);
+            try {
+                AudioInformation.SaveTag(job.path);
+            } catch (const AudioError &) {
+                // A part without its tag is still a good part; the audio is kept.
+            }
+        }
+    };
+    hooks.ended = [&](size_t index, const PartOutcome &outcome) {
+        ended[index] = &outcome;
+        tagInOrder();
+    };
+    hooks.breathe = [&](int64_t written) {
+        run_.SamplesRead = planned > 0 ? written * totalSamples / planned : 0;
+        observer_.Progress(planned > 0 ? int(written * 100 / planned) : 0);
+        observer_.Breathe();
+        return bool(run_.Running);
+    };
+    const std::vector<PartOutcome> outcomes =
+        ParallelParts::Run(sourcePath_, run_.SplitBlockSamples, jobs, parts, hooks);
+    // Parts after one that was passed over are tagged now.
+    for (size_t i = 0; i < outcomes.size(); ++i)
+        ended[i] = &outcomes[i];
+    tagInOrder();
+
+    QStringList damage;
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+        const PartOutcome &o = outcomes[i];
+        if (!o.damage.isEmpty() && !damage.contains(o.damage))
+            damage << o.damage;
+        if (o.failure == PartOutcome::Failure::None)
+            continue;
+        // The first failing part in order is the one a reading through would have met.
+        QString text;
+        if (o.failure == PartOutcome::Failure::Open)
+            text = "Unable to open the file " + sourcePath_ + (o.reason.isEmpty() ? QString() : "\n" + o.reason);
+        else if (o.failure == PartOutcome::Failure::Read)
+            text = o.reason;
+        else
+            text = "Unable to write to " + parts[i].path + (o.reason.isEmpty() ? QString() : "\n" + o.reason);
+        run_.Running = false;
+        observer_.StatusText("Error");
+        observer_.ErrorMessage(text);
+        return SplitOutcome::Failed;
+    }
+    const bool cancelled = !run_.Running;
+    run_.Running = false;
+    const QString damageText = damage.join("; ");
+    if (cancelled) {
+        observer_.StatusText("Cancel");
+        observer_.InformationMessage(WithDamage("Cancel splitting file " + sourcePath_ + "!", sourcePath_, damageText));
+        return SplitOutcome::Cancelled;
+    }
+    run_.SamplesRead = totalSamples;
+    observer_.Progress(100);
+    observer_.StatusText("Complete!");
+    observer_.InformationMessage(WithDamage("Complete splitting file " + sourcePath_ + "!", sourcePath_, damageText));
     return SplitOutcome::Completed;
 }
 
@@ -402,6 +548,7 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         return SplitOutcome::Refused;
     }
 
+    run_.PartsAtOnce = 1;
     if (run_.Lossless) {
         const SplitOutcome outcome = RunLossless(mode);
         AudioInformation.setInfoTrack(QString());
@@ -418,6 +565,8 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         return SplitOutcome::Failed;
     }
 
+    const int jobs = ParallelJobs(totalSamples);
+    run_.PartsAtOnce = jobs;
     bool writeFailed = false;
     try {
         ConfigureSplitWriter();
@@ -427,6 +576,13 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         run_.SplitBlockSamples = FileR.SampleRate() / divisor;
         run_.SamplesRead = 0;
         run_.CurrentPart = 1;
+        if (jobs > 1) {
+            FileR.CloseFile(); // each worker reads with a reader of its own
+            const SplitOutcome outcome = RunInParallel(mode, jobs);
+            AudioInformation.setInfoTrack(QString());
+            AudioInformation.setInfoOverrides({});
+            return outcome;
+        }
 
         FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
         BeginPart(mode, 1);

@@ -7,6 +7,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <vector>
+
+struct PartJob;
 
 // The run's only way out to whoever shows it (the wizard, or a test).
 class SplitObserver {
@@ -39,6 +42,7 @@ struct SplitRun {
     // settings, no precision). Refused at the start when the source cannot be cut so.
     bool Lossless = false;
     int32_t SplitBlockSamples = 0; // frames per read, fixed for a run
+    int32_t PartsAtOnce = 1;       // parts the run writes at once, each on a worker of its own
     int64_t SamplesRead = 0;       // frames read so far, unsaved parts included
     int32_t CurrentPart = 0;       // from 1
     QString CurrentPartFileName;   // without folder
@@ -56,6 +60,10 @@ enum class SplitOutcome {
 // to the next part after the block that reaches the current part's end; that
 // block is written to both parts, so neighbouring parts share one block.
 // Runs on the caller's thread; the observer's Breathe() keeps a window alive.
+// Where the source's reader can seek exactly, the parts are written at once
+// by workers with readers and writers of their own, each given the very
+// blocks a reading through gives it; the observer is still called on the
+// caller's thread only.
 class SplitEngine {
 public:
     SplitEngine(TAudioFile2 &FileR, TAudioFile2 &FileW, TAudioInformation2 &AudioInformation,
@@ -65,8 +73,8 @@ public:
     // number: PartCount (ByAmount), SecondsPerPart (ByTime), 0 (BySettings).
     SplitOutcome RunSplit(const QString &sourcePath, SplitMode mode, int32_t number);
 
-    // Prepares FileW for settings.saveformat ("mp3", "wav", "wma", "ogg";
-    // any other word configures nothing).
+    // Prepares FileW for settings.saveformat ("mp3", "wav", "wma", "ogg",
+    // "flac", "opus"; any other word configures nothing).
     void ConfigureSplitWriter();
     // Closes the current part's file (when one is open) and copies the tag into it.
     void FinishPart();
@@ -84,11 +92,18 @@ private:
     void ReadBlocks(SplitMode mode);
     // Frame at which part k ends: the plan's point rounded up; the source's end for the last part.
     int64_t PartEnd(int32_t k, int64_t totalSamples) const;
-    // Sets the tag's track to "k/n" for the next part written.
-    void NumberNextPart();
-    // The tag fields of part k for the next part written: its name as title,
-    // its number, and the part's own tag where the plan has one.
-    void TagNextPart(int32_t k);
+    // Parts written at once on worker threads: settings.jobs (0: every core),
+    // no more than there are parts to write; 1 where that cannot give the
+    // files a reading through gives.
+    int ParallelJobs(int64_t totalSamples) const;
+    // The run of the re-encoding split on `jobs` workers.
+    SplitOutcome RunInParallel(SplitMode mode, int jobs);
+    // The frames of each saved part that a reading through writes to it.
+    std::vector<PartJob> PartRanges(SplitMode mode, int64_t totalSamples) const;
+    // The tag fields of part k (file name `fileName`, the `ordinal`-th part
+    // written): its name as title, "ordinal/n" as track, and the part's own
+    // tag where the plan has one.
+    void TagPart(int32_t k, const QString &fileName, int32_t ordinal);
     bool PartSaved(SplitMode mode, int32_t k) const;
     void BeginPart(SplitMode mode, int32_t k);
     void WriteBlock(SplitMode mode, const PcmArray &block);

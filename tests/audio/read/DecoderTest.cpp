@@ -99,6 +99,29 @@ TEST_P(ReadFormat, SeekLandsOnTheExactFrame)
     EXPECT_TRUE(dec.read(10).empty());
 }
 
+// Parts of a split are read by readers of their own, each starting with a
+// seek, where the decoder promises the samples of a reading through.
+TEST_P(ReadFormat, ExactSeekGivesTheSamplesOfAReadingThrough)
+{
+    const auto &f = fx();
+    Decoder dec(f.path);
+    if (!dec.seeksExactly())
+        GTEST_SKIP() << "reading through only";
+    std::vector<float> whole;
+    {
+        Decoder through(f.path);
+        whole = readAll(through, 22050);
+    }
+    const int64_t total = int64_t(whole.size()) / f.channels;
+    for (int64_t target : {total / 2 + 7, total / 5 + 3, int64_t(22050), total / 3}) {
+        SCOPED_TRACE(target);
+        ASSERT_EQ(dec.seek(target), target);
+        const PcmArray got = dec.read(22050);
+        ASSERT_FALSE(got.empty());
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), whole.begin() + target * f.channels));
+    }
+}
+
 TEST_P(ReadFormat, InformationMatchesTheDecoder)
 {
     const auto &f = fx();

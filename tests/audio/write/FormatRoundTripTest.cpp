@@ -3,6 +3,7 @@
 #include "WriteTestUtil.h"
 #include "tests/common/AudioFixtures.h"
 
+#include <QCryptographicHash>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -129,6 +130,19 @@ TEST(WavOutput, FullScaleClipsInsteadOfWrappingAround)
     EXPECT_EQ(decoded[3], -1.0f);
 }
 
+// The MD5 in STREAMINFO is that of the samples as flac itself decodes them.
+void ExpectStoredMd5OfTheAudio(const QString &path, int bits)
+{
+    QByteArray stored, raw;
+    ASSERT_EQ(fixtures::Run("metaflac", {"--show-md5sum", path}, &stored), 0);
+    ASSERT_EQ(fixtures::Run("flac", {"-d", "-s", "-c", "--force-raw-format", "--endian=little", "--sign=signed", path},
+                            &raw),
+              0);
+    ASSERT_EQ(raw.size() % (bits / 8), 0);
+    EXPECT_EQ(stored.trimmed(), QCryptographicHash::hash(raw, QCryptographicHash::Md5).toHex());
+    EXPECT_EQ(fixtures::Run("flac", {"-t", "-s", path}), 0);
+}
+
 TEST(FlacOutput, SixteenBitSamplesComeBackUnchangedWithLengthAndMd5InTheHeader)
 {
     QTemporaryDir dir;
@@ -145,8 +159,13 @@ TEST(FlacOutput, SixteenBitSamplesComeBackUnchangedWithLengthAndMd5InTheHeader)
     QByteArray total;
     ASSERT_EQ(fixtures::Run("metaflac", {"--show-total-samples", path}, &total), 0);
     EXPECT_EQ(total.trimmed().toLongLong(), int64_t(pcm.size()));
-    // flac -t decodes and compares with the MD5 the encoder stored.
-    EXPECT_EQ(fixtures::Run("flac", {"-t", "-s", path}), 0);
+    ExpectStoredMd5OfTheAudio(path, 16);
+
+    TAudioFile2 deep;
+    deep.SetFlacFormat(48000, 2, 24, 8);
+    const QString deepPath = dir.filePath("deep.flac");
+    ASSERT_TRUE(WriteAll(deep, deepPath, Sine(48000, 2, 30000), 48000, 2, 4096));
+    ExpectStoredMd5OfTheAudio(deepPath, 24);
 }
 
 // Players that only know plain WAV need format tag 1, also above 16 bits.

@@ -417,8 +417,9 @@ TEST_F(SplitWizardTest, ClosingDuringARunCancelsItAndClosesAfterwards)
     QTest::mouseClick(form->BitBtnSplit, Qt::LeftButton);
     EXPECT_EQ(platform.messages(), QStringList{"Cancel splitting file " + source + "!"});
     ASSERT_FALSE(form.isNull()); // alive until the run returned
+    // Both parts are written at once on two cores: each is closed where it was stopped.
     EXPECT_TRUE(QFile::exists(dir.path() + "/tone-01.wav"));
-    EXPECT_FALSE(QFile::exists(dir.path() + "/tone-02.wav"));
+    EXPECT_GT(fixtures::DecodedFrames(dir.path() + "/tone-01.wav"), 0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(form.isNull());
     EXPECT_EQ(SplitForm, nullptr);

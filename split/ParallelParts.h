@@ -1,0 +1,53 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TAudioFile2;
+struct TAudioFile2LameEnc;
+
+// One part file of a split made by a reader and a writer of its own: frames
+// [start, end) of the source, handed to the writer in the pieces a reading
+// through in blocks of `blockFrames` hands it (the blocks cut at start and end).
+struct PartJob {
+    int32_t part = 0; // from 1
+    QString path;
+    int64_t start = 0;
+    int64_t end = 0;
+};
+
+struct PartOutcome {
+    enum class Failure { None, Open, Read, Write };
+    Failure failure = Failure::None;
+    QString reason; // the library's words, or the reader's message for Read
+    bool closed = false;  // the file was written and closed, perhaps cut short by a stop
+    int64_t written = 0;  // frames
+    QString damage;       // what the part's reader could not decode
+};
+
+// Writes the parts on `jobs` worker threads, each with its own reader (moved
+// to a part's first frame by an exact seek) and its own writer, taking the
+// parts in order. The calling thread only relays: it never waits on a worker
+// for longer than a breath.
+class ParallelParts {
+public:
+    struct Hooks {
+        // Prepares a worker's writer; called on the calling thread before the workers start.
+        std::function<void(TAudioFile2 &writer, TAudioFile2LameEnc &encoder)> configure;
+        // parts[index] has ended (in any order); called on the calling thread.
+        std::function<void(size_t index, const PartOutcome &outcome)> ended;
+        // Called between breaths with the frames written so far; false stops
+        // the run: running parts end after their current block and are closed,
+        // parts not started are passed over.
+        std::function<bool(int64_t framesWritten)> breathe;
+    };
+
+    // Returns each job's outcome, in the jobs' order; a passed-over part has
+    // failure None and closed false. When a part fails, the parts before it
+    // are still written to their end and the parts after it are given up
+    // (their files removed), so that what is left is what a reading through
+    // would have left.
+    static std::vector<PartOutcome> Run(const QString &sourcePath, int32_t blockFrames, int jobs,
+                                        const std::vector<PartJob> &parts, const Hooks &hooks);
+};
