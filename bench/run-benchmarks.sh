@@ -172,6 +172,9 @@ bench "convert ${long_minutes} min to MP3" "$cli convert $work/long.wav --format
 echo "Split a ${long_minutes}-minute MP3 into 10 parts (MP3 128 kbps, normal precision):"
 bench "split into 10 parts" "$cli split $work/long.mp3 --parts 10 --format mp3 --precision normal --out $o --quiet --no-tag" \
   "${ff[*]} -i $work/long.mp3 -f segment -segment_time $((long_minutes * 6)) -c:a libmp3lame -b:a 128k $o/part%03d.mp3" "$o"
+echo "The same split with its parts written at once (every core) against one after another (target: at most 0.6 on two cores):"
+bench "split, parts at once" "$cli split $work/long.mp3 --parts 10 --format mp3 --precision normal --out $o --quiet --no-tag --jobs 0" \
+  "$cli split $work/long.mp3 --parts 10 --format mp3 --precision normal --out $o --quiet --no-tag --jobs 1" "$o" "one-by-one"
 echo "Split the same MP3 into 10 parts without re-encoding (frames copied; mp3splt in frame mode):"
 # A run first, kept for the sample check, so that a refused or failing split
 # is reported instead of being timed.
