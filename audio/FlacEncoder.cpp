@@ -108,28 +108,53 @@ void FlacEncoder::prepare(const float *pcm, int64_t frames)
 {
     if (frames <= 0)
         return;
+    std::vector<int32_t> samples;
+    {
+        const std::lock_guard lock(preparedMutex_);
+        if (!spare_.empty()) {
+            samples = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    toIntegers(pcm, frames, samples);
     // What FLAC sums: the samples interleaved, each little-endian in whole bytes.
-    toIntegers(pcm, frames, md5Samples_);
     const size_t width = size_t(settings_.bitsPerSample / 8);
-    md5Bytes_.resize(md5Samples_.size() * width);
+    md5Bytes_.resize(samples.size() * width);
     uint8_t *b = md5Bytes_.data();
-    for (const int32_t v : md5Samples_) {
+    for (const int32_t v : samples) {
         for (size_t k = 0; k < width; ++k)
             *b++ = uint8_t(uint32_t(v) >> (8 * k));
     }
     av_md5_update(encoder_->md5, md5Bytes_.data(), md5Bytes_.size());
-    framesPrepared_.fetch_add(frames, std::memory_order_release);
+    const std::lock_guard lock(preparedMutex_);
+    prepared_.push_back(std::move(samples));
 }
 
 void FlacEncoder::write(const float *pcm, int64_t frames)
 {
     if (frames <= 0)
         return;
-    if (framesPrepared_.load(std::memory_order_acquire) < framesWritten_ + frames)
-        prepare(pcm, frames); // no pipeline ran it ahead
-    framesWritten_ += frames;
-    toIntegers(pcm, frames, buffer_);
-    if (!FLAC__stream_encoder_process_interleaved(encoder_->encoder, buffer_.data(), unsigned(frames)))
+    std::vector<int32_t> samples;
+    for (int pass = 0; pass < 2 && samples.empty(); ++pass) {
+        {
+            const std::lock_guard lock(preparedMutex_);
+            if (!prepared_.empty()) {
+                samples = std::move(prepared_.front());
+                prepared_.pop_front();
+            }
+        }
+        if (samples.empty() && pass == 0)
+            prepare(pcm, frames); // no pipeline ran it ahead
+    }
+    if (samples.size() != size_t(frames * settings_.channels))
+        throw AudioError(QStringLiteral("Cannot write \"%1\": a block reached the FLAC encoder out of turn").arg(path_));
+    const bool ok = FLAC__stream_encoder_process_interleaved(encoder_->encoder, samples.data(), unsigned(frames));
+    {
+        const std::lock_guard lock(preparedMutex_);
+        if (spare_.size() < 4)
+            spare_.push_back(std::move(samples));
+    }
+    if (!ok)
         fail("FLAC__stream_encoder_process_interleaved");
 }
 

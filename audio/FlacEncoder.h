@@ -2,7 +2,8 @@
 #include "audio/Encoder.h"
 
 #include <QString>
-#include <atomic>
+#include <deque>
+#include <mutex>
 #include <memory>
 #include <vector>
 
@@ -16,8 +17,9 @@ struct FlacSettings {
 };
 
 // FLAC through libFLAC: the total sample count and the MD5 of the audio are in
-// STREAMINFO when the file is finished. The MD5 is summed in prepare(), apart
-// from libFLAC's encoding, so that a pipeline can sum it on the other core.
+// STREAMINFO when the file is finished. prepare() turns a block into integers
+// and sums its MD5 apart from libFLAC's encoding, so that a pipeline does
+// that on the other core and write() is libFLAC's work alone.
 class FlacEncoder final : public Encoder {
 public:
     // Throws AudioError naming the value FLAC cannot take.
@@ -41,12 +43,12 @@ private:
     QString path_;
     struct Handle; // libFLAC's encoder is an unnamed struct: it cannot be declared here
     std::unique_ptr<Handle> encoder_;
-    std::vector<int32_t> buffer_;
-    // prepare()'s own: it may run on another thread than write().
-    std::vector<int32_t> md5Samples_;
-    std::vector<uint8_t> md5Bytes_;
-    std::atomic<int64_t> framesPrepared_ = 0;
-    int64_t framesWritten_ = 0;
+    // Blocks prepare() made, in order, each taken by the write() of the same
+    // block; prepare() may run on another thread than write().
+    std::mutex preparedMutex_;
+    std::deque<std::vector<int32_t>> prepared_;
+    std::vector<std::vector<int32_t>> spare_; // emptied blocks for reuse
+    std::vector<uint8_t> md5Bytes_;           // prepare()'s own
     bool finished_ = false;
 };
 
