@@ -80,6 +80,8 @@ void TSplitWaveform::PollWorker()
         ReadPlan();
     }
     strip_->SetPeaks(peaks_, status_.framesPerBucket, status_.finished ? 100 : status_.Percent());
+    if (!status_.error.isEmpty())
+        strip_->SetNote("No waveform: " + status_.error);
     if (status_.finished || !worker_.Running())
         poll_.stop();
 }

@@ -40,6 +40,13 @@ void TWaveformStrip::SetSource(int64_t totalFrames)
     selected_ = -1;
     cursor_ = -1;
     dragging_ = -1;
+    note_.clear();
+    update();
+}
+
+void TWaveformStrip::SetNote(const QString &text)
+{
+    note_ = text;
     update();
 }
 
@@ -180,6 +187,11 @@ void TWaveformStrip::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Base));
+    if (!note_.isEmpty()) {
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(rect().adjusted(4, 2, -4, -2), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         painter.fontMetrics().elidedText(note_, Qt::ElideRight, width() - 8));
+    }
     if (totalFrames_ <= 0)
         return;
     const int h = height();
@@ -213,7 +225,7 @@ void TWaveformStrip::paintEvent(QPaintEvent *)
         const double x = XOf(cursor_);
         painter.drawLine(QLineF(x, 0, x, h));
     }
-    if (percent_ < 100) {
+    if (percent_ < 100 && note_.isEmpty()) {
         painter.setPen(palette().color(QPalette::Text));
         painter.drawText(rect().adjusted(4, 2, -4, -2), Qt::AlignLeft | Qt::AlignTop,
                          QString("Reading waveform %1%").arg(percent_));

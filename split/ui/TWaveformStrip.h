@@ -35,6 +35,9 @@ public:
     // Play position, -1 for none.
     void SetCursorFrame(int64_t frame);
     int64_t CursorFrame() const { return cursor_; }
+    // A line written over the strip (why there is no waveform); SetSource clears it.
+    void SetNote(const QString &text);
+    QString Note() const { return note_; }
 
     // Where a frame is drawn, in the widget's own (logical) pixels, and the
     // frame under a pixel.
@@ -72,4 +75,5 @@ private:
     int64_t cursor_ = -1;
     int dragging_ = -1;  // index of the point being dragged
     bool dragMoved_ = false;
+    QString note_;
 };

@@ -8,6 +8,7 @@
 #include "tests/common/ScriptedPlatform.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -208,4 +209,18 @@ TEST_F(WizardWaveformTest, ANewSourceStartsAgainFromItsOwnPeaks)
     EXPECT_EQ(waveform->Status().source, second);
     EXPECT_EQ(waveform->Status().totalFrames, 44100);
     EXPECT_EQ(waveform->Strip()->TotalFrames(), 44100);
+}
+
+TEST_F(WizardWaveformTest, ASourceThatCannotBeReadSaysWhyInTheStrip)
+{
+    const QString path = dir.path() + "/gone.wav";
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not audio at all");
+    f.close();
+    waveform->SetSource(path);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return waveform->Status().finished; }, 30000));
+    EXPECT_FALSE(waveform->Status().error.isEmpty());
+    EXPECT_TRUE(waveform->Strip()->Note().startsWith("No waveform: ")) << waveform->Strip()->Note().toStdString();
+    EXPECT_TRUE(waveform->Strip()->Note().contains("gone.wav")) << waveform->Strip()->Note().toStdString();
 }
