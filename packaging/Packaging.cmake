@@ -18,7 +18,8 @@ endif()
 install(FILES ${CMAKE_SOURCE_DIR}/resources/tips.txt ${CMAKE_SOURCE_DIR}/resources/quorvis-help.html
         DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvis)
 install(FILES ${pkg_dir}/${QUORVIS_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${pkg_dir}/${QUORVIS_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+configure_file(${pkg_dir}/${QUORVIS_APP_ID}.metainfo.xml.in ${CMAKE_BINARY_DIR}/${QUORVIS_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/${QUORVIS_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # The icon files are drawn by the code that draws the launcher's icon, so the
 # menu and the window show one picture and the tree holds no binary image.
