@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -120,6 +121,19 @@ std::vector<PartOutcome> ParallelParts::Run(const QString &sourcePath, int32_t b
         hooks.configure(w->writer, w->encoder);
         workers.push_back(std::move(w));
     }
+    // Should a hook throw, the workers are stopped and joined before the
+    // state they share goes away.
+    struct JoinOnExit {
+        Shared &shared;
+        std::vector<std::unique_ptr<Worker>> &workers;
+        ~JoinOnExit()
+        {
+            shared.stop = true;
+            for (auto &w : workers)
+                if (w->thread.joinable())
+                    w->thread.join();
+        }
+    } joinOnExit{shared, workers};
     for (auto &worker : workers) {
         Worker &w = *worker;
         w.thread = std::thread([&] {
@@ -148,6 +162,10 @@ std::vector<PartOutcome> ParallelParts::Run(const QString &sourcePath, int32_t b
                         CloseQuietly(w.writer); // a seek that could not decode
                         out.failure = PartOutcome::Failure::Read;
                         out.reason = e.text();
+                    } catch (const std::exception &e) {
+                        CloseQuietly(w.writer);
+                        out.failure = PartOutcome::Failure::Read;
+                        out.reason = QString::fromLocal8Bit(e.what());
                     }
                     out.damage = w.reader.ReadDamage();
                 }
