@@ -4,7 +4,7 @@
 #include "base/OutputFormat.h"
 #include "audio/TAudioInformation2.h"
 #include "merge/BlockPump.h"
-#include "merge/MergeEngine.h"
+#include "config/OutputSetup.h"
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
 #include "merge/RunTexts.h"
@@ -22,25 +22,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-void ConfigureOggOutput(TAudioFile2 &fileW, const TProgramSettings &s, RunObserver &observer)
-{
-    if (s.ogg_fquality == 1) {
-        fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, 0, 0, 0, int16_t(s.ogg_quality));
-    } else if (s.ogg_vbr == 1) {
-        if (!fileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate)) {
-            observer.Message(QStringLiteral("Incorrect format"));
-            return;
-        }
-        fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate, -1);
-    } else {
-        if (!fileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0)) {
-            observer.Message(QStringLiteral("Incorrect format"));
-            return;
-        }
-        fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
-    }
-}
 
 namespace {
 
@@ -115,7 +96,7 @@ private:
                 t_.reader.CloseFile();
                 break;
             case 3:
-                ConfigureOggOutput(t_.writer, settings_, t_.observer);
+                ConfigureOggOutput(t_.writer, settings_, [this] { t_.observer.Message(QStringLiteral("Incorrect format")); });
                 break;
             case 4:
                 ConfigureFlacOutput(t_.writer, settings_);

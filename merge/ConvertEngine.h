@@ -24,10 +24,6 @@ struct ConvertRequest {
     int jobs = 1;
 };
 
-// Prepares `fileW` for OGG output: quality mode wins; otherwise the bit rates
-// are checked first and "Incorrect format" leaves the writer as it stands.
-void ConfigureOggOutput(TAudioFile2 &fileW, const TProgramSettings &s, RunObserver &observer);
-
 // Turns every source into a file of its own, in list order, block by block on
 // the calling thread, breathing through the observer after each block. With
 // more than one job the files are converted on worker threads, each with a

@@ -2,6 +2,7 @@
 
 #include "audio/TAudioFile2.h"
 #include "audio/TAudioInformation2.h"
+#include "config/OutputSetup.h"
 #include "merge/BlockPump.h"
 #include "merge/OutputNames.h"
 #include "merge/RunObserver.h"
@@ -15,36 +16,10 @@
 #include <exception>
 #include <filesystem>
 
-void ConfigureMp3Output(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, const TProgramSettings &s)
-{
-    if (s.mp3_fvbr == 1) {
-        encoder.SampleRate = s.mp3_frequency;
-        encoder.Bitrate = s.mp3_bitrate;
-        encoder.Mode = s.mp3_channels - 1; // stored codes count from 1, the encoder's from 0
-        encoder.OptionA = 0;
-        encoder.MaxBitrate = s.mp3_maxbitrate;
-        encoder.VbrQuality = int16_t(s.mp3_vbrquality);
-        encoder.OptionB = -1;
-        fileW.SetMp3Encoder(encoder);
-    } else {
-        fileW.SetMp3Format(s.mp3_frequency, s.mp3_bitrate, s.mp3_channels);
-    }
-}
-
 TMergeEngine::TMergeEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info,
                            TAudioFile2LameEnc &encoder, RunObserver &observer)
     : fileR_(fileR), fileW_(fileW), info_(info), encoder_(encoder), observer_(observer)
 {
-}
-
-void ConfigureFlacOutput(TAudioFile2 &fileW, const TProgramSettings &s)
-{
-    fileW.SetFlacFormat(s.flac_frequency, s.flac_channels, s.flac_bps, s.flac_level);
-}
-
-void ConfigureOpusOutput(TAudioFile2 &fileW, const TProgramSettings &s)
-{
-    fileW.SetOpusFormat(s.opus_bitrate, s.opus_mode, s.opus_complexity);
 }
 
 static void ConfigureOutput(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, const QString &saveformat,

@@ -27,13 +27,6 @@ struct MergeRequest {
     TMergeTag tag;
 };
 
-// Prepares `fileW` for MP3 output: the VBR settings go through `encoder`,
-// constant bit rate through SetMp3Format with the stored 1-based channel mode.
-void ConfigureMp3Output(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, const TProgramSettings &s);
-// FLAC and Opus output: every value from the settings, as the merge and the conversion both take them.
-void ConfigureFlacOutput(TAudioFile2 &fileW, const TProgramSettings &s);
-void ConfigureOpusOutput(TAudioFile2 &fileW, const TProgramSettings &s);
-
 // Joins every source, in list order, into one output file, block by block on
 // the calling thread, breathing through the observer after each block.
 class TMergeEngine {

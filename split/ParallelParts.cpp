@@ -106,7 +106,6 @@ void WritePart(Worker &w, const PartJob &job, size_t index, int32_t blockFrames,
         return;
     }
     out.closed = true;
-    out.written = position - job.start;
 }
 
 } // namespace

@@ -22,7 +22,6 @@ struct PartOutcome {
     Failure failure = Failure::None;
     QString reason; // the library's words, or the reader's message for Read
     bool closed = false;  // the file was written and closed, perhaps cut short by a stop
-    int64_t written = 0;  // frames
     QString damage;       // what the part's reader could not decode
 };
 

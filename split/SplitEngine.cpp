@@ -3,6 +3,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/Mp3FrameCutter.h"
+#include "config/OutputSetup.h"
 #include "split/ParallelParts.h"
 
 #include <cmath>
@@ -170,45 +171,23 @@ int64_t SplitEngine::PartEnd(int32_t k, int64_t totalSamples) const
 namespace {
 
 // Prepares a writer for settings.saveformat; `incorrect` hears of Ogg bit
-// rates the encoder refuses (the writer is then left as it stands).
+// rates the encoder refuses.
 void ConfigureWriter(TAudioFile2 &w, TAudioFile2LameEnc &lame, const TProgramSettings &s,
                      const std::function<void()> &incorrect)
 {
     const QString format = s.saveformat.toLower();
-    if (format == "mp3") {
-        w.SetMp3Format(s.mp3_frequency, s.mp3_bitrate, s.mp3_channels);
-        if (s.mp3_fvbr == 1) {
-            lame.Mode = s.mp3_channels - 1;
-            lame.SampleRate = s.mp3_frequency;
-            lame.OptionA = 0;
-            lame.VbrQuality = static_cast<int16_t>(s.mp3_vbrquality);
-            lame.Bitrate = s.mp3_bitrate;
-            lame.MaxBitrate = s.mp3_maxbitrate;
-            w.SetMp3Encoder(lame);
-        }
-    } else if (format == "wav") {
+    if (format == "mp3")
+        ConfigureMp3Output(w, lame, s);
+    else if (format == "wav")
         w.SetWavFormat(int(s.wav_frequency), int(s.wav_channels), int(s.wav_bps));
-    } else if (format == "wma") {
+    else if (format == "wma")
         w.SetWmaProfile(s.wma_wmaprofile);
-    } else if (format == "flac") {
-        w.SetFlacFormat(s.flac_frequency, s.flac_channels, s.flac_bps, s.flac_level);
-    } else if (format == "opus") {
-        w.SetOpusFormat(s.opus_bitrate, s.opus_mode, s.opus_complexity);
-    } else if (format == "ogg") {
-        if (s.ogg_fquality == 1) {
-            w.SetOggFormat(s.ogg_frequency, s.ogg_channels, 0, 0, 0, static_cast<int16_t>(s.ogg_quality));
-        } else if (s.ogg_vbr == 1) {
-            if (!w.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate))
-                incorrect();
-            else
-                w.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate, -1);
-        } else {
-            if (!w.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0))
-                incorrect();
-            else
-                w.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
-        }
-    }
+    else if (format == "flac")
+        ConfigureFlacOutput(w, s);
+    else if (format == "opus")
+        ConfigureOpusOutput(w, s);
+    else if (format == "ogg")
+        ConfigureOggOutput(w, s, incorrect);
 }
 
 } // namespace

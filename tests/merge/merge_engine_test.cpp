@@ -3,6 +3,7 @@
 
 #include "audio/TAudioFile2.h"
 #include "audio/TAudioInformation2.h"
+#include "config/OutputSetup.h"
 #include "merge/MergeEngine.h"
 #include "merge/SourceList.h"
 
