@@ -96,12 +96,3 @@ QString TSourceFileList::TotalsLine() const
         + FormatMinutesSeconds(TotalSeconds) + QStringLiteral("; ") + QStringLiteral("Total Size:")
         + QString::number(TotalSizeKb) + QStringLiteral("kb");
 }
-
-static qsizetype LastSeparator(const QString &path)
-{
-    // Both delimiters count, so Windows-style paths split the same everywhere.
-    return std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-}
-
-QString FileNameOfPath(const QString &path) { return path.mid(LastSeparator(path) + 1); }
-QString FolderOfPath(const QString &path) { return path.left(LastSeparator(path) + 1); }

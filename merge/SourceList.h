@@ -1,4 +1,5 @@
 #pragma once
+#include "base/FileNames.h"
 #include "base/TimeFormat.h"
 
 #include <QList>
@@ -75,5 +76,3 @@ private:
 };
 
 // File name and folder parts of a path as the list shows them.
-QString FileNameOfPath(const QString &path);
-QString FolderOfPath(const QString &path); // keeps the trailing separator
