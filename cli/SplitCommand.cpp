@@ -227,7 +227,8 @@ int SplitCommand(const QStringList &args)
         for (int32_t k = 1; k <= plan.PartCount; ++k) {
             const QString path = engine.PartPath(mode, k);
             // A part not reached by a stopped run may be an older file under its name.
-            if (!observer.IsRowChecked(k - 1) || !QFileInfo::exists(path)
+            const bool saved = mode != SplitMode::BySettings || observer.IsRowChecked(k - 1);
+            if (!saved || !QFileInfo::exists(path)
                 || (run.Overwrite && outcome != SplitOutcome::Completed))
                 continue;
             // Said even with --quiet when the part's own name was taken: a
