@@ -226,8 +226,8 @@ int SplitCommand(const QStringList &args)
     if (outcome == SplitOutcome::Completed || outcome == SplitOutcome::Cancelled) {
         for (int32_t k = 1; k <= plan.PartCount; ++k) {
             const QString path = engine.PartPath(mode, k);
-            // A part not reached by a stopped run may be an older file under its name.
             const bool saved = mode != SplitMode::BySettings || observer.IsRowChecked(k - 1);
+            // Replacing, a part a stopped run did not reach is still the older file.
             if (!saved || !QFileInfo::exists(path)
                 || (run.Overwrite && outcome != SplitOutcome::Completed))
                 continue;
