@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -139,14 +140,14 @@ struct Mp3FrameCutter::Impl {
         throw AudioError(QStringLiteral("%1 cannot be cut without re-encoding: %2").arg(nameOf(path), why));
     }
 
-    void walk();
+    void walk(const Progress &progress);
     QByteArray leadFrame(bool carrier, int64_t a) const;
     QByteArray infoFrame(int64_t partFrames, int64_t audioBytes, bool constantBitrate, int bitrateIndex,
                          int64_t delay, int64_t padding, uint16_t musicCrc,
                          const std::vector<int64_t> &frameOffsets) const;
 };
 
-void Mp3FrameCutter::Impl::walk()
+void Mp3FrameCutter::Impl::walk(const Progress &progress)
 {
     int64_t pos = 0;
     for (int64_t skipTag; pos < size && (skipTag = audio_detail::id3v2TagSize(data + pos, size - pos)) > 0;)
@@ -214,10 +215,16 @@ void Mp3FrameCutter::Impl::walk()
     int64_t lastMainStart = 0; // where the previous frame's main data began
     MpegFrameHeader h;
     int64_t released = 0;
+    int64_t nextReport = pos + kProgressBytes;
     while (pos < end) {
         if (pos - released > (8 << 20)) {
             release(released, pos - 4096);
             released = pos - 4096;
+        }
+        if (pos >= nextReport) {
+            if (progress && !progress(pos, size))
+                throw Cancelled{};
+            nextReport = pos + kProgressBytes;
         }
         const QString at = QStringLiteral(" at byte %1").arg(pos);
         if (end - pos < 4)
@@ -344,7 +351,7 @@ QByteArray Mp3FrameCutter::Impl::infoFrame(int64_t partFrames, int64_t audioByte
     return out;
 }
 
-Mp3FrameCutter::Mp3FrameCutter(const QString &path) : d(std::make_unique<Impl>())
+Mp3FrameCutter::Mp3FrameCutter(const QString &path, const Progress &progress) : d(std::make_unique<Impl>())
 {
     d->path = path;
     d->file.setFileName(path);
@@ -354,7 +361,7 @@ Mp3FrameCutter::Mp3FrameCutter(const QString &path) : d(std::make_unique<Impl>()
     d->data = d->size > 0 ? d->file.map(0, d->size) : nullptr;
     if (!d->data)
         d->refuse(QStringLiteral("it is empty or cannot be read"));
-    d->walk();
+    d->walk(progress);
 }
 
 Mp3FrameCutter::~Mp3FrameCutter() = default;
@@ -369,7 +376,8 @@ bool Mp3FrameCutter::insideOneFrame(int64_t start, int64_t end) const
     return end > start && d0 / spf == (d1 - 1) / spf;
 }
 
-void Mp3FrameCutter::writePart(const QString &path, int64_t start, int64_t end, const QByteArray &id3v2) const
+void Mp3FrameCutter::writePart(const QString &path, int64_t start, int64_t end, const QByteArray &id3v2,
+                               const Progress &progress) const
 {
     if (start < 0 || end < start || end > d->length)
         throw AudioError(QStringLiteral("Cannot write %1: samples %2 to %3 are outside %4")
@@ -438,51 +446,61 @@ void Mp3FrameCutter::writePart(const QString &path, int64_t start, int64_t end, 
         offsets.push_back(lead.size() + frames[size_t(k)].offset - frames[size_t(c0)].offset);
         constant = constant && frames[size_t(k)].bitrateIndex == firstIndex;
     }
+    // The checksum and the copy each go through the part's bytes once; both
+    // report as they go, the checksum as the first half of the work.
+    const auto report = [&](int64_t done) {
+        if (progress && !progress(done, 2 * srcBytes))
+            throw Cancelled{};
+    };
     uint16_t musicCrc = crc16().update(0, reinterpret_cast<const uchar *>(lead.constData()), lead.size());
-    if (src)
-        musicCrc = crc16().update(musicCrc, src, srcBytes);
+    for (int64_t at = 0; at < srcBytes; at += kProgressBytes) {
+        musicCrc = crc16().update(musicCrc, src + at, std::min(kProgressBytes, srcBytes - at));
+        report(std::min(at + kProgressBytes, srcBytes));
+    }
     const QByteArray info = d->infoFrame(partFrames, lead.size() + srcBytes, constant, firstIndex, delay, padding,
                                          musicCrc, offsets);
 
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written beside the target and renamed into place when whole: a stop or
+    // a failure leaves no part that looks finished, and never half of an old one.
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
         throw AudioError(QStringLiteral("Cannot create %1: %2").arg(nameOf(path), out.errorString()));
     const auto put = [&](const char *bytes, int64_t n) {
-        if (n < 0 || (n > 0 && out.write(bytes, n) != n)) {
-            const QString reason = out.errorString();
-            out.close();
-            QFile::remove(path);
-            throw AudioError(QStringLiteral("Cannot write %1: %2").arg(nameOf(path), reason));
-        }
+        if (n < 0 || (n > 0 && out.write(bytes, n) != n))
+            throw AudioError(QStringLiteral("Cannot write %1: %2").arg(nameOf(path), out.errorString()));
     };
     put(id3v2.constData(), id3v2.size());
     put(info.constData(), info.size());
     put(lead.constData(), lead.size());
-    int64_t copiedBytes = 0;
+    if (srcBytes > 0 && !out.flush())
+        put(nullptr, -1);
 #ifdef Q_OS_LINUX
-    // The kernel copies the frames file to file: no pass through our memory.
-    if (srcBytes > 0 && out.flush()) {
-        off_t from = off_t(frames[size_t(c0)].offset);
-        while (copiedBytes < srcBytes) {
-            const ssize_t n = copy_file_range(d->file.handle(), &from, out.handle(), nullptr,
-                                              size_t(srcBytes - copiedBytes), 0);
-            if (n <= 0)
-                break; // not supported between these files: written below instead
-            copiedBytes += n;
-        }
-        // The file grew behind QFile's back: write any rest at its real end.
-        if (copiedBytes > 0 && copiedBytes < srcBytes && !out.seek(out.size()))
-            put(nullptr, -1);
-    }
+    // The kernel copies the frames file to file, no pass through our memory,
+    // until it cannot (another file system); then they are written.
+    bool kernelCopy = true;
+    off_t from = srcBytes > 0 ? off_t(frames[size_t(c0)].offset) : 0;
 #endif
-    put(reinterpret_cast<const char *>(src) + copiedBytes, srcBytes - copiedBytes);
+    for (int64_t copiedBytes = 0; copiedBytes < srcBytes;) {
+        const int64_t n = std::min(kProgressBytes, srcBytes - copiedBytes);
+        int64_t done = 0;
+#ifdef Q_OS_LINUX
+        while (kernelCopy && done < n) {
+            const ssize_t c = copy_file_range(d->file.handle(), &from, out.handle(), nullptr, size_t(n - done), 0);
+            if (c <= 0) {
+                kernelCopy = false;
+                // The file grew behind QSaveFile's back: write the rest at its real end.
+                if (copiedBytes + done > 0 && !out.seek(out.size()))
+                    put(nullptr, -1);
+            }
+            done += std::max<ssize_t>(c, 0);
+        }
+#endif
+        put(reinterpret_cast<const char *>(src) + copiedBytes + done, n - done);
+        copiedBytes += n;
+        report(srcBytes + copiedBytes);
+    }
     if (src)
         d->release(frames[size_t(c0)].offset, frames[size_t(c0)].offset + srcBytes);
-    if (!out.flush()) {
-        const QString reason = out.errorString();
-        out.close();
-        QFile::remove(path);
-        throw AudioError(QStringLiteral("Cannot write %1: %2").arg(nameOf(path), reason));
-    }
-    out.close();
+    if (!out.commit())
+        throw AudioError(QStringLiteral("Cannot write %1: %2").arg(nameOf(path), out.errorString()));
 }

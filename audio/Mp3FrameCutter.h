@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 // Cuts an MPEG Layer III file (MPEG-1, 2 or 2.5; CBR or VBR) into parts by
@@ -15,10 +16,19 @@
 // and padding make decoders drop exactly the samples outside the part.
 class Mp3FrameCutter {
 public:
+    // Told how far a walk or a part's copy is (done of total, in bytes gone
+    // through) every kProgressBytes, so that a window can draw and hear its
+    // Cancel button; returns false to stop, and the step throws Cancelled.
+    using Progress = std::function<bool(int64_t done, int64_t total)>;
+    struct Cancelled {};
+    // A few hundredths of a second from a slow disk, and enough work between
+    // two calls that a window's event pass costs nothing beside it.
+    static constexpr int64_t kProgressBytes = 1 << 20;
+
     // Walks every frame of the file. Throws AudioError naming the file when it
     // is not Layer III or cannot be cut exactly: damaged, free-format or
     // incomplete frames, or an info frame that disagrees with the frames.
-    explicit Mp3FrameCutter(const QString &path);
+    explicit Mp3FrameCutter(const QString &path, const Progress &progress = {});
     ~Mp3FrameCutter();
     Mp3FrameCutter(const Mp3FrameCutter &) = delete;
     Mp3FrameCutter &operator=(const Mp3FrameCutter &) = delete;
@@ -35,8 +45,11 @@ public:
 
     // Writes the samples [start, end) (0 <= start <= end <= length()) to a new
     // file at `path`, with `id3v2` (a rendered tag, may be empty) in front.
+    // The file appears at `path` only once it is whole: a part that fails or
+    // is stopped leaves nothing there, and a file it replaces stays as it was.
     // Throws AudioError naming the part when it cannot be written.
-    void writePart(const QString &path, int64_t start, int64_t end, const QByteArray &id3v2) const;
+    void writePart(const QString &path, int64_t start, int64_t end, const QByteArray &id3v2,
+                   const Progress &progress = {}) const;
 
 private:
     struct Impl;

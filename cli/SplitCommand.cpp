@@ -89,7 +89,7 @@ private:
 int SplitCommand(const QStringList &args)
 {
     const Arguments a = Parse(args, {"parts", "every", "at", "cue", "threshold", "min-silence", "format", "out", "precision", "jobs"},
-                              {"silence", "trim-silence", "no-tag", "quiet", "lossless"});
+                              {"silence", "trim-silence", "no-tag", "quiet", "lossless", "overwrite"});
     if (a.positional.size() != 1)
         throw UsageError("split takes exactly one source file");
     const int modes = int(a.has("parts")) + int(a.has("every")) + int(a.has("at")) + int(a.has("cue"))
@@ -118,6 +118,7 @@ int SplitCommand(const QStringList &args)
     run.PrecisionDivisor = divisors.value(precision);
     run.ExactCut = precision == "exact";
     run.Lossless = a.has("lossless");
+    run.Overwrite = a.has("overwrite");
     if (run.Lossless && a.has("precision") && precision != "exact")
         throw UsageError("--lossless always cuts exactly; leave out --precision");
     if (run.Lossless && settings.saveformat.toLower() != "mp3")
@@ -222,6 +223,23 @@ int SplitCommand(const QStringList &args)
     report.SetFile(source);
     const SplitOutcome outcome = engine.RunSplit(source, mode, number);
     report.Done();
+    if (outcome == SplitOutcome::Completed || outcome == SplitOutcome::Cancelled) {
+        for (int32_t k = 1; k <= plan.PartCount; ++k) {
+            const QString path = engine.PartPath(mode, k);
+            const bool saved = mode != SplitMode::BySettings || observer.IsRowChecked(k - 1);
+            // Replacing, a part a stopped run did not reach is still the older file.
+            if (!saved || !QFileInfo::exists(path)
+                || (run.Overwrite && outcome != SplitOutcome::Completed))
+                continue;
+            // Said even with --quiet when the part's own name was taken: a
+            // script has to learn where its output went.
+            const QString line = QDir::toNativeSeparators(source) + " -> " + QDir::toNativeSeparators(path);
+            if (QFileInfo(path).fileName() == engine.PlannedPartFileName(mode, k))
+                report.Info(line);
+            else
+                report.Message(line);
+        }
+    }
     switch (outcome) {
     case SplitOutcome::Completed:
         return report.AnyError() ? Failed : Ok;

@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
 
 namespace {
@@ -41,11 +42,36 @@ SplitEngine::SplitEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformati
 {
 }
 
-QString SplitEngine::PartFileName(SplitMode mode, int32_t k) const
+QString SplitEngine::PlannedPartFileName(SplitMode mode, int32_t k) const
 {
     if (mode == SplitMode::BySettings)
         return plan_.ManualPartFileName(k, settings_.saveformat);
     return plan_.NumberedPartName(k, settings_.saveformat);
+}
+
+QString SplitEngine::PartFileName(SplitMode mode, int32_t k) const
+{
+    if (k > 0 && size_t(k) < partNames_.size())
+        return partNames_[size_t(k)];
+    return PlannedPartFileName(mode, k);
+}
+
+void SplitEngine::ResolvePartNames(SplitMode mode)
+{
+    partNames_.assign(size_t(plan_.PartCount) + 1, QString());
+    QSet<QString> reserved;
+    for (int32_t k = 1; k <= plan_.PartCount; ++k) {
+        const QString planned = PlannedPartFileName(mode, k);
+        if (run_.Overwrite) {
+            partNames_[size_t(k)] = planned;
+            continue;
+        }
+        const QString path = WrittenPath(settings_.savepath + planned, reserved);
+        // An unchecked part writes nothing, so it keeps no name from the parts after it.
+        if (PartSaved(mode, k))
+            reserved.insert(path);
+        partNames_[size_t(k)] = FileNameOfPath(path);
+    }
 }
 
 QString SplitEngine::PartPath(SplitMode mode, int32_t k) const
@@ -67,7 +93,7 @@ bool SplitEngine::WouldOverwriteSource(SplitMode mode, QString *partPath) const
     for (int32_t k = 1; k <= plan_.PartCount; ++k) {
         if (!PartSaved(mode, k))
             continue;
-        const QString path = PartPath(mode, k);
+        const QString path = settings_.savepath + PlannedPartFileName(mode, k);
         if (QFileInfo(path).canonicalFilePath() == source) {
             *partPath = path;
             return true;
@@ -91,9 +117,9 @@ bool SplitEngine::FindSharedPartFile(SplitMode mode, int32_t *first, int32_t *se
     for (int32_t k = 1; k <= plan_.PartCount; ++k) {
         if (!PartSaved(mode, k))
             continue;
-        const QString name = PartFileName(mode, k);
+        const QString name = PlannedPartFileName(mode, k);
         for (int32_t j : saved) {
-            if (PartFileName(mode, j).compare(name, cs) == 0) {
+            if (PlannedPartFileName(mode, j).compare(name, cs) == 0) {
                 *first = j;
                 *second = k;
                 return true;
@@ -275,6 +301,7 @@ void SplitEngine::ReadExact(SplitMode mode)
 SplitOutcome SplitEngine::RunLossless(SplitMode mode)
 {
     const auto fail = [this](const QString &text) {
+        run_.Running = false;
         observer_.StatusText("Error");
         observer_.ErrorMessage(text);
         return SplitOutcome::Failed;
@@ -282,14 +309,34 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
     if (settings_.saveformat.toLower() != "mp3")
         return fail("Copying the audio without re-encoding needs MP3 as the save format; " + sourcePath_
                     + " was not split.");
+    const int64_t totalSamples = AudioInformation.TotalSamples();
+    // The walk reads all of the source, as the copies do together: from a
+    // cold disk it takes about as long as they do, from the cache far less.
+    constexpr int kWalkPercent = 20;
+    const auto percentAt = [&](int64_t samples) {
+        return kWalkPercent + int(double(samples) * (100 - kWalkPercent) / double(std::max<int64_t>(totalSamples, 1)));
+    };
+    // The walk and each copy call back every few hundred kilobytes: the
+    // window draws and hears Cancel there, not only between parts.
+    const auto breathe = [this](int percent) {
+        observer_.Progress(percent);
+        observer_.Breathe();
+        return bool(run_.Running);
+    };
+    run_.Running = true;
+    run_.SamplesRead = 0;
+    run_.CurrentPart = 1;
     std::unique_ptr<Mp3FrameCutter> cutter;
     try {
-        cutter = std::make_unique<Mp3FrameCutter>(sourcePath_);
+        cutter = std::make_unique<Mp3FrameCutter>(sourcePath_, [&](int64_t done, int64_t total) {
+            return breathe(int(double(done) * kWalkPercent / double(std::max<int64_t>(total, 1))));
+        });
     } catch (const AudioError &e) {
         return fail(e.text());
+    } catch (const Mp3FrameCutter::Cancelled &) {
+        // Nothing written yet; reported below like a stop between parts.
     }
-    const int64_t totalSamples = AudioInformation.TotalSamples();
-    if (cutter->length() != totalSamples)
+    if (cutter && cutter->length() != totalSamples)
         return fail(QStringLiteral("%1 cannot be cut without re-encoding: its frames decode to %2 samples, "
                                    "but its header says %3")
                         .arg(sourcePath_).arg(cutter->length()).arg(totalSamples));
@@ -299,7 +346,7 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
         const int64_t start = std::min(k == 1 ? 0 : PartEnd(k - 1, totalSamples), totalSamples);
         return std::pair(start, std::clamp(PartEnd(k, totalSamples), start, totalSamples));
     };
-    for (int32_t k = 1; k <= plan_.PartCount; ++k) {
+    for (int32_t k = 1; cutter && k <= plan_.PartCount; ++k) {
         const auto [start, end] = range(k);
         if (PartSaved(mode, k) && cutter->insideOneFrame(start, end))
             return fail(QStringLiteral("Part %1 of %2 is shorter than one MP3 frame, so it cannot be copied "
@@ -307,9 +354,7 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
                             .arg(k).arg(sourcePath_));
     }
 
-    run_.Running = true;
-    run_.SamplesRead = 0;
-    for (run_.CurrentPart = 1; run_.CurrentPart <= plan_.PartCount; ++run_.CurrentPart) {
+    for (; cutter && run_.Running && run_.CurrentPart <= plan_.PartCount; ++run_.CurrentPart) {
         const int32_t k = run_.CurrentPart;
         const auto [start, end] = range(k);
         run_.CurrentPartFileName = PartFileName(mode, k);
@@ -325,18 +370,21 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
                 }
             }
             try {
-                cutter->writePart(path, start, end, tag);
+                cutter->writePart(path, start, end, tag, [&](int64_t done, int64_t total) {
+                    run_.SamplesRead = start + int64_t(double(end - start) * double(done) / double(std::max<int64_t>(total, 1)));
+                    return breathe(percentAt(run_.SamplesRead));
+                });
             } catch (const AudioError &e) {
                 return fail("Unable to write to " + path + "\n" + e.text());
+            } catch (const Mp3FrameCutter::Cancelled &) {
+                break; // the unfinished part was never put in place
             }
         }
         run_.SamplesRead = end;
-        observer_.Progress(totalSamples > 0 ? int(end * 100 / totalSamples) : 0);
-        observer_.Breathe();
-        if (!run_.Running)
+        if (!breathe(percentAt(end)))
             break;
     }
-    run_.CurrentPart = std::min(run_.CurrentPart, plan_.PartCount);
+    run_.CurrentPart = std::clamp(run_.CurrentPart, 1, std::max(plan_.PartCount, 1));
     const bool cancelled = !run_.Running;
     run_.Running = false;
     if (cancelled) {
@@ -492,6 +540,7 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
 {
     sourcePath_ = sourcePath;
     mode_ = mode;
+    partNames_.clear(); // the plan's names until this run has chosen its own
 
     const int64_t totalSamples = AudioInformation.TotalSamples();
     plan_.BuildSamplePoints(mode, number, totalSamples, AudioInformation.Duration());
@@ -526,6 +575,7 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
                                      + ". Please give one of them another name.");
         return SplitOutcome::Refused;
     }
+    ResolvePartNames(mode);
 
     run_.PartsAtOnce = 1;
     if (run_.Lossless) {

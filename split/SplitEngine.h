@@ -43,6 +43,9 @@ struct SplitRun {
     bool Lossless = false;
     int32_t SplitBlockSamples = 0; // frames per read, fixed for a run
     int32_t PartsAtOnce = 1;       // parts the run writes at once, each on a worker of its own
+    // Replace part files already there. Otherwise a part whose name is taken
+    // is written as "New_<name>" (then "New_2_<name>", ...), as the conversion does.
+    bool Overwrite = false;
     int64_t SamplesRead = 0;       // frames read so far, unsaved parts included
     int32_t CurrentPart = 0;       // from 1
     QString CurrentPartFileName;   // without folder
@@ -79,8 +82,12 @@ public:
     // Closes the current part's file (when one is open) and copies the tag into it.
     void FinishPart();
 
-    // The full output path of part k in the given mode.
+    // The full output path of part k in the given mode: from the start of a
+    // run on, the free name the run chose for it (kept after the run, so that
+    // whoever started it can tell where each part went).
     QString PartPath(SplitMode mode, int32_t k) const;
+    // The file name the plan gives part k, before any "New_".
+    QString PlannedPartFileName(SplitMode mode, int32_t k) const;
 
 private:
     // The run when run_.Lossless: parts are cut from the source's MP3 frames.
@@ -108,6 +115,10 @@ private:
     void BeginPart(SplitMode mode, int32_t k);
     void WriteBlock(SplitMode mode, const PcmArray &block);
     QString PartFileName(SplitMode mode, int32_t k) const;
+    // Chooses every part's file name once, in part order, before anything is
+    // written, so that the serial, parallel and lossless runs write the same
+    // names and no two parts are given one.
+    void ResolvePartNames(SplitMode mode);
     bool WouldOverwriteSource(SplitMode mode, QString *partPath) const;
     // Two saved parts (numbers *first < *second) that share one file name.
     bool FindSharedPartFile(SplitMode mode, int32_t *first, int32_t *second) const;
@@ -124,4 +135,5 @@ private:
     SplitMode mode_ = SplitMode::ByAmount; // of the run in progress
     int32_t partsToWrite_ = 0; // parts this run writes: the n of each part's "k/n"
     int32_t partsNumbered_ = 0;
+    std::vector<QString> partNames_; // index k: the file name this run writes part k to
 };

@@ -162,6 +162,33 @@ TEST_F(Cli, SplitAtSilencesCanDropTheSilences)
     EXPECT_NEAR(double(fixtures::DecodedFrames(out + "/tones-02.wav")), 2 * 44100, 2205);
 }
 
+TEST_F(Cli, SplitKeepsPartsAlreadyThereUnlessToldToOverwrite)
+{
+    const QString out = dir.filePath("again");
+    const QStringList split{"split", source, "--parts", "2", "--format", "wav", "--out", out, "--quiet"};
+    ASSERT_EQ(RunCli(split).exitCode, 0);
+    QFile older(out + "/tone-02.wav");
+    ASSERT_TRUE(older.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    older.write("kept");
+    older.close();
+
+    Result r = RunCli(split);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // Quiet, but a script learns where each part went when its name was taken.
+    for (const char *name : {"/New_tone-01.wav", "/New_tone-02.wav"})
+        EXPECT_TRUE(r.err.contains(QDir::toNativeSeparators(out + name))) << r.err.toStdString();
+    QFile kept(out + "/tone-02.wav");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "kept");
+    kept.close();
+
+    r = RunCli(split + QStringList{"--overwrite"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files, QDir::Name),
+              (QStringList{"New_tone-01.wav", "New_tone-02.wav", "tone-01.wav", "tone-02.wav"}));
+    EXPECT_EQ(fixtures::DecodedFrames(out + "/tone-02.wav"), 3 * 44100);
+}
+
 TEST_F(Cli, InterruptedSplitLeavesOnlyWellFormedClosedFiles)
 {
     const QString longSource = dir.filePath("long.wav");

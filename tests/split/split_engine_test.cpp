@@ -8,8 +8,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 namespace {
@@ -27,6 +29,7 @@ public:
     QList<bool> checkedRows; // row i is checked when absent or true
     int blocks = 0;
     int cancelAfterBlock = -1;
+    std::function<void()> onBreathe;
 
     void Progress(int percent) override { progress << percent; }
     void StatusText(const QString &text) override { statuses << text; }
@@ -38,6 +41,8 @@ public:
     {
         if (++blocks == cancelAfterBlock)
             run_.Running = false;
+        if (onBreathe)
+            onBreathe();
     }
 
 private:
@@ -82,7 +87,22 @@ protected:
         }
     }
 
-    QStringList OutputFiles() const { return QDir(out).entryList(QDir::Files, QDir::Name); }
+    QStringList OutputFiles() const { return QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
+
+    // A 320 kbps stereo MP3 of the given length, for the lossless split.
+    void MakeMp3Source(double seconds)
+    {
+        source = dir.path() + "/tone.mp3";
+        ASSERT_EQ(fixtures::Run("ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                                           QStringLiteral("sine=f=440:d=%1").arg(seconds), "-ar", "44100", "-ac", "2",
+                                           "-c:a", "libmp3lame", "-b:a", "320k", source}),
+                  0);
+        info.LoadFile(source);
+        plan.SourcePath = source;
+        plan.DurationSeconds = int32_t(info.Duration() / 1000);
+        settings.saveformat = "mp3";
+        run.Lossless = true;
+    }
 
     QTemporaryDir dir;
     QString out;
@@ -244,6 +264,7 @@ TEST_F(SplitEngineTest, PartThatCannotBeCreatedKeepsThePartsAlreadyFinished)
     MakeSource(4.0);
     if (HasFatalFailure()) return;
     run.CopyTag = false;
+    run.Overwrite = true; // else the part would go beside the folder, as New_tone-02.wav
     ASSERT_TRUE(QDir().mkpath(out + "tone-02.wav")); // a folder where part 2 should go
     EXPECT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Failed);
     ASSERT_EQ(observer.errors.size(), 1);
@@ -474,4 +495,64 @@ TEST_F(SplitEngineTest, LosslessRefusesWhatItCannotCopyAndWritesNothing)
     settings.saveformat = "wav";
     EXPECT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Failed);
     EXPECT_TRUE(OutputFiles().isEmpty());
+}
+
+static QByteArray Bytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST_F(SplitEngineTest, SplittingAgainKeepsThePartsAlreadyThereAndWritesNewOnes)
+{
+    MakeSource(3.0);
+    if (HasFatalFailure()) return;
+    settings.jobs = 1;
+    ASSERT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Completed);
+    const QByteArray first = Bytes(out + "tone-01.wav"), second = Bytes(out + "tone-02.wav");
+    settings.jobs = 2; // the parts written at once take the chosen names too
+    ASSERT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Completed);
+    EXPECT_EQ(run.PartsAtOnce, 2);
+    settings.jobs = 1;
+    ASSERT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Completed);
+
+    EXPECT_EQ(OutputFiles(), (QStringList{"New_2_tone-01.wav", "New_2_tone-02.wav", "New_tone-01.wav",
+                                          "New_tone-02.wav", "tone-01.wav", "tone-02.wav"}));
+    EXPECT_TRUE(Bytes(out + "tone-01.wav") == first);
+    EXPECT_TRUE(Bytes(out + "tone-02.wav") == second);
+    for (const char *name : {"New_tone-01.wav", "New_2_tone-01.wav"})
+        EXPECT_EQ(fixtures::DecodedFrames(out + name), fixtures::DecodedFrames(out + "tone-01.wav")) << name;
+}
+
+TEST_F(SplitEngineTest, LosslessSplitLetsTheWindowBreatheWhileItWalksAndCopies)
+{
+    MakeMp3Source(60.0);
+    if (HasFatalFailure()) return;
+    const QByteArray older("not a part");
+    QFile f(out + "tone-01.mp3");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(older) == older.size());
+    f.close();
+    ASSERT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Completed) << observer.errors.join("\n").toStdString();
+    // Once a part was all it had: Cancel went unheard for a whole copy.
+    EXPECT_GE(observer.blocks, 4 * 2);
+    EXPECT_TRUE(std::is_sorted(observer.progress.begin(), observer.progress.end()));
+    EXPECT_EQ(OutputFiles(), (QStringList{"New_tone-01.mp3", "tone-01.mp3", "tone-02.mp3"}));
+    EXPECT_TRUE(Bytes(out + "tone-01.mp3") == older);
+    EXPECT_NEAR(fixtures::ProbeFile(out + "New_tone-01.mp3").duration, 30.0, 0.05);
+}
+
+TEST_F(SplitEngineTest, CancelDuringALosslessCopyLeavesNoUnfinishedPart)
+{
+    MakeMp3Source(60.0);
+    if (HasFatalFailure()) return;
+    // Pressed as soon as the first part has begun.
+    observer.onBreathe = [&] {
+        if (run.CurrentPart == 1 && run.SamplesRead > 0)
+            run.Running = false;
+    };
+    ASSERT_EQ(Run(SplitMode::ByAmount, 2), SplitOutcome::Cancelled);
+    EXPECT_EQ(OutputFiles(), QStringList{});
+    EXPECT_EQ(observer.statuses.last(), "Cancel");
+    EXPECT_EQ(observer.information, QStringList{"Cancel splitting file " + source + "!"});
+    EXPECT_FALSE(run.Running);
 }

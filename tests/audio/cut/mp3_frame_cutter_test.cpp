@@ -124,3 +124,28 @@ TEST(Mp3FrameCutter, DamagedOrForeignSourcesAreRefusedNamingTheFile)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Mp3FrameCutter, AStoppedCopyLeavesTheFileItWouldReplaceAsItWas)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath("source.mp3");
+    MakeMp3(source, Source{"cbr320", 44100, 2, {"-b:a", "320k"}});
+    const Mp3FrameCutter cutter(source);
+
+    const QString part = dir.filePath("part.mp3");
+    QFile older(part);
+    ASSERT_TRUE(older.open(QIODevice::WriteOnly) && older.write("older") == 5);
+    older.close();
+    // Stopped in the copy, when the part's file has been begun.
+    EXPECT_THROW(cutter.writePart(part, 0, cutter.length(), {},
+                                  [](int64_t done, int64_t total) { return done < total * 3 / 4; }),
+                 Mp3FrameCutter::Cancelled);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"part.mp3", "source.mp3"}));
+    ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+    EXPECT_EQ(older.readAll(), "older");
+}
+
+} // namespace

@@ -70,6 +70,7 @@ protected:
         settings.jobs = jobs;
         run = SplitRun{};
         run.ExactCut = exact;
+        run.Overwrite = overwrite;
         SplitPlan plan;
         plan.SourcePath = source;
         plan.DurationSeconds = int32_t(info.Duration() / 1000);
@@ -90,6 +91,7 @@ protected:
     TAudioInformation2 info;
     TProgramSettings settings;
     SplitRun run;
+    bool overwrite = false;
     Observer observer{run};
 };
 
@@ -169,6 +171,7 @@ TEST_F(ParallelSplit, AFailingPartLeavesThePartsBeforeItWholeAndNoneAfter)
     MakeSource("wav", 10.0);
     ASSERT_EQ(Split(1, 5, true), SplitOutcome::Completed);
     ASSERT_TRUE(QDir().mkpath(PathOf(2, "tone-03.wav"))); // a folder where part 3 should go
+    overwrite = true; // else part 3 would go beside it, as New_tone-03.wav
     EXPECT_EQ(Split(2, 5, true), SplitOutcome::Failed);
     ASSERT_EQ(observer.errors.size(), 1);
     EXPECT_TRUE(observer.errors[0].contains(PathOf(2, "tone-03.wav")));
