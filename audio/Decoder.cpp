@@ -96,11 +96,7 @@ QString clockText(int64_t seconds)
 
 struct Decoder::Impl {
     // A stretch that could not be decoded, in output frames.
-    struct Loss {
-        int64_t at = 0;
-        int64_t frames = 0;    // 0: unknown
-        bool estimate = false; // frames is a guess (no silence stands in for it)
-    };
+    using Loss = ReadLoss;
 
     QString path;
     SourceFacts facts;
@@ -277,10 +273,7 @@ struct Decoder::Impl {
         // Preroll before a seek target, or damage met again after seeking back.
         if ((frames > 0 && at + frames <= dropBefore) || (frames == 0 && at < dropBefore))
             return;
-        for (const Loss &l : losses)
-            if (std::abs(l.at - at) < rate() / 100 || (at < l.at + l.frames && l.at < at + frames))
-                return;
-        losses.push_back({at, frames, estimate});
+        AddReadLoss(losses, {at, frames, estimate}, rate());
     }
 
     void reportRejected()
@@ -710,44 +703,7 @@ struct Decoder::Impl {
         compact();
     }
 
-    QString damageText() const
-    {
-        if (losses.empty() || rate() <= 0)
-            return {};
-        std::vector<Loss> sorted = losses;
-        std::sort(sorted.begin(), sorted.end(), [](const Loss &a, const Loss &b) { return a.at < b.at; });
-        int64_t total = 0;
-        bool estimate = false, unknown = false;
-        std::vector<int64_t> places;
-        int64_t lastEnd = 0;
-        for (const Loss &l : sorted) {
-            total += l.frames;
-            estimate = estimate || l.estimate;
-            unknown = unknown || l.frames == 0;
-            // Losses within a second of each other are one place.
-            if (places.empty() || l.at - lastEnd > rate())
-                places.push_back(l.at);
-            lastEnd = std::max(lastEnd, l.at + l.frames);
-        }
-        QString amount;
-        if (total == 0) {
-            amount = QStringLiteral("Some audio");
-        } else {
-            const double seconds = double(total) / rate();
-            amount = (seconds < 0.095 ? QString::number(seconds, 'f', 2) : seconds < 9.95 ? QString::number(seconds, 'f', 1)
-                                                                                         : QString::number(qRound64(seconds)))
-                     + QStringLiteral(" s");
-            if (estimate || unknown)
-                amount = QStringLiteral("About ") + amount;
-        }
-        QStringList where;
-        for (size_t i = 0; i < places.size() && i < 3; ++i)
-            where << clockText(places[i] / rate());
-        QString at = where.join(QStringLiteral(", "));
-        if (places.size() > 3)
-            at += QStringLiteral(" and %1 more places").arg(places.size() - 3);
-        return QStringLiteral("%1 could not be decoded (at %2)").arg(amount, at);
-    }
+    QString damageText() const { return ReadLossText(losses, rate()); }
 };
 
 Decoder::Decoder(const QString &path)
@@ -835,10 +791,74 @@ bool Decoder::seeksExactly() const
     const auto exact = [](const SourceFacts &f) { return f.seek != SeekMethod::Restart && f.seekReproducesReading; };
     if (d->facts.parts.empty())
         return exact(d->facts);
-    return std::all_of(d->facts.parts.begin(), d->facts.parts.end(),
+    // The parts of joined files are described by their frames alone; whether
+    // the codec's decode after a jump matches a reading through (not so for
+    // layer II) is known of the file as a whole.
+    return d->facts.seekReproducesReading && std::all_of(d->facts.parts.begin(), d->facts.parts.end(),
                        [&](const SourceFacts &p) { return !p.unreadable && exact(p); });
 }
 
 QString Decoder::damage() const { return d->damageText(); }
+const std::vector<ReadLoss> &Decoder::losses() const { return d->losses; }
+bool Decoder::lengthIsExact() const { return d->facts.exactLength; }
 
 } // namespace audio_detail
+
+void AddReadLoss(std::vector<ReadLoss> &losses, const ReadLoss &loss, int sampleRate)
+{
+    for (ReadLoss &l : losses) {
+        // A stretch that meets a known one is more of it: a damaged stretch
+        // arrives in the pieces the decoder's frames cut it into, and where
+        // those cuts fall depends on where the reading began.
+        if (loss.frames > 0 && l.frames > 0 && loss.at <= l.at + l.frames && l.at <= loss.at + loss.frames) {
+            const int64_t end = std::max(l.at + l.frames, loss.at + loss.frames);
+            l.at = std::min(l.at, loss.at);
+            l.frames = end - l.at;
+            l.estimate = l.estimate || loss.estimate;
+            return;
+        }
+        if (std::abs(l.at - loss.at) < sampleRate / 100)
+            return; // the same damage met again
+    }
+    losses.push_back(loss);
+}
+
+QString ReadLossText(std::vector<ReadLoss> losses, int sampleRate)
+{
+    if (losses.empty() || sampleRate <= 0)
+        return {};
+    std::vector<ReadLoss> &sorted = losses;
+    std::sort(sorted.begin(), sorted.end(), [](const ReadLoss &a, const ReadLoss &b) { return a.at < b.at; });
+    int64_t total = 0;
+    bool estimate = false, unknown = false;
+    std::vector<int64_t> places;
+    int64_t lastEnd = 0;
+    for (const ReadLoss &l : sorted) {
+        total += l.frames;
+        estimate = estimate || l.estimate;
+        unknown = unknown || l.frames == 0;
+        // Losses within a second of each other are one place.
+        if (places.empty() || l.at - lastEnd > sampleRate)
+            places.push_back(l.at);
+        lastEnd = std::max(lastEnd, l.at + l.frames);
+    }
+    QString amount;
+    if (total == 0) {
+        amount = QStringLiteral("Some audio");
+    } else {
+        const double seconds = double(total) / sampleRate;
+        amount = (seconds < 0.095 ? QString::number(seconds, 'f', 2) : seconds < 9.95 ? QString::number(seconds, 'f', 1)
+                                                                                     : QString::number(qRound64(seconds)))
+                 + QStringLiteral(" s");
+        if (estimate || unknown)
+            amount = QStringLiteral("About ") + amount;
+    }
+    QStringList where;
+    for (size_t i = 0; i < places.size() && i < 3; ++i)
+        where << audio_detail::clockText(places[i] / sampleRate);
+    QString at = where.join(QStringLiteral(", "));
+    if (places.size() > 3)
+        at += QStringLiteral(" and %1 more places").arg(places.size() - 3);
+    return QStringLiteral("%1 could not be decoded (at %2)").arg(amount, at);
+}
+

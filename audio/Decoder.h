@@ -1,5 +1,6 @@
 #pragma once
 #include "audio/PcmArray.h"
+#include "audio/ReadLoss.h"
 
 #include <QString>
 #include <cstdint>
@@ -36,6 +37,12 @@ public:
     // What could not be decoded so far, for the user ("0.2 s could not be
     // decoded (at 0:05)"); empty when nothing.
     QString damage() const;
+    // The same as stretches, in the order they were met: to tell what one
+    // stretch of reading met, and to join the findings of several readers.
+    const std::vector<ReadLoss> &losses() const;
+    // length() is the source's own record (or the count of its frames), not
+    // an estimate that the end of the reading may correct.
+    bool lengthIsExact() const;
 
 private:
     struct Impl;

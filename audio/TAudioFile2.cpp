@@ -51,6 +51,8 @@ int TAudioFile2::ElementsPerSample() const { return decoder_ ? decoder_->channel
 int64_t TAudioFile2::Length() const { return decoder_ ? decoder_->length() : 0; }
 
 QString TAudioFile2::ReadDamage() const { return decoder_ ? decoder_->damage() : QString(); }
+std::vector<ReadLoss> TAudioFile2::ReadLosses() const { return decoder_ ? decoder_->losses() : std::vector<ReadLoss>{}; }
+bool TAudioFile2::LengthIsExact() const { return decoder_ && decoder_->lengthIsExact(); }
 
 PcmArray TAudioFile2::ReadArray(int64_t count)
 {

@@ -1,5 +1,6 @@
 #pragma once
 #include "audio/PcmArray.h"
+#include "audio/ReadLoss.h"
 
 #include <QString>
 #include <cstdint>
@@ -58,6 +59,11 @@ public:
     // and where), empty when every byte decoded. Damage is skipped, not the
     // rest of the file: reading goes on after it.
     QString ReadDamage() const;
+    // The same, stretch by stretch in the order met (see ReadLoss.h).
+    std::vector<ReadLoss> ReadLosses() const;
+    // Length() is the source's own exact record, not an estimate that only
+    // reading to the end can correct (as for WMA).
+    bool LengthIsExact() const;
 
     // The output.
     void SetInputFormat(int sampleRate, int channels);

@@ -23,11 +23,18 @@ struct Worker {
     std::thread thread;
 };
 
+// What a worker learnt of a part beyond its outcome.
+struct PartReading {
+    bool created = false;  // its file was created (and so is ours to remove)
+    int64_t sourceEnd = -1; // the source gave nothing more from this frame on, before the part's end
+    bool endReached = false; // ...and frame sourceEnd - 1 was read, so the source ends exactly there
+};
+
 // What the calling thread and the workers share. `next`, `finished` and
-// `news` are guarded by `mutex`; an outcome is written by its worker before
-// its index enters `finished`, and read by the calling thread after.
+// `news` are guarded by `mutex`; an outcome (and reading) is written by its
+// worker before its index enters `finished`, and read by the calling thread after.
 struct Shared {
-    explicit Shared(size_t count) : written(count), outcomes(count) {}
+    explicit Shared(size_t count) : written(count), outcomes(count), readings(count) {}
     std::mutex mutex;
     std::condition_variable news;
     size_t next = 0;
@@ -37,6 +44,7 @@ struct Shared {
     std::atomic<size_t> failedAt = SIZE_MAX;
     std::vector<std::atomic<int64_t>> written;
     std::vector<PartOutcome> outcomes;
+    std::vector<PartReading> readings;
 };
 
 void CloseQuietly(TAudioFile2 &writer)
@@ -48,21 +56,37 @@ void CloseQuietly(TAudioFile2 &writer)
     }
 }
 
-void WritePart(Worker &w, const PartJob &job, size_t index, int32_t blockFrames, Shared &shared, PartOutcome &out)
+void WritePart(Worker &w, const PartJob &job, size_t index, int32_t blockFrames, Shared &shared, PartOutcome &out,
+               const ParallelParts::Hooks &hooks)
 {
     std::atomic<int64_t> &written = shared.written[index];
+    PartReading &reading = shared.readings[index];
+    // The reader is reused from part to part: this part's losses are those met from here on.
+    const size_t lossesBefore = w.reader.ReadLosses().size();
+    const auto keepLosses = [&] {
+        const std::vector<ReadLoss> all = w.reader.ReadLosses();
+        out.losses.assign(all.begin() + std::ptrdiff_t(std::min(lossesBefore, all.size())), all.end());
+    };
+    const auto removeFile = [&] {
+        CloseQuietly(w.writer);
+        QFile::remove(job.path);
+        out.removed = true;
+    };
     if (w.reader.Seek(job.start) != job.start) {
-        out.failure = PartOutcome::Failure::Read;
-        out.reason = QStringLiteral("Cannot move to sample %1 of the source").arg(job.start);
+        // The reader found the source shorter than its length said: the part may not exist at all.
+        reading.sourceEnd = job.start;
+        keepLosses();
         return;
     }
     w.writer.SetInputFormat(w.reader.SampleRate(), w.reader.Channels());
+    w.writer.SetExpectedLength(job.end - job.start, w.reader.SampleRate());
     w.writer.CreateFile(job.path, 0);
     if (w.writer.LastError() != 0) {
         out.failure = PartOutcome::Failure::Write;
         out.reason = w.writer.LastErrorText();
         return;
     }
+    reading.created = true;
     const int64_t elements = std::max(w.reader.ElementsPerSample(), 1);
     int64_t position = job.start;
     while (position < job.end) {
@@ -72,13 +96,18 @@ void WritePart(Worker &w, const PartJob &job, size_t index, int32_t blockFrames,
         try {
             block = w.reader.ReadArray(std::min(blockEnd, job.end) - position);
         } catch (const AudioError &e) {
+            // A part cut short where the source could not be read would pass for a whole one.
             out.failure = PartOutcome::Failure::Read;
             out.reason = e.text();
-            CloseQuietly(w.writer);
+            removeFile();
             return;
         }
-        if (block.empty())
-            break; // the source ends early: the part is as long as the audio
+        if (block.empty()) {
+            // The source ends early: the part is as long as the audio.
+            reading.sourceEnd = position;
+            reading.endReached = position > job.start || position == 0;
+            break;
+        }
         try {
             w.writer.WriteArray(block);
         } catch (const AudioError &e) {
@@ -91,13 +120,13 @@ void WritePart(Worker &w, const PartJob &job, size_t index, int32_t blockFrames,
         written.store(position - job.start, std::memory_order_relaxed);
         if (index > shared.failedAt) {
             // A reading through would have ended at the failed part, before this one.
-            CloseQuietly(w.writer);
-            QFile::remove(job.path);
+            removeFile();
             return;
         }
         if (shared.stop.load(std::memory_order_relaxed))
             break;
     }
+    keepLosses();
     try {
         w.writer.CloseFile();
     } catch (const AudioError &e) {
@@ -106,6 +135,37 @@ void WritePart(Worker &w, const PartJob &job, size_t index, int32_t blockFrames,
         return;
     }
     out.closed = true;
+    // Whether a part the source ran out in exists at all is known only when every part has ended.
+    if (reading.sourceEnd < 0 && index < shared.failedAt && hooks.finished)
+        hooks.finished(index);
+}
+
+// Where the source really ends, when some part found it shorter than its
+// length said; INT64_MAX when none did.
+int64_t SourceEnd(const QString &sourcePath, const std::vector<PartReading> &readings)
+{
+    int64_t end = INT64_MAX;
+    bool reached = true;
+    for (const PartReading &r : readings) {
+        if (r.sourceEnd >= 0 && (r.sourceEnd < end || (r.sourceEnd == end && r.endReached))) {
+            end = r.sourceEnd;
+            reached = r.endReached;
+        }
+    }
+    if (end == INT64_MAX || reached)
+        return end;
+    // Only a part that read nothing at its start saw the end: the source ends
+    // there or before (inside a part not saved). One frame tells whether a
+    // reading through reaches that start, and so begins the part.
+    TAudioFile2 probe;
+    probe.OpenFile(sourcePath, 0, 1);
+    bool there = false;
+    try {
+        there = probe.LastError() == 0 && probe.Seek(end - 1) == end - 1 && !probe.ReadArray(1).empty();
+    } catch (const AudioError &) {
+    }
+    probe.CloseFile();
+    return there ? end : end - 1;
 }
 
 } // namespace
@@ -156,17 +216,19 @@ std::vector<PartOutcome> ParallelParts::Run(const QString &sourcePath, int32_t b
                 }
                 if (opened) {
                     try {
-                        WritePart(w, parts[k], k, blockFrames, shared, out);
+                        WritePart(w, parts[k], k, blockFrames, shared, out, hooks);
                     } catch (const AudioError &e) {
-                        CloseQuietly(w.writer); // a seek that could not decode
-                        out.failure = PartOutcome::Failure::Read;
+                        out.failure = PartOutcome::Failure::Read; // a seek that could not decode
                         out.reason = e.text();
                     } catch (const std::exception &e) {
-                        CloseQuietly(w.writer);
                         out.failure = PartOutcome::Failure::Read;
                         out.reason = QString::fromLocal8Bit(e.what());
                     }
-                    out.damage = w.reader.ReadDamage();
+                    if (out.failure == PartOutcome::Failure::Read && w.writer.State() == 2) {
+                        CloseQuietly(w.writer);
+                        QFile::remove(parts[k].path);
+                        out.removed = true;
+                    }
                 }
                 if (out.failure != PartOutcome::Failure::None) {
                     size_t first = shared.failedAt;
@@ -193,10 +255,7 @@ std::vector<PartOutcome> ParallelParts::Run(const QString &sourcePath, int32_t b
             shared.news.wait_for(lock, std::chrono::milliseconds(25), [&] { return !shared.finished.empty(); });
             finished.swap(shared.finished);
         }
-        for (const size_t k : finished) {
-            ++ended;
-            hooks.ended(k, shared.outcomes[k]);
-        }
+        ended += finished.size();
         int64_t written = 0;
         for (const auto &w : shared.written)
             written += w.load(std::memory_order_relaxed);
@@ -212,5 +271,26 @@ std::vector<PartOutcome> ParallelParts::Run(const QString &sourcePath, int32_t b
     }
     for (auto &w : workers)
         w->thread.join();
+
+    // Leave what a reading through leaves: it never begins a part past the
+    // source's true end, and it stops at the first part that fails.
+    const int64_t sourceEnd = SourceEnd(sourcePath, shared.readings);
+    size_t failed = SIZE_MAX;
+    for (size_t k = 0; k < parts.size(); ++k) {
+        PartOutcome &out = shared.outcomes[k];
+        const PartReading &reading = shared.readings[k];
+        if (parts[k].begins > sourceEnd || k > failed) {
+            const bool hadFile = out.removed || (reading.created && QFile::remove(parts[k].path));
+            out = PartOutcome{};
+            out.removed = hadFile;
+            continue;
+        }
+        if (out.failure != PartOutcome::Failure::None) {
+            failed = k;
+            continue;
+        }
+        if (out.closed && reading.sourceEnd >= 0 && hooks.finished)
+            hooks.finished(k);
+    }
     return std::move(shared.outcomes);
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "audio/ReadLoss.h"
+
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -15,6 +17,9 @@ struct PartJob {
     QString path;
     int64_t start = 0;
     int64_t end = 0;
+    // A reading through begins this part once it has read this many frames:
+    // a source that ends before gets no such part.
+    int64_t begins = 0;
 };
 
 struct PartOutcome {
@@ -22,7 +27,8 @@ struct PartOutcome {
     Failure failure = Failure::None;
     QString reason; // the library's words, or the reader's message for Read
     bool closed = false;  // the file was written and closed, perhaps cut short by a stop
-    QString damage;       // what the part's reader could not decode
+    bool removed = false; // a file was begun and removed: its reading failed, or the part was given up
+    std::vector<ReadLoss> losses; // what the part's reading could not decode
 };
 
 // Writes the parts on `jobs` worker threads, each with its own reader (moved
@@ -34,8 +40,11 @@ public:
     struct Hooks {
         // Prepares a worker's writer; called on the calling thread before the workers start.
         std::function<void(TAudioFile2 &writer, TAudioFile2LameEnc &encoder)> configure;
-        // parts[index] has ended (in any order); called on the calling thread.
-        std::function<void(size_t index, const PartOutcome &outcome)> ended;
+        // parts[index] is written and closed for good: called on the worker
+        // that wrote it, at once (so tagging it costs the window nothing), or
+        // on the calling thread at the end of the run for a part the source
+        // ran out in. Never for a part that is given up.
+        std::function<void(size_t index)> finished;
         // Called between breaths with the frames written so far; false stops
         // the run: running parts end after their current block and are closed,
         // parts not started are passed over.
@@ -43,10 +52,13 @@ public:
     };
 
     // Returns each job's outcome, in the jobs' order; a passed-over part has
-    // failure None and closed false. When a part fails, the parts before it
-    // are still written to their end and the parts after it are given up
-    // (their files removed), so that what is left is what a reading through
-    // would have left.
+    // failure None and closed false. What is left on disk is what a reading
+    // through would have left: when a part fails, the parts before it are
+    // still written to their end and the parts after it are given up (their
+    // files removed, even those already closed); a part whose reading fails
+    // is removed too; when the source ends before its length says, the parts
+    // a reading through would not have begun are removed and their outcomes
+    // are those of parts passed over.
     static std::vector<PartOutcome> Run(const QString &sourcePath, int32_t blockFrames, int jobs,
                                         const std::vector<PartJob> &parts, const Hooks &hooks);
 };

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QThread>
@@ -23,6 +24,18 @@ struct PartWriteError {
     QString reason;
 };
 
+// The source could not be read on; ends the run.
+struct PartReadError {
+    QString reason;
+};
+
+// The line an error adds when the part being written had to go: a part cut
+// short where the source failed would pass for a whole one.
+QString RemovedLine(const QString &path)
+{
+    return "\nThe unfinished part file " + path + " was removed.";
+}
+
 // The end message, followed by a line naming the source when its reader
 // could not decode all of it (the same line the merge and conversion add).
 QString WithDamage(const QString &message, const QString &sourcePath, const QString &damage)
@@ -33,6 +46,65 @@ QString WithDamage(const QString &message, const QString &sourcePath, const QStr
 }
 
 } // namespace
+
+std::vector<PartSpan> SplitPartSpans(const SamplePointsArr &points, int32_t partCount, int64_t totalSamples,
+                                     int64_t blockFrames, bool exact)
+{
+    const int64_t T = totalSamples;
+    const int64_t B = std::max<int64_t>(blockFrames, 1);
+    std::vector<PartSpan> spans;
+    const auto point = [&](int32_t k) { return size_t(k) < points.size() ? points[size_t(k)] : 0.0L; };
+    if (exact) {
+        // A point between two frames belongs to the part before it.
+        const auto planned = [&](int32_t k) {
+            return k >= partCount ? T : std::max<int64_t>(0, int64_t(std::ceil(point(k))));
+        };
+        int64_t position = 0;
+        for (int32_t k = 1; k <= partCount; ++k) {
+            const int64_t end = planned(k);
+            if (k == partCount || end > T) {
+                spans.push_back({position, T, position}); // an end past the source's is never reached: no part follows
+                break;
+            }
+            spans.push_back({position, std::max(end, position), position});
+            position = std::max(end, position);
+        }
+        return spans;
+    }
+    // The block precisions: a part ends with the first block whose end reaches
+    // its point, compared as a reading through compares, and the next part
+    // begins with that same block, once the count of frames read reaches the point.
+    const int64_t blocks = (T + B - 1) / B;
+    const auto reached = [&](int64_t b) { return std::min((b + 1) * B, T); };
+    int64_t first = 0;
+    int64_t begins = 0;
+    for (int32_t k = 1; k <= partCount; ++k) {
+        const long double p = k < partCount ? point(k) : 0;
+        if (k == partCount || static_cast<long double>(T) < p) {
+            spans.push_back({first * B, T, begins});
+            break;
+        }
+        int64_t last = std::max<int64_t>(first, int64_t(std::ceil(p / B)) - 1);
+        while (last > first && static_cast<long double>(reached(last - 1)) >= p)
+            --last;
+        while (last + 1 < blocks && static_cast<long double>(reached(last)) < p)
+            ++last;
+        spans.push_back({first * B, reached(last), begins});
+        first = last;
+        begins = std::max<int64_t>(0, int64_t(std::ceil(p)));
+    }
+    return spans;
+}
+
+int ProgressPercent(int64_t count, int64_t total)
+{
+    return total > 0 ? int(static_cast<__int128>(count) * 100 / total) : 0;
+}
+
+int64_t ScaleFrames(int64_t value, int64_t numerator, int64_t denominator)
+{
+    return denominator > 0 ? int64_t(static_cast<__int128>(value) * numerator / denominator) : 0;
+}
 
 SplitEngine::SplitEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &audioInformation,
                          TAudioFile2LameEnc &mp3LameEncoder, const TProgramSettings &settings, SplitPlan &plan,
@@ -139,6 +211,24 @@ void SplitEngine::BeginPart(SplitMode mode, int32_t k)
     FileW.CreateFile(path, 0);
     if (FileW.LastError() != 0)
         throw PartWriteError{path, FileW.LastErrorText()};
+    currentPartPath_ = path;
+}
+
+void SplitEngine::AnnouncePart(int32_t k)
+{
+    FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+    // A WAV part is RF64 from its first byte when it will pass 4 GiB.
+    const size_t i = size_t(k - 1);
+    FileW.SetExpectedLength(i < spans_.size() ? spans_[i].end - spans_[i].start : 0, FileR.SampleRate());
+}
+
+PcmArray SplitEngine::ReadSourceBlock()
+{
+    try {
+        return FileR.ReadArray(run_.SplitBlockSamples);
+    } catch (const AudioError &e) {
+        throw PartReadError{e.text()};
+    }
 }
 
 void SplitEngine::WriteBlock(SplitMode mode, const PcmArray &block)
@@ -164,7 +254,7 @@ void SplitEngine::FinishPart()
     }
     if (!run_.CopyTag)
         return;
-    TagPart(run_.CurrentPart, run_.CurrentPartFileName, ++partsNumbered_);
+    TagPart(run_.CurrentPart, ++partsNumbered_);
     try {
         AudioInformation.SaveTag(path);
     } catch (const AudioError &) {
@@ -172,10 +262,16 @@ void SplitEngine::FinishPart()
     }
 }
 
-void SplitEngine::TagPart(int32_t k, const QString &fileName, int32_t ordinal)
+void SplitEngine::TagPart(int32_t k, int32_t ordinal)
 {
-    AudioInformation.setInfoTitle(WithoutExtension(fileName));
-    AudioInformation.setInfoTrack(QStringLiteral("%1/%2").arg(ordinal).arg(partsToWrite_));
+    TagPart(AudioInformation, k, ordinal);
+}
+
+void SplitEngine::TagPart(TAudioInformation2 &info, int32_t k, int32_t ordinal) const
+{
+    // The plan's name: a "New_" prefix says where the file went, not what the part is.
+    info.setInfoTitle(WithoutExtension(PlannedPartFileName(mode_, k)));
+    info.setInfoTrack(QStringLiteral("%1/%2").arg(ordinal).arg(partsToWrite_));
     // A part with a tag of its own (a CUE sheet's track) gets its fields over the source's.
     QMap<QString, QString> fields;
     if (mode_ == SplitMode::BySettings && k >= 0 && k < plan_.PartTags.size()) {
@@ -183,7 +279,7 @@ void SplitEngine::TagPart(int32_t k, const QString &fileName, int32_t ordinal)
         fields = {{"TITLE", tag.title},   {"ARTIST", tag.artist}, {"ALBUM", tag.album},
                   {"TRACKNUMBER", tag.track}, {"DATE", tag.date}, {"GENRE", tag.genre}};
     }
-    AudioInformation.setInfoOverrides(fields);
+    info.setInfoOverrides(fields);
 }
 
 int64_t SplitEngine::PartEnd(int32_t k, int64_t totalSamples) const
@@ -229,7 +325,7 @@ void SplitEngine::ReadBlocks(SplitMode mode)
     const int64_t elementsPerFrame = std::max(FileR.ElementsPerSample(), 1);
     for (;;) {
         FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
-        PcmArray block = FileR.ReadArray(run_.SplitBlockSamples);
+        PcmArray block = ReadSourceBlock();
         if (block.empty())
             break;
         WriteBlock(mode, block);
@@ -242,7 +338,7 @@ void SplitEngine::ReadBlocks(SplitMode mode)
                && static_cast<long double>(run_.SamplesRead) >= plan_.SamplePoints[run_.CurrentPart]) {
             FinishPart();
             ++run_.CurrentPart;
-            FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+            AnnouncePart(run_.CurrentPart);
             BeginPart(mode, run_.CurrentPart);
             WriteBlock(mode, block);
         }
@@ -250,7 +346,7 @@ void SplitEngine::ReadBlocks(SplitMode mode)
 
         if (run_.SamplesRead > totalSamples)
             run_.SamplesRead = totalSamples;
-        observer_.Progress(totalSamples > 0 ? int(run_.SamplesRead * 100 / totalSamples) : 0);
+        observer_.Progress(ProgressPercent(run_.SamplesRead, totalSamples));
         observer_.Breathe();
         if (!run_.Running)
             break;
@@ -264,7 +360,7 @@ void SplitEngine::ReadExact(SplitMode mode)
     int64_t position = 0; // frames read; unlike SamplesRead never held at the reported length
     for (;;) {
         FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
-        PcmArray block = FileR.ReadArray(run_.SplitBlockSamples);
+        PcmArray block = ReadSourceBlock();
         if (block.empty())
             break;
         const int64_t frames = int64_t(block.size()) / elementsPerFrame;
@@ -285,13 +381,13 @@ void SplitEngine::ReadExact(SplitMode mode)
             while (run_.CurrentPart < plan_.PartCount && position >= PartEnd(run_.CurrentPart, totalSamples)) {
                 FinishPart();
                 ++run_.CurrentPart;
-                FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+                AnnouncePart(run_.CurrentPart);
                 BeginPart(mode, run_.CurrentPart);
             }
         }
         block = PcmArray();
         run_.SamplesRead = std::min(position, totalSamples);
-        observer_.Progress(totalSamples > 0 ? int(run_.SamplesRead * 100 / totalSamples) : 0);
+        observer_.Progress(ProgressPercent(run_.SamplesRead, totalSamples));
         observer_.Breathe();
         if (!run_.Running)
             break;
@@ -362,7 +458,7 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
             const QString path = settings_.savepath + run_.CurrentPartFileName;
             QByteArray tag;
             if (run_.CopyTag) {
-                TagPart(k, run_.CurrentPartFileName, ++partsNumbered_);
+                TagPart(k, ++partsNumbered_);
                 try {
                     tag = AudioInformation.RenderId3v2Tag(sourcePath_);
                 } catch (const AudioError &) {
@@ -401,59 +497,29 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
 int SplitEngine::ParallelJobs(int64_t totalSamples) const
 {
     const int jobs = settings_.jobs > 0 ? settings_.jobs : QThread::idealThreadCount();
-    // A reader that cannot seek exactly would give a part other samples than a reading through.
-    if (jobs < 2 || partsToWrite_ < 2 || totalSamples <= 0 || !FileR.SeeksExactly() || FileR.Length() != totalSamples)
+    // A reader that cannot seek exactly would give a part other samples than a
+    // reading through; a length that is an estimate would put the last cut
+    // where a reading through does not end.
+    if (jobs < 2 || partsToWrite_ < 2 || totalSamples <= 0 || !FileR.SeeksExactly() || !FileR.LengthIsExact()
+        || FileR.Length() != totalSamples)
         return 1;
     return std::min(jobs, int(partsToWrite_));
 }
 
 std::vector<PartJob> SplitEngine::PartRanges(SplitMode mode, int64_t totalSamples) const
 {
-    const int64_t T = totalSamples;
-    const int64_t B = std::max<int32_t>(run_.SplitBlockSamples, 1);
     std::vector<PartJob> jobs;
-    const auto add = [&](int32_t k, int64_t start, int64_t end) {
+    const std::vector<PartSpan> spans =
+        SplitPartSpans(plan_.SamplePoints, plan_.PartCount, totalSamples, run_.SplitBlockSamples, run_.ExactCut);
+    for (int32_t k = 1; k <= int32_t(spans.size()); ++k) {
+        const PartSpan &span = spans[size_t(k - 1)];
         if (PartSaved(mode, k))
-            jobs.push_back(PartJob{k, PartPath(mode, k), start, end});
-    };
-    if (run_.ExactCut) {
-        int64_t position = 0;
-        for (int32_t k = 1; k <= plan_.PartCount; ++k) {
-            const int64_t planned = PartEnd(k, T);
-            if (k == plan_.PartCount || planned > T) {
-                add(k, position, T); // an end past the source's is never reached: no part follows
-                break;
-            }
-            const int64_t end = std::max(planned, position);
-            add(k, position, end);
-            position = end;
-        }
-        return jobs;
-    }
-    // The block precisions: a part ends with the first block whose end reaches
-    // its point, compared as a reading through compares, and the next part
-    // begins with that same block.
-    const int64_t blocks = (T + B - 1) / B;
-    const auto reached = [&](int64_t b) { return std::min((b + 1) * B, T); };
-    int64_t first = 0;
-    for (int32_t k = 1; k <= plan_.PartCount; ++k) {
-        const long double point = k < plan_.PartCount ? plan_.SamplePoints[size_t(k)] : 0;
-        if (k == plan_.PartCount || static_cast<long double>(T) < point) {
-            add(k, first * B, T);
-            break;
-        }
-        int64_t last = std::max<int64_t>(first, int64_t(std::ceil(point / B)) - 1);
-        while (last > first && static_cast<long double>(reached(last - 1)) >= point)
-            --last;
-        while (last + 1 < blocks && static_cast<long double>(reached(last)) < point)
-            ++last;
-        add(k, first * B, reached(last));
-        first = last;
+            jobs.push_back(PartJob{k, PartPath(mode, k), span.start, span.end, span.begins});
     }
     return jobs;
 }
 
-SplitOutcome SplitEngine::RunInParallel(SplitMode mode, int jobs)
+SplitOutcome SplitEngine::RunInParallel(SplitMode mode, int jobs, int sourceRate)
 {
     const int64_t totalSamples = AudioInformation.TotalSamples();
     const std::vector<PartJob> parts = PartRanges(mode, totalSamples);
@@ -461,69 +527,71 @@ SplitOutcome SplitEngine::RunInParallel(SplitMode mode, int jobs)
     for (const PartJob &p : parts)
         planned += p.end - p.start;
 
+    // Each part's tag is made here, in the parts' order as a reading through
+    // makes them, and written by the worker that closes the part: tagging
+    // copies the whole file, which must not hold up the window.
+    std::vector<TAudioInformation2> tags;
+    if (run_.CopyTag) {
+        tags.reserve(parts.size());
+        for (size_t i = 0; i < parts.size(); ++i) {
+            tags.push_back(AudioInformation);
+            TagPart(tags.back(), parts[i].part, int32_t(i) + 1);
+        }
+    }
+
     ParallelParts::Hooks hooks;
     hooks.configure = [this](TAudioFile2 &writer, TAudioFile2LameEnc &encoder) {
         ConfigureWriter(writer, encoder, settings_, [] {}); // said once already, for FileW
     };
-    // Tags are written in the parts' order, as a reading through writes
-    // them, so that the information object is left as it leaves it.
-    std::vector<const PartOutcome *> ended(parts.size(), nullptr);
-    size_t nextToTag = 0;
-    const auto tagInOrder = [&] {
-        for (; nextToTag < parts.size() && ended[nextToTag]; ++nextToTag) {
-            const PartJob &job = parts[nextToTag];
-            run_.CurrentPart = job.part;
-            run_.CurrentPartFileName = PartFileName(mode, job.part);
-            if (!ended[nextToTag]->closed || !run_.CopyTag)
-                continue;
-            TagPart(job.part, run_.CurrentPartFileName, int32_t(nextToTag) + 1);
-            try {
-                AudioInformation.SaveTag(job.path);
-            } catch (const AudioError &) {
-                // A part without its tag is still a good part; the audio is kept.
-            }
+    hooks.finished = [&tags, &parts](size_t index) {
+        if (index >= tags.size())
+            return;
+        try {
+            tags[index].SaveTag(parts[index].path);
+        } catch (const AudioError &) {
+            // A part without its tag is still a good part; the audio is kept.
         }
     };
-    hooks.ended = [&](size_t index, const PartOutcome &outcome) {
-        ended[index] = &outcome;
-        tagInOrder();
-    };
     hooks.breathe = [&](int64_t written) {
-        run_.SamplesRead = planned > 0 ? written * totalSamples / planned : 0;
-        observer_.Progress(planned > 0 ? int(written * 100 / planned) : 0);
+        run_.SamplesRead = ScaleFrames(written, totalSamples, planned);
+        observer_.Progress(ProgressPercent(written, planned));
         observer_.Breathe();
         return bool(run_.Running);
     };
     const std::vector<PartOutcome> outcomes =
         ParallelParts::Run(sourcePath_, run_.SplitBlockSamples, jobs, parts, hooks);
-    // Parts after one that was passed over are tagged now.
-    for (size_t i = 0; i < outcomes.size(); ++i)
-        ended[i] = &outcomes[i];
-    tagInOrder();
 
-    QStringList damage;
+    // The run leaves the part fields and the information object as a
+    // reading through leaves them: at the last part it finished.
+    std::vector<ReadLoss> losses;
     for (size_t i = 0; i < outcomes.size(); ++i) {
         const PartOutcome &o = outcomes[i];
-        if (!o.damage.isEmpty() && !damage.contains(o.damage))
-            damage << o.damage;
-        if (o.failure == PartOutcome::Failure::None)
+        for (const ReadLoss &loss : o.losses)
+            AddReadLoss(losses, loss, sourceRate);
+        if (o.failure != PartOutcome::Failure::None) {
+            // The first failing part in order is the one a reading through would have met.
+            QString text;
+            if (o.failure == PartOutcome::Failure::Open)
+                text = "Unable to open the file " + sourcePath_ + (o.reason.isEmpty() ? QString() : "\n" + o.reason);
+            else if (o.failure == PartOutcome::Failure::Read)
+                text = o.reason + (o.removed ? RemovedLine(parts[i].path) : QString());
+            else
+                text = "Unable to write to " + parts[i].path + (o.reason.isEmpty() ? QString() : "\n" + o.reason);
+            run_.Running = false;
+            observer_.StatusText("Error");
+            observer_.ErrorMessage(text);
+            return SplitOutcome::Failed;
+        }
+        if (!o.closed)
             continue;
-        // The first failing part in order is the one a reading through would have met.
-        QString text;
-        if (o.failure == PartOutcome::Failure::Open)
-            text = "Unable to open the file " + sourcePath_ + (o.reason.isEmpty() ? QString() : "\n" + o.reason);
-        else if (o.failure == PartOutcome::Failure::Read)
-            text = o.reason;
-        else
-            text = "Unable to write to " + parts[i].path + (o.reason.isEmpty() ? QString() : "\n" + o.reason);
-        run_.Running = false;
-        observer_.StatusText("Error");
-        observer_.ErrorMessage(text);
-        return SplitOutcome::Failed;
+        run_.CurrentPart = parts[i].part;
+        run_.CurrentPartFileName = PartFileName(mode, parts[i].part);
+        if (run_.CopyTag)
+            TagPart(parts[i].part, int32_t(i) + 1);
     }
     const bool cancelled = !run_.Running;
     run_.Running = false;
-    const QString damageText = damage.join("; ");
+    const QString damageText = ReadLossText(losses, sourceRate);
     if (cancelled) {
         observer_.StatusText("Cancel");
         observer_.InformationMessage(WithDamage("Cancel splitting file " + sourcePath_ + "!", sourcePath_, damageText));
@@ -605,15 +673,18 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         run_.SplitBlockSamples = FileR.SampleRate() / divisor;
         run_.SamplesRead = 0;
         run_.CurrentPart = 1;
+        spans_ = SplitPartSpans(plan_.SamplePoints, plan_.PartCount, totalSamples, run_.SplitBlockSamples,
+                                run_.ExactCut);
         if (jobs > 1) {
+            const int sourceRate = FileR.SampleRate();
             FileR.CloseFile(); // each worker reads with a reader of its own
-            const SplitOutcome outcome = RunInParallel(mode, jobs);
+            const SplitOutcome outcome = RunInParallel(mode, jobs, sourceRate);
             AudioInformation.setInfoTrack(QString());
             AudioInformation.setInfoOverrides({});
             return outcome;
         }
 
-        FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
+        AnnouncePart(1);
         BeginPart(mode, 1);
 
         if (run_.ExactCut)
@@ -621,6 +692,18 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         else
             ReadBlocks(mode);
         FinishPart();
+    } catch (const PartReadError &e) {
+        writeFailed = true;
+        const bool open = FileW.State() == 2;
+        try {
+            FileW.CloseFile();
+        } catch (const AudioError &) {
+            // The file goes anyway.
+        }
+        if (open)
+            QFile::remove(currentPartPath_);
+        observer_.StatusText("Error");
+        observer_.ErrorMessage(e.reason + (open ? RemovedLine(currentPartPath_) : QString()));
     } catch (const PartWriteError &e) {
         writeFailed = true;
         try {

@@ -11,6 +11,27 @@
 
 struct PartJob;
 
+// Frames [start, end) of the source that a reading through in blocks of
+// `blockFrames` (or, when `exact`, cut at each planned frame) writes to one
+// part, and `begins`: the frames it must have read to begin that part.
+struct PartSpan {
+    int64_t start = 0;
+    int64_t end = 0;
+    int64_t begins = 0;
+};
+// The spans of parts 1..partCount (index k - 1 for part k) of a source of
+// `totalSamples` frames cut at `points` (SplitPlan::SamplePoints); parts a
+// reading through never begins (points past the end) are left out.
+std::vector<PartSpan> SplitPartSpans(const SamplePointsArr &points, int32_t partCount, int64_t totalSamples,
+                                     int64_t blockFrames, bool exact);
+
+// count * 100 div total, truncating, for any 64-bit count (sources of days);
+// 0 when total is not positive.
+int ProgressPercent(int64_t count, int64_t total);
+// value * numerator div denominator, truncating, without overflowing 64 bits
+// in between; 0 when denominator is not positive.
+int64_t ScaleFrames(int64_t value, int64_t numerator, int64_t denominator);
+
 // The run's only way out to whoever shows it (the wizard, or a test).
 class SplitObserver {
 public:
@@ -104,13 +125,18 @@ private:
     // files a reading through gives.
     int ParallelJobs(int64_t totalSamples) const;
     // The run of the re-encoding split on `jobs` workers.
-    SplitOutcome RunInParallel(SplitMode mode, int jobs);
+    SplitOutcome RunInParallel(SplitMode mode, int jobs, int sourceRate);
     // The frames of each saved part that a reading through writes to it.
     std::vector<PartJob> PartRanges(SplitMode mode, int64_t totalSamples) const;
-    // The tag fields of part k (file name `fileName`, the `ordinal`-th part
-    // written): its name as title, "ordinal/n" as track, and the part's own
+    // The tag fields of part k (the `ordinal`-th part written): its planned
+    // name as title, "ordinal/n" as track, and the part's own
     // tag where the plan has one.
-    void TagPart(int32_t k, const QString &fileName, int32_t ordinal);
+    void TagPart(int32_t k, int32_t ordinal);
+    void TagPart(TAudioInformation2 &info, int32_t k, int32_t ordinal) const;
+    // Tells FileW the source's format and the length of part k, before its file is created.
+    void AnnouncePart(int32_t k);
+    // The next block of the source; a failing read ends the run as PartReadError.
+    PcmArray ReadSourceBlock();
     bool PartSaved(SplitMode mode, int32_t k) const;
     void BeginPart(SplitMode mode, int32_t k);
     void WriteBlock(SplitMode mode, const PcmArray &block);
@@ -136,4 +162,6 @@ private:
     int32_t partsToWrite_ = 0; // parts this run writes: the n of each part's "k/n"
     int32_t partsNumbered_ = 0;
     std::vector<QString> partNames_; // index k: the file name this run writes part k to
+    std::vector<PartSpan> spans_; // of the run in progress, every part's
+    QString currentPartPath_;     // the part file open in FileW, for removing it
 };

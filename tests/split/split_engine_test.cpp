@@ -130,6 +130,9 @@ TEST_F(SplitEngineTest, ByAmountSharesTheBlockThatReachesThePartEnd)
     // Block 4 reaches 88200 exactly: it ends part 1 and begins part 2.
     EXPECT_EQ(fixtures::DecodedFrames(out + "tone-01.wav"), 4 * 22050);
     EXPECT_EQ(fixtures::DecodedFrames(out + "tone-02.wav"), 5 * 22050);
+    QFile part(out + "tone-01.wav");
+    ASSERT_TRUE(part.open(QIODevice::ReadOnly));
+    EXPECT_EQ(part.read(4), "RIFF"); // announced as the small part it is
     EXPECT_EQ(observer.statuses.last(), "Complete!");
     EXPECT_EQ(observer.information, QStringList{"Complete splitting file " + source + "!"});
     EXPECT_EQ(observer.progress.last(), 100);
@@ -520,8 +523,10 @@ TEST_F(SplitEngineTest, SplittingAgainKeepsThePartsAlreadyThereAndWritesNewOnes)
                                           "New_tone-02.wav", "tone-01.wav", "tone-02.wav"}));
     EXPECT_TRUE(Bytes(out + "tone-01.wav") == first);
     EXPECT_TRUE(Bytes(out + "tone-02.wav") == second);
-    for (const char *name : {"New_tone-01.wav", "New_2_tone-01.wav"})
+    for (const char *name : {"New_tone-01.wav", "New_2_tone-01.wav"}) {
         EXPECT_EQ(fixtures::DecodedFrames(out + name), fixtures::DecodedFrames(out + "tone-01.wav")) << name;
+        EXPECT_EQ(fixtures::ProbeFile(out + name).tags.value("title").toString(), "tone-01") << name;
+    }
 }
 
 TEST_F(SplitEngineTest, LosslessSplitLetsTheWindowBreatheWhileItWalksAndCopies)
@@ -555,4 +560,34 @@ TEST_F(SplitEngineTest, CancelDuringALosslessCopyLeavesNoUnfinishedPart)
     EXPECT_EQ(observer.statuses.last(), "Cancel");
     EXPECT_EQ(observer.information, QStringList{"Cancel splitting file " + source + "!"});
     EXPECT_FALSE(run.Running);
+TEST(PartSpans, ABlockThatReachesAPointEndsOnePartAndBeginsTheNext)
+{
+    // Blocks of 100 frames; block 5 (400-500) reaches 450.
+    const std::vector<PartSpan> spans = SplitPartSpans({0, 450, 1000}, 2, 1000, 100, false);
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_EQ(spans[0].start, 0);
+    EXPECT_EQ(spans[0].end, 500);
+    EXPECT_EQ(spans[1].start, 400);
+    EXPECT_EQ(spans[1].end, 1000);
+    EXPECT_EQ(spans[1].begins, 450); // a source shorter than that has no part 2
+}
+
+TEST(PartSpans, ExactCutsAtThePointRoundedUpAndNoPartFollowsAnEndPastTheSource)
+{
+    const std::vector<PartSpan> spans = SplitPartSpans({0, 250.5L, 2000, 3000}, 3, 1000, 100, true);
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_EQ(spans[0].end, 251);
+    EXPECT_EQ(spans[1].start, 251);
+    EXPECT_EQ(spans[1].begins, 251);
+    EXPECT_EQ(spans[1].end, 1000);
+}
+
+// 40 hours at 44.1 kHz: frames times frames passes 64 bits.
+TEST(Progress, ArithmeticHoldsForSourcesOfDays)
+{
+    const int64_t total = int64_t(44100) * 3600 * 40;
+    EXPECT_EQ(ScaleFrames(total / 2, total, total), total / 2);
+    EXPECT_EQ(ProgressPercent(total / 2, total), 50);
+    EXPECT_EQ(ProgressPercent(INT64_MAX / 3, INT64_MAX), 33);
+    EXPECT_EQ(ProgressPercent(5, 0), 0);
 }
