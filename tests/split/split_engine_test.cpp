@@ -560,6 +560,8 @@ TEST_F(SplitEngineTest, CancelDuringALosslessCopyLeavesNoUnfinishedPart)
     EXPECT_EQ(observer.statuses.last(), "Cancel");
     EXPECT_EQ(observer.information, QStringList{"Cancel splitting file " + source + "!"});
     EXPECT_FALSE(run.Running);
+}
+
 TEST(PartSpans, ABlockThatReachesAPointEndsOnePartAndBeginsTheNext)
 {
     // Blocks of 100 frames; block 5 (400-500) reaches 450.
