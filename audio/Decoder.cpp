@@ -182,7 +182,7 @@ struct Decoder::Impl {
             rc = avcodec_open2(codec.get(), dec, nullptr);
         }
         if (rc < 0)
-            throw AudioError(QStringLiteral("Cannot decode %1: %2").arg(displayName(path), ffErrorText("avcodec_open2", rc)));
+            throw AudioError(QStringLiteral("Cannot decode %1: %2").arg(displayName(path), ffErrorText(rc)));
     }
 
     void openCodec()
@@ -378,7 +378,7 @@ struct Decoder::Impl {
             if (rc >= 0)
                 rc = swr_init(s);
             if (rc < 0)
-                throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText("swr_init", rc)));
+                throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText(rc)));
             swrFormat = f->format;
             swrRate = inRate;
             av_channel_layout_uninit(&swrLayout);
@@ -389,7 +389,7 @@ struct Decoder::Impl {
         uint8_t *out = reinterpret_cast<uint8_t *>(appendSpace(cap));
         const int got = swr_convert(swr.get(), &out, cap, const_cast<const uint8_t **>(f->extended_data), f->nb_samples);
         if (got < 0)
-            throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText("swr_convert", got)));
+            throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText(got)));
         pending.resize(before + size_t(got) * ch());
         place(before);
     }
