@@ -6,6 +6,7 @@
 #include "audio/Decoder.h"
 #include "audio/TAudioInformation2.h"
 #include "tests/common/AudioFixtures.h"
+#include "tests/common/InChild.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -15,8 +16,6 @@
 #include <cmath>
 #include <random>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using audio_detail::Decoder;
 
@@ -191,38 +190,17 @@ TEST_P(TimestampJump, FillsAtMostTenSecondsAndReportsTheRest)
                                           + c.codec + QStringList{path}),
               0);
     // Read in a child, whose peak memory is its own.
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(fds[0]);
-        QByteArray report;
-        try {
-            rusage before{}, after{};
-            getrusage(RUSAGE_SELF, &before);
-            Decoder dec(path);
-            int64_t frames = 0;
-            for (PcmArray a; !(a = dec.read(4096)).empty();)
-                frames += int64_t(a.size()) / dec.channels();
-            getrusage(RUSAGE_SELF, &after);
-            report = QByteArray::number(frames) + '\n' + QByteArray::number(after.ru_maxrss - before.ru_maxrss) + '\n' +
-                     dec.damage().toUtf8();
-        } catch (const std::exception &e) {
-            report = QByteArray("-1\n0\n") + e.what();
-        }
-        const bool sent = write(fds[1], report.constData(), size_t(report.size())) == report.size();
-        _exit(sent ? 0 : 1);
-    }
-    close(fds[1]);
-    QByteArray got;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-        got.append(buffer, qsizetype(n));
-    close(fds[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const QByteArray got = InChild([&] {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        Decoder dec(path);
+        int64_t frames = 0;
+        for (PcmArray a; !(a = dec.read(4096)).empty();)
+            frames += int64_t(a.size()) / dec.channels();
+        getrusage(RUSAGE_SELF, &after);
+        return QByteArray::number(frames) + '\n' + QByteArray::number(after.ru_maxrss - before.ru_maxrss) + '\n' +
+               dec.damage().toUtf8();
+    });
     const QList<QByteArray> lines = got.split('\n');
     ASSERT_EQ(lines.size(), 3) << got.toStdString();
     const QString damage = QString::fromUtf8(lines[2]);

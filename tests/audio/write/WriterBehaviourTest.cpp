@@ -4,6 +4,7 @@
 #include "tests/common/AsOrdinaryUser.h"
 #include "tests/common/AudioFixtures.h"
 #include "tests/common/FileSizeLimit.h"
+#include "tests/common/InChild.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,6 @@
 #include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "audio/AudioError.h"
@@ -280,39 +280,19 @@ TEST_P(FileSizeLimited, FailureSaysWhyInWordsAndLeavesNoFile)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("limited.") + GetParam());
-    const PcmArray tenSeconds = Sine(44100, 2, 10 * 44100);
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(fds[0]);
-        QString text = QStringLiteral("no error");
-        {
-            const FileSizeLimit limit(16 * 1024); // past every header, short of the audio
-            TAudioFile2 file;
-            file.SetWavFormat(44100, 2, 16);
-            try {
-                if (!WriteAll(file, path, tenSeconds, 44100, 2))
-                    text = file.LastErrorText();
-            } catch (const AudioError &e) {
-                text = e.text();
-            }
+    const QByteArray message = InChild([&] {
+        const FileSizeLimit limit(16 * 1024); // past every header, short of the audio
+        TAudioFile2 file;
+        file.SetWavFormat(44100, 2, 16);
+        try {
+            if (!WriteAll(file, path, Sine(44100, 2, 10 * 44100), 44100, 2))
+                return file.LastErrorText().toUtf8();
+        } catch (const AudioError &e) {
+            return e.text().toUtf8();
         }
-        const QByteArray bytes = text.toUtf8();
-        const bool sent = write(fds[1], bytes.constData(), size_t(bytes.size())) == bytes.size();
-        _exit(sent ? 0 : 1);
-    }
-    close(fds[1]);
-    QByteArray got;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-        got.append(buffer, qsizetype(n));
-    close(fds[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    ExpectPlainWords(QString::fromUtf8(got), path, qt_error_string(EFBIG));
+        return QByteArray("no error");
+    });
+    ExpectPlainWords(QString::fromUtf8(message), path, qt_error_string(EFBIG));
     EXPECT_FALSE(QFile::exists(path));
 }
 
