@@ -81,6 +81,18 @@ bool convertFast(const AVFrame *f, int channels, float *out)
 
 constexpr int kMaxReceiveErrors = 1000;
 
+// Silence standing in for lost audio is handed out in blocks of this many
+// frames as the reader asks, so a long gap costs no more memory than a short one.
+constexpr int64_t kSilenceBlock = 1 << 16;
+
+// The most silence one gap gets, in seconds. What a real recording loses (a
+// dropped packet, a few damaged pages or sectors) lasts well under this, and
+// filling it keeps what follows in time; a longer jump is a timestamp gone
+// wrong far more often than lost audio (one bad ASF packet time can claim
+// hours), and filling it would bury the rest of the file behind silence.
+// The part of a gap beyond this is left out and reported.
+constexpr int64_t kMaxGapSeconds = 10;
+
 // Float samples beyond this (36 dB over full scale), infinite or NaN, are not
 // audio but damaged bytes of a float PCM file.
 constexpr float kFloatGarbage = 64.0f;
@@ -135,9 +147,14 @@ struct Decoder::Impl {
     bool formatFixed = false; // the output format follows the first decoded frame
 
     // Damage: silence owed where audio was lost and its length is known (put
-    // in before the next decoded frame, so later audio keeps its time), and
+    // in before the next decoded frame, so later audio keeps its time; the
+    // frames decoded meanwhile wait in `held` with their input rate), and
     // what was rejected since the last decoded frame.
     int64_t owedSilence = 0;
+    std::vector<std::pair<FramePtr, int>> held;
+    // Per part: a gap was left partly unfilled, so positions after it no
+    // longer follow the container's timestamps or frame indexes.
+    std::vector<char> timelineCut;
     int badPackets = 0;
     int64_t rejectedFrames = 0;
     int64_t rejectedAt = -1;
@@ -178,7 +195,7 @@ struct Decoder::Impl {
             rc = avcodec_open2(codec.get(), dec, nullptr);
         }
         if (rc < 0)
-            throw AudioError(QStringLiteral("Cannot decode %1: %2").arg(displayName(path), ffErrorText("avcodec_open2", rc)));
+            throw AudioError(QStringLiteral("Cannot decode %1: %2").arg(displayName(path), ffErrorText(rc)));
     }
 
     void openCodec()
@@ -220,6 +237,7 @@ struct Decoder::Impl {
         badPackets = 0;
         receiveErrors = 0;
         owedSilence = 0;
+        held.clear();
         rejectedFrames = 0;
         rejectedAt = -1;
         swr.reset();
@@ -267,13 +285,13 @@ struct Decoder::Impl {
         openPart(part);
     }
 
-    void addLoss(int64_t at, int64_t frames, bool estimate)
+    void addLoss(int64_t at, int64_t frames, bool estimate, int64_t leftOut = 0)
     {
         at = std::max<int64_t>(at, 0);
         // Preroll before a seek target, or damage met again after seeking back.
         if ((frames > 0 && at + frames <= dropBefore) || (frames == 0 && at < dropBefore))
             return;
-        AddReadLoss(losses, {at, frames, estimate}, rate());
+        AddReadLoss(losses, {at, frames, estimate, leftOut}, rate());
     }
 
     void reportRejected()
@@ -324,16 +342,26 @@ struct Decoder::Impl {
             partDone = true;
     }
 
-    void appendSilence(int64_t frames)
+    // Owes silence for `frames` lost before the next decoded frame, up to
+    // kMaxGapSeconds in a row; returns the frames beyond that, left out.
+    int64_t owe(int64_t frames)
+    {
+        const int64_t fill = std::clamp<int64_t>(kMaxGapSeconds * rate() - owedSilence, 0, frames);
+        owedSilence += fill;
+        if (fill < frames)
+            timelineCut[part] = 1;
+        return frames - fill;
+    }
+
+    // One block of the owed silence; place() stops it at an exact end.
+    void payOwedSilence()
     {
         drainSwr();
-        for (int64_t left = frames; left > 0 && !partDone;) {
-            const int64_t n = std::min<int64_t>(left, 1 << 16);
-            const size_t before = pending.size();
-            std::fill_n(appendSpace(n), size_t(n) * ch(), 0.0f);
-            place(before);
-            left -= n;
-        }
+        const int64_t n = std::min(owedSilence, kSilenceBlock);
+        owedSilence -= n;
+        const size_t before = pending.size();
+        std::fill_n(appendSpace(n), size_t(n) * ch(), 0.0f);
+        place(before);
     }
 
     void drainSwr()
@@ -371,7 +399,7 @@ struct Decoder::Impl {
             if (rc >= 0)
                 rc = swr_init(s);
             if (rc < 0)
-                throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText("swr_init", rc)));
+                throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText(rc)));
             swrFormat = f->format;
             swrRate = inRate;
             av_channel_layout_uninit(&swrLayout);
@@ -382,7 +410,7 @@ struct Decoder::Impl {
         uint8_t *out = reinterpret_cast<uint8_t *>(appendSpace(cap));
         const int got = swr_convert(swr.get(), &out, cap, const_cast<const uint8_t **>(f->extended_data), f->nb_samples);
         if (got < 0)
-            throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText("swr_convert", got)));
+            throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText(got)));
         pending.resize(before + size_t(got) * ch());
         place(before);
     }
@@ -446,17 +474,28 @@ struct Decoder::Impl {
                 if (gap > std::max<int64_t>(grid, rate() / 100)) {
                     rejectedAt = -1;
                     rejectedFrames = 0;
-                    addLoss(nextPos, gap, false);
-                    owedSilence += gap;
+                    const int64_t leftOut = owe(gap);
+                    addLoss(nextPos, gap, false, leftOut);
+                    // Later timestamps are as far ahead of the output as
+                    // what was left out.
+                    origin += leftOut;
                 }
             }
         }
         reportRejected();
-        if (owedSilence > 0) {
-            const int64_t n = owedSilence;
-            owedSilence = 0;
-            appendSilence(n);
+        if (owedSilence > 0 || !held.empty()) {
+            FramePtr copy(av_frame_alloc());
+            if (!copy || av_frame_ref(copy.get(), f) < 0)
+                throw AudioError(QStringLiteral("Cannot decode %1: out of memory").arg(displayName(path)));
+            held.emplace_back(std::move(copy), inRate);
+            return;
         }
+        output(f, inRate);
+    }
+
+    // A decoded frame into pending, in the output's format.
+    void output(const AVFrame *f, int inRate)
+    {
         if (inRate == rate() && f->ch_layout.nb_channels == ch()) {
             if (swr)
                 drainSwr();
@@ -523,9 +562,8 @@ struct Decoder::Impl {
                 return; // bytes put between frames: no audio is missing
             // The frames after it cannot draw on the lost ones' bit reservoir.
             avcodec_flush_buffers(codec.get());
-            addLoss(nextPos + out(owedSilence), out(step.frames * spf), !step.exact);
-            if (step.exact)
-                owedSilence += out(step.frames * spf);
+            const int64_t at = nextPos + owedSilence;
+            addLoss(at, out(step.frames * spf), !step.exact, step.exact ? owe(out(step.frames * spf)) : 0);
             return;
         }
         int rc = av_new_packet(packet.get(), int(step.bytes));
@@ -543,8 +581,8 @@ struct Decoder::Impl {
         if (got == 0) {
             // Every frame holds the same number of samples: keep the time.
             ++badPackets;
-            addLoss(nextPos + out(owedSilence), out(spf), false);
-            owedSilence += out(spf);
+            const int64_t at = nextPos + owedSilence;
+            addLoss(at, out(spf), false, owe(out(spf)));
         } else {
             badPackets = 0;
         }
@@ -624,9 +662,20 @@ struct Decoder::Impl {
     {
         const size_t startSize = pending.size();
         while (!finished && pending.size() == startSize) {
-            if (partDone)
+            if (partDone) {
+                // Silence owed at the end of a part stands for nothing that follows.
+                owedSilence = 0;
+                held.clear();
                 endPart();
-            else if (walker)
+            } else if (owedSilence > 0 && !held.empty()) {
+                // Only audio that follows a loss needs it kept in time: a
+                // loss at the very end is not filled.
+                payOwedSilence();
+            } else if (!held.empty()) {
+                const std::pair<FramePtr, int> next = std::move(held.front());
+                held.erase(held.begin());
+                output(next.first.get(), next.second);
+            } else if (walker)
                 stepMpeg();
             else
                 stepFfmpeg();
@@ -651,7 +700,7 @@ struct Decoder::Impl {
     void seekInPart(int64_t target)
     {
         const SourceFacts &p = pf();
-        if (p.unreadable || !codec) {
+        if (p.unreadable || !codec || timelineCut[part]) {
             restartPart(target);
             return;
         }
@@ -715,6 +764,7 @@ Decoder::Decoder(const QString &path)
     OpenedSource first = openSource(path);
     d->facts = describeSource(path, first);
     d->partStart.assign(d->partCount(), 0);
+    d->timelineCut.assign(d->partCount(), 0);
     for (size_t i = 1; i < d->partCount(); ++i)
         d->partStart[i] = d->partStart[i - 1] + d->partLength(i - 1);
     d->resetOutput(0);
@@ -815,6 +865,7 @@ void AddReadLoss(std::vector<ReadLoss> &losses, const ReadLoss &loss, int sample
             l.at = std::min(l.at, loss.at);
             l.frames = end - l.at;
             l.estimate = l.estimate || loss.estimate;
+            l.leftOut += loss.leftOut;
             return;
         }
         if (std::abs(l.at - loss.at) < sampleRate / 100)
@@ -829,12 +880,13 @@ QString ReadLossText(std::vector<ReadLoss> losses, int sampleRate)
         return {};
     std::vector<ReadLoss> &sorted = losses;
     std::sort(sorted.begin(), sorted.end(), [](const ReadLoss &a, const ReadLoss &b) { return a.at < b.at; });
-    int64_t total = 0;
+    int64_t total = 0, leftOut = 0;
     bool estimate = false, unknown = false;
     std::vector<int64_t> places;
     int64_t lastEnd = 0;
     for (const ReadLoss &l : sorted) {
         total += l.frames;
+        leftOut += l.leftOut;
         estimate = estimate || l.estimate;
         unknown = unknown || l.frames == 0;
         // Losses within a second of each other are one place.
@@ -842,14 +894,17 @@ QString ReadLossText(std::vector<ReadLoss> losses, int sampleRate)
             places.push_back(l.at);
         lastEnd = std::max(lastEnd, l.at + l.frames);
     }
+    const auto secondsText = [sampleRate](int64_t frames) {
+        const double seconds = double(frames) / sampleRate;
+        return (seconds < 0.095 ? QString::number(seconds, 'f', 2) : seconds < 9.95 ? QString::number(seconds, 'f', 1)
+                                                                                   : QString::number(qRound64(seconds)))
+               + QStringLiteral(" s");
+    };
     QString amount;
     if (total == 0) {
         amount = QStringLiteral("Some audio");
     } else {
-        const double seconds = double(total) / sampleRate;
-        amount = (seconds < 0.095 ? QString::number(seconds, 'f', 2) : seconds < 9.95 ? QString::number(seconds, 'f', 1)
-                                                                                     : QString::number(qRound64(seconds)))
-                 + QStringLiteral(" s");
+        amount = secondsText(total);
         if (estimate || unknown)
             amount = QStringLiteral("About ") + amount;
     }
@@ -859,6 +914,9 @@ QString ReadLossText(std::vector<ReadLoss> losses, int sampleRate)
     QString at = where.join(QStringLiteral(", "));
     if (places.size() > 3)
         at += QStringLiteral(" and %1 more places").arg(places.size() - 3);
-    return QStringLiteral("%1 could not be decoded (at %2)").arg(amount, at);
+    QString text = QStringLiteral("%1 could not be decoded (at %2)").arg(amount, at);
+    if (leftOut > 0)
+        text += QStringLiteral("; %1 of it left out rather than filled with silence").arg(secondsText(leftOut));
+    return text;
 }
 

@@ -20,12 +20,12 @@ void freeCustomInput(AVIOContext *pb)
     avio_context_free(&pb);
 }
 
-QString ffErrorText(const char *function, int code)
+QString ffErrorText(int code)
 {
     char words[AV_ERROR_MAX_STRING_SIZE] = {};
     if (av_strerror(code, words, sizeof words) < 0)
         qsnprintf(words, sizeof words, "error %d", code);
-    return QString::fromLatin1(function) + QStringLiteral(": ") + QString::fromUtf8(words);
+    return QString::fromUtf8(words);
 }
 
 int setUnityRemix(SwrContext *swr, int inChannels, int outChannels)

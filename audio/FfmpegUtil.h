@@ -69,9 +69,10 @@ using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrDeleter>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
 
-// "avcodec_open2: Invalid argument" - the library's own words for `code`,
-// prefixed with the function that returned it.
-QString ffErrorText(const char *function, int code);
+// FFmpeg's own words for `code` ("Permission denied", "Invalid data found
+// when processing input"): what a user is shown after the file's name, so
+// never the name of the function that returned it.
+QString ffErrorText(int code);
 
 // Before swr_init: mono to stereo copies the channel to both sides, stereo to
 // mono averages them. swresample's default (-3 dB per side up, +3 dB sum down)

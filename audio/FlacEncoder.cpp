@@ -13,6 +13,7 @@ extern "C" {
 FLAC__bool FLAC__stream_encoder_set_do_md5(FLAC__StreamEncoder *encoder, FLAC__bool value);
 }
 
+#include <cerrno>
 #include <cmath>
 
 namespace audio_detail {
@@ -32,6 +33,28 @@ namespace {
 // STREAMINFO is the first block, right after "fLaC" and its 4-byte header;
 // its MD5 takes its last 16 bytes.
 constexpr qint64 kStreamInfoMd5Offset = 4 + 4 + 18;
+
+// Why the encoder stopped, in words. libFLAC writes through stdio, so a
+// refused write leaves the system's reason in errno (`err`, taken right
+// after the failing call, 0 before it); libFLAC's own state names are
+// identifiers, not words for a user.
+QString stateText(FLAC__StreamEncoderState state, int err)
+{
+    if (err != 0)
+        return qt_error_string(err);
+    switch (state) {
+    case FLAC__STREAM_ENCODER_IO_ERROR:
+    case FLAC__STREAM_ENCODER_CLIENT_ERROR:
+        return QStringLiteral("the data could not be written");
+    case FLAC__STREAM_ENCODER_MEMORY_ALLOCATION_ERROR:
+        return QStringLiteral("out of memory");
+    case FLAC__STREAM_ENCODER_VERIFY_DECODER_ERROR:
+    case FLAC__STREAM_ENCODER_VERIFY_MISMATCH_IN_AUDIO_DATA:
+        return QStringLiteral("the encoded audio did not decode back to the input");
+    default:
+        return QStringLiteral("the FLAC encoder stopped (state %1)").arg(int(state));
+    }
+}
 } // namespace
 
 void FlacEncoder::check(const FlacSettings &s)
@@ -52,7 +75,7 @@ FlacEncoder::FlacEncoder(const QString &path, const FlacSettings &settings) : se
     encoder_ = std::make_unique<Handle>();
     FLAC__StreamEncoder *e = encoder_->encoder;
     if (!e || !encoder_->md5)
-        throw AudioError(QStringLiteral("Cannot create \"%1\": FLAC__stream_encoder_new: out of memory").arg(path));
+        throw AudioError(QStringLiteral("Cannot create \"%1\": out of memory").arg(path));
     av_md5_init(encoder_->md5);
     // libFLAC would sum the MD5 on its encoding thread; prepare() does it instead.
     FLAC__stream_encoder_set_do_md5(e, false);
@@ -60,15 +83,19 @@ FlacEncoder::FlacEncoder(const QString &path, const FlacSettings &settings) : se
     FLAC__stream_encoder_set_bits_per_sample(e, unsigned(settings.bitsPerSample));
     FLAC__stream_encoder_set_sample_rate(e, unsigned(settings.sampleRate));
     FLAC__stream_encoder_set_compression_level(e, unsigned(settings.level));
+    errno = 0;
     const FLAC__StreamEncoderInitStatus r =
         FLAC__stream_encoder_init_file(e, QFile::encodeName(path).constData(), nullptr, nullptr);
     if (r != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+        const int err = errno;
+        // A file that cannot be opened is an encoder error in the I/O state.
         const QString reason = r == FLAC__STREAM_ENCODER_INIT_STATUS_ENCODER_ERROR
-                                   ? QString::fromLatin1(FLAC__stream_encoder_get_resolved_state_string(e))
-                                   : QString::fromLatin1(FLAC__StreamEncoderInitStatusString[r]);
+                                   ? stateText(FLAC__stream_encoder_get_state(e), err)
+                                   : QStringLiteral("the FLAC encoder refused %1 Hz, %2 channels, %3 bits")
+                                         .arg(settings.sampleRate).arg(settings.channels).arg(settings.bitsPerSample);
         encoder_.reset();
         QFile::remove(path);
-        throw AudioError(QStringLiteral("Cannot create \"%1\": FLAC__stream_encoder_init_file: %2").arg(path, reason));
+        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, reason));
     }
 }
 
@@ -148,14 +175,16 @@ void FlacEncoder::write(const float *pcm, int64_t frames)
     }
     if (samples.size() != size_t(frames * settings_.channels))
         throw AudioError(QStringLiteral("Cannot write \"%1\": a block reached the FLAC encoder out of turn").arg(path_));
+    errno = 0;
     const bool ok = FLAC__stream_encoder_process_interleaved(encoder_->encoder, samples.data(), unsigned(frames));
+    const int err = errno;
     {
         const std::lock_guard lock(preparedMutex_);
         if (spare_.size() < 4)
             spare_.push_back(std::move(samples));
     }
     if (!ok)
-        fail("FLAC__stream_encoder_process_interleaved");
+        fail(err);
 }
 
 void FlacEncoder::storeMd5()
@@ -176,9 +205,11 @@ void FlacEncoder::finish()
 {
     finished_ = true;
     // Writes the last frame and rewrites STREAMINFO with the sample count.
+    errno = 0;
     if (!FLAC__stream_encoder_finish(encoder_->encoder)) {
+        const int err = errno;
         finished_ = false;
-        fail("FLAC__stream_encoder_finish");
+        fail(err);
     }
     try {
         storeMd5();
@@ -189,11 +220,9 @@ void FlacEncoder::finish()
     }
 }
 
-void FlacEncoder::fail(const char *function)
+void FlacEncoder::fail(int err)
 {
-    throw AudioError(QStringLiteral("Cannot write \"%1\": %2: %3")
-                         .arg(path_, QString::fromLatin1(function),
-                              QString::fromLatin1(FLAC__stream_encoder_get_resolved_state_string(encoder_->encoder))));
+    throw AudioError(QStringLiteral("Cannot write \"%1\": %2").arg(path_, stateText(FLAC__stream_encoder_get_state(encoder_->encoder), err)));
 }
 
 } // namespace audio_detail

@@ -35,7 +35,8 @@ public:
     void finish() override;
 
 private:
-    [[noreturn]] void fail(const char *function);
+    // err: errno right after the failing call.
+    [[noreturn]] void fail(int err);
     void toIntegers(const float *pcm, int64_t frames, std::vector<int32_t> &out) const;
     void storeMd5();
 

@@ -13,7 +13,7 @@ namespace {
 const char *const kModeNames[] = {"Mono", "Stereo", "Joint Stereo", "Forced Joint Stereo", "Dual Channels"};
 
 // LAME's return codes in words.
-QString lameErrorText(const char *function, int code)
+QString lameErrorText(int code)
 {
     const char *words = "unknown error";
     switch (code) {
@@ -23,7 +23,7 @@ QString lameErrorText(const char *function, int code)
     case -4: words = "psycho-acoustic model failure"; break;
     default: break;
     }
-    return QStringLiteral("%1: %2 (%3)").arg(QString::fromLatin1(function), QString::fromLatin1(words)).arg(code);
+    return QString::fromLatin1(words);
 }
 
 // Per call we hand LAME at most this many frames, so the output buffer stays
@@ -79,7 +79,7 @@ Mp3Encoder::LamePtr configure(const Mp3Settings &s)
     const int r = lame_init_params(gf);
     if (r < 0)
         throw AudioError(QStringLiteral("MP3 encoder refused %1 Hz, %2: %3")
-                             .arg(s.sampleRate).arg(QString::fromLatin1(kModeNames[s.mode - 1]), lameErrorText("lame_init_params", r)));
+                             .arg(s.sampleRate).arg(QString::fromLatin1(kModeNames[s.mode - 1]), lameErrorText(r)));
 
     // LAME snaps values it cannot encode to the nearest legal ones; we refuse instead.
     if (lame_get_out_samplerate(gf) != s.sampleRate)
@@ -131,7 +131,7 @@ void Mp3Encoder::write(const float *pcm, int64_t frames)
             ? lame_encode_buffer_ieee_float(lame_.get(), pcm, nullptr, n, mp3_.data(), int(mp3_.size()))
             : lame_encode_buffer_interleaved_ieee_float(lame_.get(), pcm, n, mp3_.data(), int(mp3_.size()));
         if (bytes < 0)
-            throw AudioError(QStringLiteral("Cannot encode \"%1\": %2").arg(file_.path(), lameErrorText("lame_encode_buffer", bytes)));
+            throw AudioError(QStringLiteral("Cannot encode \"%1\": %2").arg(file_.path(), lameErrorText(bytes)));
         file_.append(mp3_.data(), bytes);
         pcm += int64_t(n) * ch;
         frames -= n;
@@ -142,7 +142,7 @@ void Mp3Encoder::finish()
 {
     const int bytes = lame_encode_flush(lame_.get(), mp3_.data(), int(mp3_.size()));
     if (bytes < 0)
-        throw AudioError(QStringLiteral("Cannot encode \"%1\": %2").arg(file_.path(), lameErrorText("lame_encode_flush", bytes)));
+        throw AudioError(QStringLiteral("Cannot encode \"%1\": %2").arg(file_.path(), lameErrorText(bytes)));
     file_.append(mp3_.data(), bytes);
 
     // The LAME/Info frame (exact length, delay, padding) goes over the

@@ -12,7 +12,7 @@ namespace audio_detail {
 namespace {
 
 // libvorbis return codes in words.
-QString vorbisErrorText(const char *function, int code)
+QString vorbisErrorText(int code)
 {
     const char *words = "unknown error";
     switch (code) {
@@ -21,7 +21,7 @@ QString vorbisErrorText(const char *function, int code)
     case OV_EFAULT: words = "internal fault"; break;
     default: break;
     }
-    return QStringLiteral("%1: %2 (%3)").arg(QString::fromLatin1(function), QString::fromLatin1(words)).arg(code);
+    return QString::fromLatin1(words);
 }
 
 // Bit rates in kbps to libvorbisenc's bits/s, 0 meaning unset (-1).
@@ -30,29 +30,21 @@ long bps(int kbps) { return kbps > 0 ? long(kbps) * 1000 : -1; }
 bool vbrRange(const OggSettings &s) { return s.minBitrate > 0 && s.maxBitrate > 0; }
 
 // Sets up `vi` for `s`; returns 0 or a libvorbis error code.
-int setUp(vorbis_info *vi, const OggSettings &s, const char **function)
+int setUp(vorbis_info *vi, const OggSettings &s)
 {
     if (s.quality >= 0) {
-        *function = "vorbis_encode_setup_vbr";
         int r = vorbis_encode_setup_vbr(vi, s.channels, s.sampleRate, float(s.quality) / 1000.0f);
-        if (r == 0) {
-            *function = "vorbis_encode_setup_init";
+        if (r == 0)
             r = vorbis_encode_setup_init(vi);
-        }
         return r;
     }
-    *function = "vorbis_encode_setup_managed";
     int r = vorbis_encode_setup_managed(vi, s.channels, s.sampleRate, bps(s.maxBitrate), bps(s.bitrate), bps(s.minBitrate));
     // Nominal rate alone: average bit rate without hard limits, as other
     // encoders do for a plain "bit rate".
-    if (r == 0 && s.minBitrate <= 0 && s.maxBitrate <= 0) {
-        *function = "vorbis_encode_ctl";
+    if (r == 0 && s.minBitrate <= 0 && s.maxBitrate <= 0)
         r = vorbis_encode_ctl(vi, OV_ECTL_RATEMANAGE2_SET, nullptr);
-    }
-    if (r == 0) {
-        *function = "vorbis_encode_setup_init";
+    if (r == 0)
         r = vorbis_encode_setup_init(vi);
-    }
     return r;
 }
 
@@ -115,11 +107,10 @@ void OggEncoder::check(const OggSettings &s)
     }
     vorbis_info vi;
     vorbis_info_init(&vi);
-    const char *function = "";
-    const int r = setUp(&vi, s, &function);
+    const int r = setUp(&vi, s);
     vorbis_info_clear(&vi);
     if (r != 0)
-        throw AudioError(QStringLiteral("Ogg Vorbis cannot encode %1: %2").arg(describe(s), vorbisErrorText(function, r)));
+        throw AudioError(QStringLiteral("Ogg Vorbis cannot encode %1: %2").arg(describe(s), vorbisErrorText(r)));
 }
 
 bool OggEncoder::usable(const OggSettings &settings)
@@ -141,13 +132,13 @@ OggEncoder::OggEncoder(const QString &path, const OggSettings &settings)
     State &s = *s_;
     vorbis_info_init(&s.vi);
     s.infoInit = true;
-    const char *function = "";
-    if (const int r = setUp(&s.vi, settings_, &function))
-        throw AudioError(QStringLiteral("Ogg Vorbis cannot encode %1: %2").arg(describe(settings_), vorbisErrorText(function, r)));
+    if (const int r = setUp(&s.vi, settings_))
+        throw AudioError(QStringLiteral("Cannot create \"%1\": Ogg Vorbis cannot encode %2: %3")
+                             .arg(file_.path(), describe(settings_), vorbisErrorText(r)));
     vorbis_comment_init(&s.vc);
     s.commentInit = true;
     if (const int r = vorbis_analysis_init(&s.vd, &s.vi))
-        throw AudioError(vorbisErrorText("vorbis_analysis_init", r));
+        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(file_.path(), vorbisErrorText(r)));
     s.dspInit = true;
     vorbis_block_init(&s.vd, &s.vb);
     s.blockInit = true;

@@ -7,8 +7,23 @@
 #include <opus/opusenc.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace audio_detail {
+
+namespace {
+
+// libopusenc's reason in words. It opens and writes through stdio, so for
+// those failures the system's own reason (errno, taken right after the
+// call) says more than its "cannot open file".
+QString reasonText(int code, int err)
+{
+    if ((code == OPE_CANNOT_OPEN || code == OPE_WRITE_FAIL || code == OPE_CLOSE_FAIL) && err != 0)
+        return qt_error_string(err);
+    return QString::fromLatin1(ope_strerror(code));
+}
+
+} // namespace
 
 void OpusEncoder::check(const OpusSettings &s)
 {
@@ -27,16 +42,17 @@ OpusEncoder::OpusEncoder(const QString &path, const OpusSettings &settings) : se
     check(settings);
     comments_ = ope_comments_create();
     if (!comments_)
-        throw AudioError(QStringLiteral("Cannot create \"%1\": ope_comments_create: out of memory").arg(path));
+        throw AudioError(QStringLiteral("Cannot create \"%1\": out of memory").arg(path));
     int error = OPE_OK;
+    errno = 0;
     encoder_ = ope_encoder_create_file(QFile::encodeName(path).constData(), comments_, kSampleRate, settings.channels,
                                        0, &error);
     if (!encoder_) {
+        const int err = errno;
         ope_comments_destroy(comments_);
         comments_ = nullptr;
         QFile::remove(path);
-        throw AudioError(QStringLiteral("Cannot create \"%1\": ope_encoder_create_file: %2")
-                             .arg(path, QString::fromLatin1(ope_strerror(error))));
+        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, reasonText(error, err)));
     }
     const bool vbr = settings.mode != OpusRateMode::Cbr;
     // libopusenc draws the stream's serial number from rand(), unseeded: the
@@ -51,7 +67,7 @@ OpusEncoder::OpusEncoder(const QString &path, const OpusSettings &settings) : se
     if (r == OPE_OK)
         r = ope_encoder_ctl(encoder_, OPUS_SET_COMPLEXITY(settings.complexity));
     if (r != OPE_OK)
-        fail("ope_encoder_ctl", r);
+        fail(r, 0);
 }
 
 OpusEncoder::~OpusEncoder()
@@ -69,9 +85,10 @@ void OpusEncoder::write(const float *pcm, int64_t frames)
     // libopusenc takes an int count: feed very long spans in pieces.
     while (frames > 0) {
         const int n = int(std::min<int64_t>(frames, 1 << 20));
+        errno = 0;
         const int r = ope_encoder_write_float(encoder_, pcm, n);
         if (r != OPE_OK)
-            fail("ope_encoder_write_float", r);
+            fail(r, errno);
         pcm += int64_t(n) * settings_.channels;
         frames -= n;
     }
@@ -80,16 +97,16 @@ void OpusEncoder::write(const float *pcm, int64_t frames)
 void OpusEncoder::finish()
 {
     // Encodes what is buffered and writes the last page with the exact end granule.
+    errno = 0;
     const int r = ope_encoder_drain(encoder_);
     if (r != OPE_OK)
-        fail("ope_encoder_drain", r);
+        fail(r, errno);
     finished_ = true;
 }
 
-void OpusEncoder::fail(const char *function, int code)
+void OpusEncoder::fail(int code, int err)
 {
-    throw AudioError(QStringLiteral("Cannot write \"%1\": %2: %3")
-                         .arg(path_, QString::fromLatin1(function), QString::fromLatin1(ope_strerror(code))));
+    throw AudioError(QStringLiteral("Cannot write \"%1\": %2").arg(path_, reasonText(code, err)));
 }
 
 } // namespace audio_detail

@@ -35,7 +35,8 @@ public:
     void finish() override;
 
 private:
-    [[noreturn]] void fail(const char *function, int code);
+    // code: libopusenc's; err: errno right after the failing call.
+    [[noreturn]] void fail(int code, int err);
 
     OpusSettings settings_;
     QString path_;

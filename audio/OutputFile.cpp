@@ -7,6 +7,21 @@ namespace audio_detail {
 namespace {
 // Big enough that the per-call cost of write(2) disappears next to encoding.
 constexpr size_t kChunkBytes = 1 << 20;
+
+// A write the system takes only in part (the disk filled up on the way) is
+// no error to QFile and leaves its reason empty: trying the rest makes the
+// system say why.
+bool writeAll(QFile &file, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const qint64 n = file.write(data, size);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
 } // namespace
 
 OutputFile::OutputFile(const QString &path) : path_(path), file_(path)
@@ -38,7 +53,7 @@ void OutputFile::overwrite(int64_t offset, const void *data, int64_t size)
 {
     flushPending();
     const qint64 end = file_.size();
-    if (!file_.seek(offset) || file_.write(static_cast<const char *>(data), size) != size || !file_.seek(end))
+    if (!file_.seek(offset) || !writeAll(file_, static_cast<const char *>(data), size) || !file_.seek(end))
         fail();
 }
 
@@ -57,7 +72,7 @@ void OutputFile::flushPending()
 {
     if (pending_.empty())
         return;
-    if (file_.write(pending_.data(), qint64(pending_.size())) != qint64(pending_.size()))
+    if (!writeAll(file_, pending_.data(), qint64(pending_.size())))
         fail();
     pending_.clear();
 }

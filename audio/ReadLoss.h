@@ -9,6 +9,7 @@ struct ReadLoss {
     int64_t at = 0;
     int64_t frames = 0;    // 0: unknown
     bool estimate = false; // frames is a guess (no silence stands in for it)
+    int64_t leftOut = 0;   // of frames, not filled with silence (a gap past the decoder's cap)
 };
 
 // Adds `loss` unless `losses` already holds it: several readers of one source

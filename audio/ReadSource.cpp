@@ -373,7 +373,7 @@ OpenedSource opened(const QString &path, AVFormatContext *raw)
     src.format.reset(raw);
     int rc = avformat_find_stream_info(raw, nullptr);
     if (rc < 0)
-        throw AudioError(QStringLiteral("Cannot read the format of %1: %2").arg(name, ffErrorText("avformat_find_stream_info", rc)));
+        throw AudioError(QStringLiteral("Cannot read the format of %1: %2").arg(name, ffErrorText(rc)));
     rc = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (rc < 0)
         throw AudioError(QStringLiteral("%1 holds no audio stream").arg(name));
@@ -451,7 +451,7 @@ OpenedSource openSource(const QString &path)
     const QByteArray encoded = QFile::encodeName(path);
     const int rc = avformat_open_input(&raw, encoded.constData(), nullptr, nullptr);
     if (rc < 0)
-        throw AudioError(QStringLiteral("Cannot open %1 as audio: %2").arg(displayName(path), ffErrorText("avformat_open_input", rc)));
+        throw AudioError(QStringLiteral("Cannot open %1 as audio: %2").arg(displayName(path), ffErrorText(rc)));
     return opened(path, raw);
 }
 
@@ -485,7 +485,7 @@ OpenedSource openSource(const QString &path, int64_t begin, int64_t end)
     if (rc < 0) {
         // The failed open freed the format context but not our reader.
         freeCustomInput(pb);
-        throw AudioError(QStringLiteral("Cannot open %1 as audio: %2").arg(name, ffErrorText("avformat_open_input", rc)));
+        throw AudioError(QStringLiteral("Cannot open %1 as audio: %2").arg(name, ffErrorText(rc)));
     }
     return opened(path, raw);
 }

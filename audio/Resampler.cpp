@@ -39,14 +39,14 @@ void Resampler::reconfigure(int inRate, int inChannels)
     swr_.reset(raw);
     if (r < 0)
         throw AudioError(QStringLiteral("Cannot convert %1 Hz, %2 channels to %3 Hz, %4 channels: %5")
-                             .arg(inRate).arg(inChannels).arg(outRate_).arg(outChannels_).arg(ffErrorText("swr_alloc_set_opts2", r)));
+                             .arg(inRate).arg(inChannels).arg(outRate_).arg(outChannels_).arg(ffErrorText(r)));
     r = setUnityRemix(raw, inChannels, outChannels_);
     if (r >= 0)
         r = swr_init(raw);
     if (r < 0) {
         swr_.reset();
         throw AudioError(QStringLiteral("Cannot convert %1 Hz, %2 channels to %3 Hz, %4 channels: %5")
-                             .arg(inRate).arg(inChannels).arg(outRate_).arg(outChannels_).arg(ffErrorText("swr_init", r)));
+                             .arg(inRate).arg(inChannels).arg(outRate_).arg(outChannels_).arg(ffErrorText(r)));
     }
 }
 
@@ -62,7 +62,7 @@ void Resampler::drainInto(int64_t room)
         auto *dst = reinterpret_cast<uint8_t *>(out_.data() + outFrames_ * outChannels_);
         const int got = swr_convert(swr_.get(), &dst, int(room), nullptr, 0);
         if (got < 0)
-            throw AudioError(ffErrorText("swr_convert", got));
+            throw AudioError(ffErrorText(got));
         if (got == 0)
             break;
         outFrames_ += got;
@@ -94,7 +94,7 @@ Resampler::Span Resampler::convert(const float *pcm, int64_t frames, int inRate,
         const auto *src = reinterpret_cast<const uint8_t *>(pcm);
         const int got = swr_convert(swr_.get(), &dst, room, &src, n);
         if (got < 0)
-            throw AudioError(ffErrorText("swr_convert", got));
+            throw AudioError(ffErrorText(got));
         outFrames_ += got;
         pcm += int64_t(n) * inChannels;
         frames -= n;

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <sndfile.h>
 
 namespace audio_detail {
@@ -39,6 +40,16 @@ constexpr int64_t kRiffMaxBytes = 0xFFFFFFFFll;
 constexpr int64_t kRiffHeadroom = 64ll << 20;
 // Generous for every header libsndfile writes for plain WAV (fmt, fact).
 constexpr int64_t kHeaderBytes = 1024;
+
+// libsndfile's failure in words: for a refused open or write the system's
+// own reason (errno, taken right after the call), which libsndfile would
+// wrap as "System error : ..."; else libsndfile's words.
+QString reasonText(int err, int code)
+{
+    if (code == SF_ERR_SYSTEM && err != 0)
+        return qt_error_string(err);
+    return QString::fromLocal8Bit(sf_error_number(code));
+}
 
 int64_t audioBytes(const WavSettings &s, int64_t frames)
 {
@@ -84,9 +95,13 @@ WavEncoder::WavEncoder(const QString &path, const WavSettings &settings, int64_t
         throw AudioError(QStringLiteral("Cannot create \"%1\": the audio would pass 4 GiB, the most a WAV file holds, "
                                         "and %2-bit WAV cannot be written as RF64; choose 8 bits or more")
                              .arg(path).arg(settings_.bitsPerSample));
+    errno = 0;
     file_ = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!file_)
-        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, QString::fromLocal8Bit(sf_strerror(nullptr))));
+    if (!file_) {
+        const int err = errno;
+        QFile::remove(path); // a header that did not fit a full disk
+        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, reasonText(err, sf_error(nullptr))));
+    }
     // Clip instead of wrapping around at full scale; with clipping on
     // libsndfile also scales by 2^(bits-1), so 16-bit values survive a round trip.
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -111,25 +126,27 @@ void WavEncoder::write(const float *pcm, int64_t frames)
                                         "holds, and was expected to be shorter when the file was started; choose "
                                         "another format or a shorter output")
                              .arg(path_));
+    errno = 0;
     if (sf_writef_float(file_, pcm, frames) != frames)
-        fail("sf_writef_float");
+        fail(errno);
     framesWritten_ += frames;
 }
 
 void WavEncoder::finish()
 {
     // sf_close writes the header sizes (and the last ADPCM block).
+    errno = 0;
     const int r = sf_close(file_);
+    const int err = errno;
     file_ = nullptr;
     if (r != 0)
-        throw AudioError(QStringLiteral("Cannot write \"%1\": sf_close: %2").arg(path_, QString::fromLocal8Bit(sf_error_number(r))));
+        throw AudioError(QStringLiteral("Cannot write \"%1\": %2").arg(path_, reasonText(err, r)));
     finished_ = true;
 }
 
-void WavEncoder::fail(const char *function)
+void WavEncoder::fail(int err)
 {
-    throw AudioError(QStringLiteral("Cannot write \"%1\": %2: %3")
-                         .arg(path_, QString::fromLatin1(function), QString::fromLocal8Bit(sf_strerror(file_))));
+    throw AudioError(QStringLiteral("Cannot write \"%1\": %2").arg(path_, reasonText(err, sf_error(file_))));
 }
 
 } // namespace audio_detail

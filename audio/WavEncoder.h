@@ -37,7 +37,8 @@ public:
     void finish() override;
 
 private:
-    [[noreturn]] void fail(const char *function);
+    // err: errno right after the failing call.
+    [[noreturn]] void fail(int err);
 
     WavSettings settings_;
     QString path_;

@@ -59,11 +59,11 @@ WmaEncoder::WmaEncoder(const QString &path, const WmaProfile &profile)
     int r = avformat_alloc_output_context2(&oc, nullptr, "asf", nullptr);
     s.muxer.reset(oc);
     if (r < 0)
-        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, ffErrorText("avformat_alloc_output_context2", r)));
+        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, ffErrorText(r)));
     if (oc->oformat->flags & AVFMT_GLOBALHEADER)
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if ((r = avcodec_open2(c, codec, nullptr)) < 0)
-        throw AudioError(QStringLiteral("Cannot create \"%1\": %2 refused: %3").arg(path, profileText(profile), ffErrorText("avcodec_open2", r)));
+        throw AudioError(QStringLiteral("Cannot create \"%1\": %2 refused: %3").arg(path, profileText(profile), ffErrorText(r)));
 
     s.stream = avformat_new_stream(oc, nullptr);
     if (!s.stream)
@@ -71,7 +71,7 @@ WmaEncoder::WmaEncoder(const QString &path, const WmaProfile &profile)
     s.stream->time_base = c->time_base;
     // After avcodec_open2: the parameters carry the encoder's extradata.
     if ((r = avcodec_parameters_from_context(s.stream->codecpar, c)) < 0)
-        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, ffErrorText("avcodec_parameters_from_context", r)));
+        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, ffErrorText(r)));
 
     s.fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, profile.channels, c->frame_size * 4));
     if (!s.fifo)
@@ -79,10 +79,10 @@ WmaEncoder::WmaEncoder(const QString &path, const WmaProfile &profile)
 
     // "file:" keeps a name like "a:b.wma" from being taken for a protocol.
     if ((r = avio_open(&oc->pb, (QByteArrayLiteral("file:") + path.toUtf8()).constData(), AVIO_FLAG_WRITE)) < 0)
-        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, ffErrorText("avio_open", r)));
+        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, ffErrorText(r)));
     try {
         if ((r = avformat_write_header(oc, nullptr)) < 0)
-            fail(ffErrorText("avformat_write_header", r));
+            fail(ffErrorText(r));
         // The decoder drops twice the frame length at the start, the encoder delays
         // by one: a frame of silence in front makes the round trip start on time.
         const std::vector<float> silence(size_t(c->frame_size), 0.0f);
@@ -135,14 +135,14 @@ void WmaEncoder::finish()
     send(true, 0);
     const int r = av_write_trailer(s_->muxer.get());
     if (r < 0)
-        fail(ffErrorText("av_write_trailer", r));
+        fail(ffErrorText(r));
     AVIOContext *&pb = s_->muxer->pb;
     avio_flush(pb);
     if (pb->error < 0)
-        fail(ffErrorText("avio_flush", pb->error));
+        fail(ffErrorText(pb->error));
     const int closed = avio_closep(&pb);
     if (closed < 0)
-        fail(ffErrorText("avio_close", closed));
+        fail(ffErrorText(closed));
     finished_ = true;
 }
 
@@ -168,7 +168,7 @@ void WmaEncoder::send(bool final, int frames)
         f->format = AV_SAMPLE_FMT_FLTP;
         f->sample_rate = profile_.sampleRate;
         if ((r = av_channel_layout_copy(&f->ch_layout, &s.codec->ch_layout)) < 0 || (r = av_frame_get_buffer(f, 0)) < 0)
-            fail(ffErrorText("av_frame_get_buffer", r));
+            fail(ffErrorText(r));
         if (av_audio_fifo_read(s.fifo.get(), reinterpret_cast<void **>(f->data), frames) < frames)
             fail(QStringLiteral("internal buffer underrun"));
         f->pts = s.pts;
@@ -178,7 +178,7 @@ void WmaEncoder::send(bool final, int frames)
     if (r == AVERROR(EINVAL))
         fail(tooLowText());
     if (r < 0)
-        fail(ffErrorText("avcodec_send_frame", r));
+        fail(ffErrorText(r));
     receive();
 }
 
@@ -192,12 +192,12 @@ void WmaEncoder::receive()
         if (r == AVERROR(EINVAL))
             fail(tooLowText());
         if (r < 0)
-            fail(ffErrorText("avcodec_receive_packet", r));
+            fail(ffErrorText(r));
         s.packet->stream_index = s.stream->index;
         av_packet_rescale_ts(s.packet.get(), s.codec->time_base, s.stream->time_base);
         r = av_interleaved_write_frame(s.muxer.get(), s.packet.get());
         if (r < 0)
-            fail(ffErrorText("av_interleaved_write_frame", r));
+            fail(ffErrorText(r));
     }
 }
 

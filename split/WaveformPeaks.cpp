@@ -17,6 +17,9 @@ PeakRange FoldRun(const float *p, size_t n)
     return {lo, hi};
 }
 
+// Widening merges pairs: an even cap leaves no bucket without a partner.
+static_assert(MaxPeakBuckets % 2 == 0);
+
 } // namespace
 
 int64_t PeakFramesPerBucket(int64_t totalFrames)
@@ -42,17 +45,37 @@ void PeakBuilder::Add(const float *interleaved, size_t elements)
         inBucket_ += n;
         framesAdded_ += n;
         if (inBucket_ == framesPerBucket_) {
-            buckets_.push_back(current_);
-            current_ = {};
-            inBucket_ = 0;
+            if (int64_t(buckets_.size()) < MaxPeakBuckets) {
+                buckets_.push_back(current_);
+                current_ = {};
+                inBucket_ = 0;
+            } else {
+                // The full bucket is the first half of one twice as wide.
+                Widen();
+            }
         }
     }
 }
 
+void PeakBuilder::Widen()
+{
+    const size_t pairs = buckets_.size() / 2;
+    for (size_t i = 0; i < pairs; ++i) {
+        PeakRange merged = buckets_[2 * i];
+        merged.fold(buckets_[2 * i + 1]);
+        buckets_[i] = merged;
+    }
+    buckets_.resize(pairs);
+    framesPerBucket_ *= 2;
+}
+
 void PeakBuilder::Finish()
 {
-    if (inBucket_ > 0)
+    if (inBucket_ > 0) {
+        if (int64_t(buckets_.size()) >= MaxPeakBuckets)
+            Widen();
         buckets_.push_back(current_);
+    }
     current_ = {};
     inBucket_ = 0;
 }

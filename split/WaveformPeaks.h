@@ -23,12 +23,17 @@ struct PeakRange {
 inline constexpr int64_t MaxPeakBuckets = 32768;
 
 // Frames per bucket for a source of totalFrames: at least 1, and never more
-// buckets than MaxPeakBuckets.
+// buckets than MaxPeakBuckets. 0 (length unknown) gives 1: the builder widens
+// the buckets as the source turns out longer.
 int64_t PeakFramesPerBucket(int64_t totalFrames);
 
 // Folds interleaved float samples, given in order and in arrays of any size,
-// into buckets of a fixed number of frames. Every sample of every channel
-// counts: the extremes are kept, never averaged away.
+// into buckets of a number of frames. Every sample of every channel counts:
+// the extremes are kept, never averaged away. The buckets never pass
+// MaxPeakBuckets, whatever the source's length: a bucket that would be one
+// too many first merges the buckets in pairs and doubles the width, so a
+// source whose length was unknown or an estimate that fell short costs no
+// more than one of a known length.
 class PeakBuilder {
 public:
     PeakBuilder(int64_t framesPerBucket, int channels);
@@ -39,11 +44,15 @@ public:
     void Finish();
 
     // The completed buckets: bucket b covers frames [b, b + 1) * FramesPerBucket().
+    // They change only when the width does.
     const std::vector<PeakRange> &Buckets() const { return buckets_; }
     int64_t FramesPerBucket() const { return framesPerBucket_; }
     int64_t FramesAdded() const { return framesAdded_; }
 
 private:
+    // Pairs of buckets become one of twice the width.
+    void Widen();
+
     int64_t framesPerBucket_;
     int channels_;
     int64_t framesAdded_ = 0;

@@ -37,6 +37,7 @@ void WaveformPeaksWorker::Start(const QString &path)
         status_.source = path;
         buckets_.clear();
         buckets_.shrink_to_fit();
+        polledWidth_ = 0;
     }
     cancel_ = false;
     thread_ = std::thread(&WaveformPeaksWorker::Run, this, path);
@@ -60,8 +61,12 @@ bool WaveformPeaksWorker::Running() const
 WaveformPeaksWorker::Status WaveformPeaksWorker::Poll(std::vector<PeakRange> &buckets) const
 {
     const std::lock_guard lock(mutex_);
-    if (buckets.size() < buckets_.size())
+    if (polledWidth_ != status_.framesPerBucket) {
+        buckets = buckets_;
+        polledWidth_ = status_.framesPerBucket;
+    } else if (buckets.size() < buckets_.size()) {
         buckets.insert(buckets.end(), buckets_.begin() + ptrdiff_t(buckets.size()), buckets_.end());
+    }
     return status_;
 }
 
@@ -96,19 +101,26 @@ void WaveformPeaksWorker::Run(QString path)
             }
             builder.Add(pcm.data(), pcm.size());
             const std::lock_guard lock(mutex_);
-            const std::vector<PeakRange> &done = builder.Buckets();
-            buckets_.insert(buckets_.end(), done.begin() + ptrdiff_t(buckets_.size()), done.end());
-            status_.framesRead = builder.FramesAdded();
+            Publish(builder);
         }
     } catch (const std::exception &e) {
         error = QString::fromStdString(e.what());
     }
     const std::lock_guard lock(mutex_);
-    const std::vector<PeakRange> &done = builder.Buckets();
-    if (buckets_.size() < done.size())
-        buckets_.insert(buckets_.end(), done.begin() + ptrdiff_t(buckets_.size()), done.end());
-    status_.framesRead = builder.FramesAdded();
+    Publish(builder);
     status_.error = error;
     // A cancelled run is not finished: its peaks stop where it was stopped.
     status_.finished = complete || !error.isEmpty();
+}
+
+void WaveformPeaksWorker::Publish(const PeakBuilder &builder)
+{
+    const std::vector<PeakRange> &done = builder.Buckets();
+    if (builder.FramesPerBucket() != status_.framesPerBucket) {
+        buckets_ = done;
+        status_.framesPerBucket = builder.FramesPerBucket();
+    } else if (buckets_.size() < done.size()) {
+        buckets_.insert(buckets_.end(), done.begin() + ptrdiff_t(buckets_.size()), done.end());
+    }
+    status_.framesRead = builder.FramesAdded();
 }

@@ -41,15 +41,21 @@ public:
     bool Running() const;
 
     // Appends to buckets those finished since buckets.size() and returns the
-    // state of the run. Call with an emptied vector after a Start.
+    // state of the run; when the run has widened its buckets since the last
+    // Poll (a source longer than its length said), replaces them all with
+    // the wider ones (at most MaxPeakBuckets). Call with an emptied vector
+    // after a Start.
     Status Poll(std::vector<PeakRange> &buckets) const;
 
 private:
     void Run(QString path);
+    // Under mutex_: brings buckets_ and the status up to the builder.
+    void Publish(const PeakBuilder &builder);
 
     std::thread thread_;
     std::atomic<bool> cancel_{false};
     mutable std::mutex mutex_; // guards what follows
     Status status_;
     std::vector<PeakRange> buckets_;
+    mutable int64_t polledWidth_ = 0; // framesPerBucket of the buckets the last Poll handed out
 };

@@ -52,8 +52,14 @@ void TWaveformStrip::SetNote(const QString &text)
 
 void TWaveformStrip::SetPeaks(const std::vector<PeakRange> &buckets, int64_t framesPerBucket, int percent)
 {
-    buckets_ = buckets;
-    framesPerBucket_ = std::max<int64_t>(1, framesPerBucket);
+    const int64_t width = std::max<int64_t>(1, framesPerBucket);
+    // Called several times a second while the peaks come in: finished buckets
+    // do not change until their width does, so only the new ones are copied.
+    if (width == framesPerBucket_ && buckets.size() >= buckets_.size())
+        buckets_.insert(buckets_.end(), buckets.begin() + ptrdiff_t(buckets_.size()), buckets.end());
+    else
+        buckets_ = buckets;
+    framesPerBucket_ = width;
     percent_ = percent;
     update();
 }

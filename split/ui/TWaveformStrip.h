@@ -25,6 +25,8 @@ public:
     int64_t TotalFrames() const { return totalFrames_; }
     // Buckets of framesPerBucket frames each from the source's start, as far
     // as they are known; percent below 100 shows that they are still coming.
+    // At an unchanged width the buckets already given are taken as they were
+    // (finished buckets do not change) and only those past them are copied.
     void SetPeaks(const std::vector<PeakRange> &buckets, int64_t framesPerBucket, int percent);
     // Every point of the plan from the start (0) to the end of the last
     // part; the inner ones are drawn and can be dragged.

@@ -6,6 +6,7 @@
 #include "audio/Decoder.h"
 #include "audio/TAudioInformation2.h"
 #include "tests/common/AudioFixtures.h"
+#include "tests/common/InChild.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <sys/resource.h>
 
 using audio_detail::Decoder;
 
@@ -171,6 +173,49 @@ INSTANTIATE_TEST_SUITE_P(Kinds, DamagedStretch,
                                            Damaged{"Ogg", "ogg", {"-c:a", "libvorbis", "-q:a", "4"}},
                                            Damaged{"Wma", "wma", {"-c:a", "wmav2", "-b:a", "128k"}},
                                            Damaged{"Opus", "opus", {"-c:a", "libopus", "-b:a", "128k"}}),
+                         [](const auto &p) { return std::string(p.param.name); });
+
+class TimestampJump : public ::testing::TestWithParam<Damaged> {};
+
+// One absurd timestamp, an hour ahead, in the middle of a file: at most ten
+// seconds of silence stand in for it, handed out as the reader asks (not an
+// hour built in memory), and the reader says how much it left out.
+TEST_P(TimestampJump, FillsAtMostTenSecondsAndReportsTheRest)
+{
+    const Damaged &c = GetParam();
+    const QString path = readfix::TempPath(QStringLiteral("%1_jump.%2").arg(c.name, c.ext));
+    ASSERT_EQ(fixtures::Run("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                                  "sine=f=440:sample_rate=8000:d=4", "-af",
+                                                  "asetpts=PTS+gte(PTS\\,2*SR)*3600*SR"}
+                                          + c.codec + QStringList{path}),
+              0);
+    // Read in a child, whose peak memory is its own.
+    const QByteArray got = InChild([&] {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        Decoder dec(path);
+        int64_t frames = 0;
+        for (PcmArray a; !(a = dec.read(4096)).empty();)
+            frames += int64_t(a.size()) / dec.channels();
+        getrusage(RUSAGE_SELF, &after);
+        return QByteArray::number(frames) + '\n' + QByteArray::number(after.ru_maxrss - before.ru_maxrss) + '\n' +
+               dec.damage().toUtf8();
+    });
+    const QList<QByteArray> lines = got.split('\n');
+    ASSERT_EQ(lines.size(), 3) << got.toStdString();
+    const QString damage = QString::fromUtf8(lines[2]);
+    // The audio ffmpeg decodes (it skips the jump) and ten seconds of silence,
+    // to a WMA frame.
+    EXPECT_NEAR(double(lines[0].toLongLong()), double(fixtures::DecodedFrames(path) + 10 * 8000), 512.0) << damage.toStdString();
+    // An hour of 8 kHz float is 115 MB.
+    EXPECT_LT(lines[1].toLongLong(), 48 * 1024) << "KiB more at the peak";
+    EXPECT_TRUE(damage.contains(QRegularExpression("^360\\d s could not be decoded \\(at 0:0[12]\\); 359\\d s of it left out")))
+        << damage.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, TimestampJump,
+                         ::testing::Values(Damaged{"Wma", "wma", {"-c:a", "wmav2", "-b:a", "24k"}},
+                                           Damaged{"Ogg", "ogg", {"-c:a", "libvorbis"}}),
                          [](const auto &p) { return std::string(p.param.name); });
 
 TEST(CleanFiles, ReportNoDamage)

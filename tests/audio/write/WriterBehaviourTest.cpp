@@ -3,10 +3,14 @@
 #include "WriteTestUtil.h"
 #include "tests/common/AsOrdinaryUser.h"
 #include "tests/common/AudioFixtures.h"
+#include "tests/common/FileSizeLimit.h"
+#include "tests/common/InChild.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <functional>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -199,6 +203,16 @@ TEST(CreateFile, ExtensionIsMatchedWithoutRegardToCase)
     EXPECT_EQ(fixtures::ProbeFile(dir.filePath("LOUD.WAV")).codec, "pcm_s16le");
 }
 
+// What the user reads of a failed output: the file, the reason in plain
+// words, and no library function ("ope_encoder_create_file:", "sf_close:").
+void ExpectPlainWords(const QString &text, const QString &path, const QString &reason)
+{
+    EXPECT_TRUE(text.contains('"' + path + '"')) << text.toStdString();
+    EXPECT_TRUE(text.contains(reason)) << text.toStdString() << " lacks " << reason.toStdString();
+    static const QRegularExpression function(QStringLiteral(R"(\b(ope_|FLAC__|lame_|vorbis_|av[a-z]*_|sf_|swr_)\w*\s*[(:])"));
+    EXPECT_FALSE(text.contains(function)) << text.toStdString();
+}
+
 class UnwritablePath : public ::testing::TestWithParam<const char *> {};
 
 TEST_P(UnwritablePath, FailsThroughLastErrorNamingTheFile)
@@ -208,12 +222,14 @@ TEST_P(UnwritablePath, FailsThroughLastErrorNamingTheFile)
     ASSERT_TRUE(QDir().mkpath(locked));
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     AsOrdinaryUser user{dir.path(), locked};
-    for (const QString &path : {dir.filePath("missing/out.") + GetParam(), locked + "/out." + GetParam()}) {
+    const std::pair<QString, int> cases[] = {{dir.filePath("missing/out.") + GetParam(), ENOENT},
+                                             {locked + "/out." + GetParam(), EACCES}};
+    for (const auto &[path, reason] : cases) {
         TAudioFile2 file;
         file.SetInputFormat(44100, 2);
         file.CreateFile(path, 0);
         EXPECT_NE(file.LastError(), 0) << path.toStdString();
-        EXPECT_TRUE(file.LastErrorText().contains(path)) << file.LastErrorText().toStdString();
+        ExpectPlainWords(file.LastErrorText(), path, qt_error_string(reason));
         EXPECT_NE(file.State(), 2);
         EXPECT_FALSE(QFile::exists(path));
     }
@@ -254,6 +270,33 @@ TEST_P(FullDisk, WriteFailureIsThrownNamingTheFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, FullDisk, ::testing::Values("mp3", "wav", "wma", "ogg", "flac", "opus"));
+
+// A disk that fills up while a file is written, as the size limit makes it
+// (binding root too): the user learns which file and why, and nothing half
+// written stays. The limit and the writing live in a child process.
+class FileSizeLimited : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(FileSizeLimited, FailureSaysWhyInWordsAndLeavesNoFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("limited.") + GetParam());
+    const QByteArray message = InChild([&] {
+        const FileSizeLimit limit(16 * 1024); // past every header, short of the audio
+        TAudioFile2 file;
+        file.SetWavFormat(44100, 2, 16);
+        try {
+            if (!WriteAll(file, path, Sine(44100, 2, 10 * 44100), 44100, 2))
+                return file.LastErrorText().toUtf8();
+        } catch (const AudioError &e) {
+            return e.text().toUtf8();
+        }
+        return QByteArray("no error");
+    });
+    ExpectPlainWords(QString::fromUtf8(message), path, qt_error_string(EFBIG));
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFormats, FileSizeLimited, ::testing::Values("mp3", "wav", "wma", "ogg", "flac", "opus"));
 
 TEST(WmaProfiles, NumberOutsideTheListHasNoNameAndIsKept)
 {

@@ -2,6 +2,7 @@
 #include "split/WaveformPeaksWorker.h"
 #include "tests/common/AudioFixtures.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -92,6 +93,38 @@ TEST(WaveformPeaks, AnHourKeepsTheFixedResolution)
     EXPECT_EQ(PeakFramesPerBucket(1000), 1);
 }
 
+TEST(WaveformPeaks, UnknownLengthStaysWithinTheCapAndKeepsExtremes)
+{
+    // Ten million frames of a source whose length was not known: one frame
+    // a bucket at first, as for a short file.
+    const int64_t total = 10000000, high = 1234567, low = 9876543;
+    PeakBuilder builder(PeakFramesPerBucket(0), 2);
+    std::vector<float> block;
+    size_t most = 0;
+    for (int64_t at = 0; at < total; at += 4096) {
+        const int64_t n = std::min<int64_t>(4096, total - at);
+        block.assign(size_t(n) * 2, 0.01f);
+        if (high >= at && high < at + n)
+            block[size_t(high - at) * 2 + 1] = 0.9f;
+        if (low >= at && low < at + n)
+            block[size_t(low - at) * 2] = -0.8f;
+        builder.Add(block.data(), block.size());
+        most = std::max(most, builder.Buckets().size());
+    }
+    builder.Finish();
+    const std::vector<PeakRange> &buckets = builder.Buckets();
+    const int64_t width = builder.FramesPerBucket();
+    EXPECT_LE(int64_t(most), MaxPeakBuckets);
+    EXPECT_GT(int64_t(buckets.size()), MaxPeakBuckets / 2);
+    EXPECT_EQ(builder.FramesAdded(), total);
+    EXPECT_EQ(int64_t(buckets.size()), (total + width - 1) / width);
+    // Each extreme is in the bucket that holds its frame, and only there.
+    EXPECT_EQ(buckets[size_t(high / width)].hi, 0.9f);
+    EXPECT_EQ(buckets[size_t(low / width)].lo, -0.8f);
+    EXPECT_EQ(buckets[size_t(high / width) + 1].hi, 0.01f);
+    EXPECT_EQ(buckets[size_t(low / width) - 1].lo, 0.01f);
+}
+
 namespace {
 
 class PeaksWorkerTest : public ::testing::TestWithParam<const char *> {
@@ -144,3 +177,39 @@ TEST_P(PeaksWorkerTest, DeliversCompletePeaksOfAFileWithABurst)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PeaksWorkerTest, ::testing::Values("wav", "mp3", "flac"));
+
+// Opus in WebM written to a pipe records no duration: the reader reports a
+// length of 0 and the peaks widen as the file turns out longer.
+TEST(PeaksWorker, ASourceOfUnknownLengthStaysWithinTheCap)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/piped.webm";
+    QByteArray webm;
+    ASSERT_EQ(fixtures::Run("ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                                       "aevalsrc=if(between(t\\,3\\,4)\\,0.5*sin(2*PI*440*t)\\,0):s=48000:d=6",
+                                       "-c:a", "libopus", "-f", "webm", "pipe:1"},
+                            &webm),
+              0);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(webm) == webm.size());
+    file.close();
+
+    WaveformPeaksWorker worker;
+    worker.Start(path);
+    std::vector<PeakRange> peaks;
+    size_t most = 0;
+    WaveformPeaksWorker::Status status;
+    while (!(status = worker.Poll(peaks)).finished) {
+        most = std::max(most, peaks.size());
+        QTest::qWait(5);
+    }
+    ASSERT_TRUE(status.error.isEmpty()) << status.error.toStdString();
+    EXPECT_EQ(status.totalFrames, 0);
+    EXPECT_LE(int64_t(std::max(most, peaks.size())), MaxPeakBuckets);
+    EXPECT_EQ(status.framesRead, fixtures::DecodedFrames(path));
+    ASSERT_EQ(int64_t(peaks.size()), (status.framesRead + status.framesPerBucket - 1) / status.framesPerBucket);
+    const std::vector<PeakRange> columns = PeakColumns(peaks, status.framesPerBucket, status.framesRead, 12);
+    EXPECT_GT(columns[6].hi, 0.4f);
+    EXPECT_LT(columns[2].hi, 0.02f);
+    EXPECT_LT(columns[10].hi, 0.02f);
+}
