@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <utility>
 
 namespace audio_detail {
@@ -201,6 +202,11 @@ void Writer::create(const QString &path)
     } else if (extension == QLatin1String("wav")) {
         if (!d->wavError.isEmpty())
             throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->wavError));
+        // libsndfile keeps the reason a file could not be opened in one
+        // process-wide buffer: writers creating files at once on several
+        // threads would write it together and read each other's reason.
+        static std::mutex opening;
+        const std::lock_guard lock(opening);
         encoder = std::make_unique<WavEncoder>(path, d->wav,
                                                expectedOutputFrames(expectedFrames, d->expectedRate, d->wav.sampleRate));
     } else if (extension == QLatin1String("ogg")) {

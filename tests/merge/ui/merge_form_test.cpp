@@ -439,6 +439,7 @@ TEST_F(MergeFormTest, AVanishedFileEndsItsRunWithTheSummaryAndTheNextRunStartsAf
     watching.openAnswers << QStringList{a, b};
     form->ToolBtnOpenClick();
     form->cbFormat2->setCurrentIndex(1);
+    form->SpinJobs->setValue(1); // the box then comes after the file before it
     QFile::remove(b);
     QTest::mouseClick(form->BitBtnConvert, Qt::LeftButton);
     EXPECT_EQ(watching.messages(), (QStringList{"Invalid input file name: " + b,
