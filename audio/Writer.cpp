@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <utility>
 
 namespace audio_detail {
@@ -67,6 +68,16 @@ struct Writer::Impl {
         encoder.reset();
         resampler.reset();
         path.clear();
+        forgetInput();
+    }
+
+    // The input format describes the file being written: a writer reused for
+    // the next file must be told that file's format, or Opus would take its
+    // channel count from the file before.
+    void forgetInput()
+    {
+        inRate = 0;
+        inChannels = 0;
     }
 };
 
@@ -174,7 +185,12 @@ void Writer::setExpectedLength(int64_t frames, int sampleRate)
 
 void Writer::create(const QString &path)
 {
+    // Finishing a file still open is no end of the caller's input: a format
+    // set while it was open is meant for this file.
+    const int inRate = d->inRate, inChannels = d->inChannels;
     close();
+    d->inRate = inRate;
+    d->inChannels = inChannels;
     // Meant for this file only: a later file of the same writer may be any length.
     const int64_t expectedFrames = std::exchange(d->expectedFrames, 0);
     const QString extension = QFileInfo(path).suffix().toLower();
@@ -186,6 +202,11 @@ void Writer::create(const QString &path)
     } else if (extension == QLatin1String("wav")) {
         if (!d->wavError.isEmpty())
             throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->wavError));
+        // libsndfile keeps the reason a file could not be opened in one
+        // process-wide buffer: writers creating files at once on several
+        // threads would write it together and read each other's reason.
+        static std::mutex opening;
+        const std::lock_guard lock(opening);
         encoder = std::make_unique<WavEncoder>(path, d->wav,
                                                expectedOutputFrames(expectedFrames, d->expectedRate, d->wav.sampleRate));
     } else if (extension == QLatin1String("ogg")) {
@@ -199,6 +220,10 @@ void Writer::create(const QString &path)
     } else if (extension == QLatin1String("opus")) {
         if (!d->opusError.isEmpty())
             throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->opusError));
+        if (d->inChannels <= 0)
+            throw AudioError(QStringLiteral("Cannot create \"%1\": Opus follows the channel count of its input, "
+                                            "and the input's format was not given before the file was created")
+                                 .arg(path));
         OpusSettings opus = d->opus;
         opus.channels = d->inChannels == 1 ? 1 : 2;
         encoder = std::make_unique<PipelinedEncoder>(std::make_unique<OpusEncoder>(path, opus));
@@ -243,8 +268,10 @@ void Writer::write(const PcmArray &pcm)
 
 void Writer::close()
 {
-    if (!d->encoder)
+    if (!d->encoder) {
+        d->forgetInput();
         return;
+    }
     try {
         const Resampler::Span tail = d->resampler->flush();
         if (tail.frames > 0)
@@ -257,6 +284,7 @@ void Writer::close()
     d->encoder.reset();
     d->resampler.reset();
     d->path.clear();
+    d->forgetInput();
 }
 
 bool Writer::isOpen() const { return d->encoder != nullptr; }

@@ -30,6 +30,9 @@ public:
     int wmaProfileCount() const;
     QString wmaProfileName(int profile) const;
 
+    // The format of the audio write() is given; may change between blocks.
+    // Set it for each file before create(): close() forgets it, and an Opus
+    // file, which takes its channel count from it, is refused without it.
     void setInputFormat(int sampleRate, int channels);
     // The length of the input the next create() will be given, in frames at
     // sampleRate (0: unknown). WAV becomes RF64 when that passes 4 GiB.

@@ -27,7 +27,12 @@ Arguments Parse(const QStringList &args, const QStringList &valueNames, const QS
     Arguments a;
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
-        if (!arg.startsWith("--") || arg == "--") {
+        if (arg == "--") {
+            // The usual end of the options: a file may be named "--x.wav".
+            a.positional << args.mid(i + 1);
+            break;
+        }
+        if (!arg.startsWith("--")) {
             a.positional << arg;
             continue;
         }

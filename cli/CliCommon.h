@@ -30,7 +30,8 @@ struct Arguments {
     }
 };
 
-// flagNames take no value; every other option takes exactly one.
+// flagNames take no value; every other option takes exactly one. After "--"
+// every argument is a plain one, even when it starts with "-".
 Arguments Parse(const QStringList &args, const QStringList &valueNames, const QStringList &flagNames);
 
 // Set by SIGINT; runs poll it between blocks and stop like the Cancel button.

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QTemporaryFile>
 #include <QThread>
 #include <deque>
 #include <exception>
@@ -23,7 +24,19 @@
 #include <thread>
 #include <vector>
 
+struct ConvertFileOutcome {
+    bool failed = false; // reported with "Error" in its row
+    int64_t counted = 0; // frames it adds to the run's finished count
+    QString error;       // why it failed, a line of the end message; empty when said otherwise
+    // Set when the output folder itself refused a new file: every file after
+    // would fail alike, so the run ends with this one message.
+    QString folderFailure;
+    QStringList warnings; // "Warning: " lines below the end message
+};
+
 namespace {
+
+using FileOutcome = ConvertFileOutcome;
 
 // What one file's conversion works with: the run's own components on the
 // calling thread, or a worker's.
@@ -46,11 +59,16 @@ struct FileTask {
     std::atomic<int64_t> *position = nullptr;
 };
 
-struct FileOutcome {
-    bool failed = false; // reported with "Error" in its row
-    int64_t counted = 0; // frames it adds to the run's finished count
-    QString damage;      // its line below the end message, if any
-};
+// Why no file at all can be made in `folder` (the system's words), or empty
+// when one can: tells a folder the user cannot write to, or that is gone,
+// from a file of its own that could not be created.
+QString FolderRefusal(const QString &folder)
+{
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quorvis-probe-XXXXXX")));
+    if (probe.open())
+        return {};
+    return probe.errorString();
+}
 
 class FileConverter {
 public:
@@ -67,7 +85,8 @@ public:
                 t_.info.LoadFile(task_.input);
                 t_.info.SaveTag(task_.written);
             } catch (const std::exception &e) {
-                t_.observer.Error(QString::fromStdString(e.what()));
+                // The audio is converted: the file stays, and the end message says what it lacks.
+                outcome_.warnings << QStringLiteral("Warning: ") + QString::fromStdString(e.what());
             }
         }
         return outcome_;
@@ -87,13 +106,6 @@ private:
                 break;
             case 2:
                 t_.writer.SetWmaProfile(settings_.wma_wmaprofile);
-                t_.reader.OpenFile(task_.input, 0, 1);
-                if (t_.reader.LastError() != 0) {
-                    Failed(FailureText(QStringLiteral("Cannot open"), task_.input, t_.reader.LastErrorText()), {});
-                    return false;
-                }
-                t_.writer.SetInputFormat(t_.reader.SampleRate(), t_.reader.Channels());
-                t_.reader.CloseFile();
                 break;
             case 3:
                 ConfigureOggOutput(t_.writer, settings_, [this] { t_.observer.Message(QStringLiteral("Incorrect format")); });
@@ -124,19 +136,27 @@ private:
             return false;
         }
         t_.writer.SetFormatIndex(-1);
-        t_.writer.SetExpectedLength(opened.length, t_.reader.SampleRate()); // a WAV past 4 GiB is RF64 from its first byte
-        t_.writer.CreateFile(written, 0);
-        if (t_.writer.LastError() != 0) {
-            Failed(FailureText(QStringLiteral("Cannot create"), written, t_.writer.LastErrorText()), {});
-            return false;
-        }
-
-        // Set here before the pump sets it again: an input format the writer
-        // refuses is reported against the new file, not the source.
+        // The writer is set up from this source before its file exists: the
+        // same writer wrote the file before, and an Opus file takes its
+        // channel count from the input it is created for.
         try {
             t_.writer.SetInputFormat(t_.reader.SampleRate(), t_.reader.Channels());
         } catch (const std::exception &e) {
-            Failed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
+            Failed(FailureText(QStringLiteral("Cannot convert"), input, QString::fromStdString(e.what())), {});
+            return false;
+        }
+        t_.writer.SetExpectedLength(opened.length, t_.reader.SampleRate()); // a WAV past 4 GiB is RF64 from its first byte
+        t_.writer.CreateFile(written, 0);
+        if (t_.writer.LastError() != 0) {
+            const QString folder = FolderOfPath(written);
+            const QString refusal = FolderRefusal(folder);
+            if (!refusal.isEmpty()) {
+                Failed({}, {});
+                outcome_.folderFailure = QStringLiteral("Cannot create files in the folder %1: %2")
+                                             .arg(QDir::toNativeSeparators(folder), refusal);
+                return false;
+            }
+            Failed(FailureText(QStringLiteral("Cannot create"), written, t_.writer.LastErrorText()), {});
             return false;
         }
         // A block is one second of audio per channel of this source.
@@ -166,20 +186,23 @@ private:
             Failed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
             return false;
         }
-        outcome_.damage = pumped.damage;
+        if (!pumped.damage.isEmpty())
+            outcome_.warnings << pumped.damage;
         t_.observer.SetRowStatus(task_.row, running_ ? QStringLiteral("100%") : QStringLiteral("Stop"));
         t_.observer.OutputWritten(task_.row, written);
         return true;
     }
 
+    // The row says "Error" at once; the reason waits for the end message, so
+    // a batch with many failures is one message, not a box per file.
     void Failed(const QString &text, const QString &written)
     {
         CloseBothQuietly(t_.reader, t_.writer);
         if (!written.isEmpty())
             QFile::remove(written); // a half-written file is no conversion
         outcome_.failed = true;
+        outcome_.error = text;
         t_.observer.SetRowStatus(task_.row, QStringLiteral("Error"));
-        t_.observer.Error(text);
     }
 
     FileTools t_;
@@ -199,9 +222,13 @@ bool OwnedByASource(const QStringList &sources, const QString &written)
     return false;
 }
 
-QString SkippedText(const QString &input, const QString &written)
+// A file passed over because its output would be a listed file.
+FileOutcome Skipped(const QString &input, const QString &written)
 {
-    return QStringLiteral("%1 was not converted: its output %2 is a file in the list.").arg(input, written);
+    FileOutcome outcome;
+    outcome.failed = true;
+    outcome.error = QStringLiteral("%1 was not converted: its output %2 is a file in the list.").arg(input, written);
+    return outcome;
 }
 
 } // namespace
@@ -259,30 +286,39 @@ void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgram
     converting_ = true;
     observer_.SetControlsEnabled(false);
     observer_.StopPreview();
+    // Nothing of the run before shows: its gauge may have ended anywhere.
     observer_.SetStatusText(QStringLiteral("Converting..."));
+    observer_.SetGauge(0);
     samplesDone_ = 0;
     failures_ = 0;
     currentIndex_ = 0;
+    failureLines_.clear();
     warnings_.clear();
+    folderFailure_.clear();
 
     const int count = int(request.sources.size());
     const int jobs = std::min(request.jobs > 0 ? request.jobs : QThread::idealThreadCount(), count);
     if (jobs > 1) {
-        if (!ConvertInParallel(request, settings, jobs))
-            return;
+        ConvertInParallel(request, settings, jobs);
     } else {
-        for (int k = 1; k <= count; ++k) {
+        for (int k = 1; k <= count && converting_ && folderFailure_.isEmpty(); ++k) {
             currentInput_ = request.sources[k - 1];
-            if (!QFileInfo::exists(currentInput_)) {
-                observer_.Message(QStringLiteral("Invalid input file name: ") + currentInput_);
-                BackToIdle();
-                return;
-            }
             currentIndex_ = k;
+            if (!QFileInfo::exists(currentInput_)) {
+                PassOverMissing(k, currentInput_);
+                continue;
+            }
             ConvertSource(request, settings);
         }
     }
 
+    if (!folderFailure_.isEmpty()) {
+        // The files after it would all fail alike: one message ends the run.
+        observer_.SetStatusText(QStringLiteral("Failed"));
+        observer_.Error(WithWarnings(folderFailure_, failureLines_ + warnings_));
+        BackToIdle();
+        return;
+    }
     if (converting_) {
         if (failures_ == 0) {
             observer_.SetStatusText(QStringLiteral("Complete!"));
@@ -293,28 +329,44 @@ void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgram
                 WithWarnings(QStringLiteral("Finished converting files, but %1 of %2 file(s) could not be converted.")
                                  .arg(failures_)
                                  .arg(count),
-                             warnings_));
+                             failureLines_ + warnings_));
         }
         observer_.SetGauge(100);
     } else {
         observer_.SetStatusText(QStringLiteral("Cancel"));
-        observer_.Information(WithWarnings(QStringLiteral("Cancel converting files!"), warnings_));
+        observer_.Information(WithWarnings(QStringLiteral("Cancel converting files!"), failureLines_ + warnings_));
     }
     converting_ = false;
     observer_.SetControlsEnabled(true);
 }
 
+void TConvertEngine::PassOverMissing(int row, const QString &path)
+{
+    observer_.Message(QStringLiteral("Invalid input file name: ") + path);
+    observer_.SetRowStatus(row, QStringLiteral("Error"));
+    ++failures_;
+}
+
+void TConvertEngine::Tally(const ConvertFileOutcome &outcome)
+{
+    samplesDone_ += outcome.counted;
+    if (outcome.failed)
+        ++failures_;
+    if (!outcome.error.isEmpty())
+        failureLines_ << outcome.error;
+    warnings_ << outcome.warnings;
+    if (folderFailure_.isEmpty())
+        folderFailure_ = outcome.folderFailure;
+}
+
 void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgramSettings &settings)
 {
-    if (!converting_)
-        return; // a stopped run passes over the remaining sources
     const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
     const QString output = ConvertOutputPath(request.savePath, currentInput_, "." + output_format::WordAt(index));
     const QString written = WrittenPath(output);
     if (OwnedByASource(request.sources, written)) {
         observer_.SetRowStatus(currentIndex_, QStringLiteral("Skipped"));
-        ++failures_;
-        observer_.Message(SkippedText(currentInput_, written));
+        Tally(Skipped(currentInput_, written));
         return;
     }
 
@@ -325,13 +377,7 @@ void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgram
                         .copyTags = request.copyTags,
                         .listDone = samplesDone_,
                         .listTotal = request.listTotalSamples};
-    const FileOutcome outcome =
-        FileConverter({fileR_, fileW_, info_, encoder_, observer_}, task, settings, converting_).Run();
-    samplesDone_ += outcome.counted;
-    if (outcome.failed)
-        ++failures_;
-    if (!outcome.damage.isEmpty())
-        warnings_ << outcome.damage;
+    Tally(FileConverter({fileR_, fileW_, info_, encoder_, observer_}, task, settings, converting_).Run());
 }
 
 namespace {
@@ -345,9 +391,10 @@ struct ConvertWorker {
     std::thread thread;
 };
 
-// What the run's thread and its workers share. `pending`, `closing` and
-// `busy` are guarded by `mutex`; a file's outcome is written by its worker
-// and read once the workers have been joined.
+// What the run's thread and its workers share. `pending`, `closing`, `busy`
+// and `folderFailed` are guarded by `mutex`; a file's outcome is written by
+// its worker (or, for a file never handed out, by the run's thread) and read
+// once the workers have been joined.
 struct ParallelState {
     explicit ParallelState(int count) : positions(size_t(count)), outcomes(size_t(count)) {}
 
@@ -356,6 +403,7 @@ struct ParallelState {
     std::deque<int> pending; // indexes from 0
     bool closing = false;
     int busy = 0; // files handed out and not yet ended
+    bool folderFailed = false; // no file is handed out after it
     std::vector<std::atomic<int64_t>> positions;
     std::vector<FileOutcome> outcomes;
     QueuedRunObserver reports;
@@ -363,7 +411,7 @@ struct ParallelState {
 
 } // namespace
 
-bool TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs)
+void TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs)
 {
     const int count = int(request.sources.size());
     const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
@@ -417,14 +465,16 @@ bool TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TPro
                 } catch (const std::exception &e) {
                     CloseBothQuietly(w.reader, w.writer);
                     outcome.failed = true;
+                    outcome.error = QString::fromStdString(e.what());
                     state.reports.SetRowStatus(task.row, QStringLiteral("Error"));
-                    state.reports.Error(QString::fromStdString(e.what()));
                 }
                 state.positions[size_t(k)].store(outcome.counted, std::memory_order_relaxed);
-                state.outcomes[size_t(k)] = outcome;
+                const bool folderFailed = !outcome.folderFailure.isEmpty();
+                state.outcomes[size_t(k)] = std::move(outcome);
                 {
                     const std::lock_guard lock(state.mutex);
                     --state.busy;
+                    state.folderFailed = state.folderFailed || folderFailed;
                 }
                 state.reports.Wake();
             }
@@ -433,10 +483,10 @@ bool TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TPro
     }
 
     // The sources are handed out in list order, one per breath, each as a
-    // worker comes free. As one at a time, a missing source ends the run once
-    // the files before it have ended, and a stopped run passes over the rest.
+    // worker comes free. As one at a time, a missing source is passed over
+    // with its box, a stopped run passes over the rest, and a folder that
+    // refuses files ends the handing out.
     int next = 0;
-    QString missing;
     int lastGauge = -1;
     const auto showGauge = [&] {
         if (request.listTotalSamples == 0)
@@ -454,21 +504,22 @@ bool TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TPro
 
         bool handedOut = false;
         int busy = 0;
+        bool folderFailed = false;
         {
             const std::lock_guard lock(state.mutex);
             busy = state.busy;
+            folderFailed = state.folderFailed;
         }
-        while (next < count && missing.isEmpty()) {
+        if (!converting_ || folderFailed)
+            next = count;
+        while (next < count) {
             const FileTask &task = tasks[size_t(next)];
             if (!QFileInfo::exists(task.input)) {
-                missing = task.input;
-                break;
-            }
-            if (converting_ && skipped[size_t(next)]) {
+                PassOverMissing(task.row, task.input);
+            } else if (skipped[size_t(next)]) {
                 observer_.SetRowStatus(task.row, QStringLiteral("Skipped"));
-                ++failures_;
-                observer_.Message(SkippedText(task.input, task.written));
-            } else if (converting_) {
+                state.outcomes[size_t(next)] = Skipped(task.input, task.written);
+            } else {
                 if (busy >= jobs)
                     break;
                 {
@@ -484,7 +535,7 @@ bool TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TPro
             if (handedOut)
                 break;
         }
-        if (busy == 0 && (next >= count || !missing.isEmpty()))
+        if (busy == 0 && next >= count)
             break;
         observer_.Breathe();
         if (!handedOut)
@@ -502,19 +553,8 @@ bool TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TPro
     state.reports.DeliverTo(observer_);
     showGauge();
 
-    for (const FileOutcome &outcome : state.outcomes) {
-        samplesDone_ += outcome.counted;
-        if (outcome.failed)
-            ++failures_;
-        if (!outcome.damage.isEmpty())
-            warnings_ << outcome.damage;
-    }
-    if (!missing.isEmpty()) {
-        observer_.Message(QStringLiteral("Invalid input file name: ") + missing);
-        BackToIdle();
-        return false;
-    }
-    return true;
+    for (const FileOutcome &outcome : state.outcomes)
+        Tally(outcome);
 }
 
 void TConvertEngine::CloseQuietly()

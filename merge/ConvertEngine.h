@@ -10,6 +10,7 @@ class TAudioFile2;
 struct TAudioFile2LameEnc;
 class TAudioInformation2;
 class RunObserver;
+struct ConvertFileOutcome;
 
 // What the convert panel holds when Convert is pressed.
 struct ConvertRequest {
@@ -51,9 +52,12 @@ private:
     void RunConversion(const ConvertRequest &request, const TProgramSettings &settings);
     // One source: prepare the writer for the format, convert, copy the tag.
     void ConvertSource(const ConvertRequest &request, const TProgramSettings &settings);
-    // The sources on `jobs` worker threads; false when the run ended at a
-    // source that no longer exists (reported, and back to idle).
-    bool ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs);
+    // The sources on `jobs` worker threads.
+    void ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs);
+    // A listed file that is gone: its box, and it counts as a failed file.
+    void PassOverMissing(int row, const QString &path);
+    // Adds one file's end to the run's counts and end message.
+    void Tally(const ConvertFileOutcome &outcome);
     void CloseQuietly();
     void BackToIdle();
 
@@ -71,5 +75,8 @@ private:
     QString currentInput_;
     int64_t samplesDone_ = 0;
     int failures_ = 0;
-    QStringList warnings_; // one line per damaged source, for the end message
+    QStringList failureLines_; // why each failed file failed, for the end message
+    QStringList warnings_;     // one line per damaged source, for the end message
+    // Set when the output folder refused a file; the run ends with it alone.
+    QString folderFailure_;
 };

@@ -13,8 +13,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <cmath>
 #include <exception>
 #include <filesystem>
+
+int64_t MergedLength(const QList<SourceLength> &sources, int rate)
+{
+    int64_t total = 0;
+    for (const SourceLength &s : sources) {
+        if (s.frames <= 0 || s.sampleRate <= 0 || rate <= 0)
+            continue;
+        // Floating point: frames x rate can pass 64 bits for a day-long source at a high rate.
+        total += int64_t(std::ceil(double(s.frames) * rate / s.sampleRate));
+    }
+    return total;
+}
 
 TMergeEngine::TMergeEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info,
                            TAudioFile2LameEnc &encoder, RunObserver &observer)
@@ -120,10 +133,11 @@ void TMergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings
     // One block is a second of audio per channel of the first source, for every source.
     blockSize_ = fileR_.Channels() * fileR_.SampleRate();
     try {
-        fileW_.SetInputFormat(fileR_.SampleRate(), fileR_.Channels());
-        // Counted at the first source's rate: a WAV past 4 GiB must be RF64 from its first byte.
-        fileW_.SetExpectedLength(request.listTotalSamples, fileR_.SampleRate());
+        const int firstRate = fileR_.SampleRate();
+        fileW_.SetInputFormat(firstRate, fileR_.Channels());
         fileR_.CloseFile();
+        // A WAV past 4 GiB must be RF64 from its first byte.
+        fileW_.SetExpectedLength(ExpectedLength(request.sources, firstRate), firstRate);
     } catch (const std::exception &e) {
         Fail(QString::fromStdString(e.what()));
         return;
@@ -154,6 +168,7 @@ void TMergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings
     }
 
     observer_.SetStatusText(QStringLiteral("Merging ..."));
+    observer_.SetGauge(0); // nothing of the run before shows
     samplesDone_ = 0;
     if (MergeSources(request) == Outcome::Failed)
         return;
@@ -165,14 +180,25 @@ void TMergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings
         Fail(FailureText(QStringLiteral("Cannot write"), outputPath, AsOutput(QString::fromStdString(e.what()))));
         return;
     }
-    // Completed or stopped, the new file replaces the old in one rename.
-    std::error_code renameError;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(workPath_).toStdString()),
-                            std::filesystem::path(QFile::encodeName(outputPath).toStdString()), renameError);
-    if (renameError) {
-        Fail(QStringLiteral("Cannot replace %1: %2")
-                 .arg(outputPath, QString::fromLocal8Bit(renameError.message().c_str())));
-        return;
+    // A completed merge replaces the old output in one rename. A stopped one
+    // is only part of what was asked for and never replaces a file: it is
+    // kept under the conversion's free name beside it ("New_mix.mp3").
+    const QString written = merging_ ? outputPath : WrittenPath(outputPath);
+    if (written == outputPath) {
+        std::error_code renameError;
+        std::filesystem::rename(std::filesystem::path(QFile::encodeName(workPath_).toStdString()),
+                                std::filesystem::path(QFile::encodeName(outputPath).toStdString()), renameError);
+        if (renameError) {
+            Fail(QStringLiteral("Cannot replace %1: %2")
+                     .arg(outputPath, QString::fromLocal8Bit(renameError.message().c_str())));
+            return;
+        }
+    } else {
+        QFile work(workPath_);
+        if (!work.rename(written)) { // refuses a name taken meanwhile
+            Fail(QStringLiteral("Cannot save the stopped merge as %1: %2").arg(written, work.errorString()));
+            return;
+        }
     }
     workPath_.clear();
     observer_.SetGauge(100);
@@ -189,7 +215,7 @@ void TMergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings
         info_.setInfoComments(request.tag.comment);
         info_.setInfoGenre(255);
         try {
-            info_.SaveTag(outputPath);
+            info_.SaveTag(written);
         } catch (const std::exception &e) {
             observer_.Error(QString::fromStdString(e.what()));
         }
@@ -202,7 +228,11 @@ void TMergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings
     } else {
         observer_.SetStatusText(QStringLiteral("Cancel"));
         observer_.SetRowStatus(currentIndex_, QStringLiteral("Stop"));
-        observer_.Information(WithWarnings(QStringLiteral("Cancel merging files!"), warnings_));
+        QString text = QStringLiteral("Cancel merging files!");
+        if (written != outputPath)
+            text += QStringLiteral("\nThe merge so far was saved as %1; %2 was left as it was.")
+                        .arg(QDir::toNativeSeparators(written), QDir::toNativeSeparators(outputPath));
+        observer_.Information(WithWarnings(text, warnings_));
     }
 
     merging_ = false;
@@ -257,6 +287,20 @@ TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request)
 void TMergeEngine::CloseQuietly()
 {
     CloseBothQuietly(fileR_, fileW_);
+}
+
+int64_t TMergeEngine::ExpectedLength(const QStringList &sources, int firstRate)
+{
+    QList<SourceLength> lengths;
+    for (const QString &source : sources) {
+        try {
+            info_.LoadFile(source);
+            lengths << SourceLength{info_.TotalSamples(), info_.SampleRate()};
+        } catch (const std::exception &) {
+            // It ends the run when its turn comes; it adds nothing meanwhile.
+        }
+    }
+    return MergedLength(lengths, firstRate);
 }
 
 QString TMergeEngine::AsOutput(const QString &text) const

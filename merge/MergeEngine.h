@@ -27,6 +27,17 @@ struct MergeRequest {
     TMergeTag tag;
 };
 
+// A source's length as its own reader counts it: sample frames at its own rate.
+struct SourceLength {
+    int64_t frames = 0;
+    int sampleRate = 0;
+};
+
+// The length of the merge of `sources`, in sample frames at `rate`: each
+// source's frames at that rate (rounded up), summed. A source without a
+// rate adds nothing.
+int64_t MergedLength(const QList<SourceLength> &sources, int rate);
+
 // Joins every source, in list order, into one output file, block by block on
 // the calling thread, breathing through the observer after each block.
 class TMergeEngine {
@@ -59,6 +70,9 @@ private:
     void CloseQuietly();
     // The writer's messages name the work file; the user knows the output.
     QString AsOutput(const QString &text) const;
+    // Frames of the whole merge at the first source's rate, for the writer's
+    // choice of size class; measured before the output is created.
+    int64_t ExpectedLength(const QStringList &sources, int firstRate);
     // Keeps a source's damage line (none when empty) for the end message.
     void NoteDamage(const QString &line);
 
@@ -73,8 +87,9 @@ private:
     int64_t samplesDone_ = 0;
     int32_t blockSize_ = 0;
     QString outputPath_;
-    // The file being written, beside the output, until it replaces the output
-    // at the end of the run; empty when none exists.
+    // The file being written, beside the output, until the end of the run:
+    // then it replaces the output, or, stopped, is kept beside an existing
+    // one. Empty when none exists.
     QString workPath_;
     QStringList warnings_; // one line per damaged source, for the end message
 };

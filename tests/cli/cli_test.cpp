@@ -25,9 +25,10 @@ struct Result {
     QString err;
 };
 
-Result RunCli(const QStringList &args)
+Result RunCli(const QStringList &args, const QString &workingDirectory = {})
 {
     QProcess p;
+    p.setWorkingDirectory(workingDirectory);
     p.start(CliPath(), args);
     EXPECT_TRUE(p.waitForStarted(10000)) << "cannot start " << CliPath().toStdString();
     EXPECT_TRUE(p.waitForFinished(300000));
@@ -365,6 +366,58 @@ TEST_F(Cli, InterruptedParallelConvertClosesItsFilesAndStartsNoMore)
             << name.toStdString();
         EXPECT_LT(fixtures::DecodedFrames(out + "/" + name), 90 * 44100);
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Cli, DoubleDashEndsTheOptionsSoFilesMayStartWithADash)
+{
+    for (const char *name : {"-x.wav", "--y.wav"})
+        fixtures::MakeTone(dir.filePath(name), 1.0, 44100, 2, {"-c:a", "pcm_s16le"});
+    const Result r = RunCli({"convert", "--format", "flac", "--out", "o", "--quiet", "--", "-x.wav", "--y.wav"}, dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QDir(dir.filePath("o")).entryList(QDir::Files, QDir::Name), (QStringList{"--y.flac", "-x.flac"}));
+}
+
+// Ctrl-C during a merge over an existing file: the old file stays, the part
+// merged is kept under the free name, and the message says where.
+TEST_F(Cli, InterruptedMergeKeepsTheExistingOutput)
+{
+    QStringList args = {"merge"};
+    for (int i = 0; i < 2; ++i) {
+        args << dir.filePath(QString("long%1.wav").arg(i));
+        fixtures::MakeTone(args.last(), 30.0, 44100, 2, {"-c:a", "pcm_s16le"});
+    }
+    const QString out = dir.filePath("m");
+    QDir().mkpath(out);
+    fixtures::MakeTone(out + "/mix.mp3", 1.0, 44100, 2, {"-c:a", "libmp3lame"});
+    QFile old(out + "/mix.mp3");
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    const QByteArray before = old.readAll();
+    old.close();
+
+    QProcess p;
+    p.start(CliPath(), args << "--output" << "mix" << "--format" << "mp3" << "--out" << out);
+    ASSERT_TRUE(p.waitForStarted());
+    p.setReadChannel(QProcess::StandardError);
+    QByteArray err;
+    while (!err.contains('%') && p.waitForReadyRead(60000))
+        err += p.readAllStandardError();
+    ASSERT_TRUE(err.contains('%')) << err.toStdString();
+    ::kill(p.processId(), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(120000));
+    err += p.readAllStandardError();
+
+    EXPECT_EQ(p.exitCode(), 1);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), before);
+    const QString kept = out + "/New_mix.mp3";
+    EXPECT_TRUE(err.contains(("saved as " + kept).toUtf8())) << err.toStdString();
+    const double seconds = fixtures::ProbeFile(kept).duration;
+    EXPECT_GT(seconds, 0.5);
+    EXPECT_LT(seconds, 60.0);
 }
 
 } // namespace

@@ -201,6 +201,64 @@ TEST_F(MergeEngineTest, StopDuringTheSecondOfThreeSources)
     EXPECT_EQ(EverythingIn(out()), QStringList{"Untitled.wav"});
 }
 
+// A stopped merge is only part of what was asked for: it never replaces the
+// file already there, but is kept beside it under the free name, with the tag.
+TEST_F(MergeEngineTest, AStoppedMergeKeepsAnExistingOutputAndSaysWhereItWent)
+{
+    const QStringList sources = MakeSources();
+    QDir().mkpath(out());
+    fixtures::MakeTone(out() + "Untitled.wav", 1.0, 44100, 2, {"-c:a", "pcm_s16le"});
+    const QByteArray before = Contents(out() + "Untitled.wav");
+    MergeRequest r = Request(sources, "WAV");
+    r.tagEnabled = true;
+    r.tag.title = "Stopped";
+    observer.onBreathe = [this](int breath) {
+        if (breath == 3)
+            engine.Stop();
+    };
+    engine.Run(r, settings);
+
+    const QString kept = out() + "New_Untitled.wav";
+    EXPECT_EQ(observer.texts("information"),
+              QStringList{"Cancel merging files!\nThe merge so far was saved as " + kept + "; " + out() +
+                          "Untitled.wav was left as it was."});
+    EXPECT_EQ(Contents(out() + "Untitled.wav"), before);
+    EXPECT_EQ(EverythingIn(out()), (QStringList{"New_Untitled.wav", "Untitled.wav"}));
+    EXPECT_GT(SecondsOf(kept), 2.0);
+    EXPECT_LT(SecondsOf(kept), 2.0 + 4.0);
+    EXPECT_EQ(fixtures::ProbeFile(kept).tags.value("title").toString(), "Stopped");
+}
+
+// Opus takes the first source's channels; the other formats their configured two.
+class MergeChannels : public MergeEngineTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(MergeChannels, OneSourceOfEachLayout)
+{
+    QDir(dir.path()).mkpath("in");
+    QStringList sources;
+    for (int channels : {1, 2, 6}) {
+        sources << in(QString("c%1.wav").arg(channels));
+        fixtures::MakeTone(sources.last(), 1.0, 48000, channels, {"-c:a", "pcm_s16le"});
+    }
+    const QString format = GetParam();
+    engine.Run(Request(sources, format), settings);
+    ASSERT_EQ(observer.texts("information"), QStringList{"Complete merging files!"});
+    EXPECT_EQ(fixtures::ProbeFile(out() + "Untitled." + format.toLower()).channels, format == "OPUS" ? 1 : 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, MergeChannels, ::testing::Values("MP3", "WAV", "WMA", "OGG", "FLAC", "OPUS"));
+
+TEST(MergedLength, AddsEachSourceAtTheOutputRate)
+{
+    // 2 s at 22.05 kHz, 1 s at 48 kHz and 1 s at 44.1 kHz are 4 s at 44.1 kHz,
+    // not the 132 300 frames of the three counts added as they are.
+    const QList<SourceLength> sources = {{44100, 22050}, {48000, 48000}, {44100, 44100}};
+    EXPECT_EQ(MergedLength(sources, 44100), 4 * 44100);
+    EXPECT_EQ(MergedLength(sources, 22050), 4 * 22050);
+    EXPECT_EQ(MergedLength({{1, 44100}}, 48000), 2); // rounded up, never short
+    EXPECT_EQ(MergedLength({{1000, 0}, {-5, 44100}}, 44100), 0);
+}
+
 TEST_F(MergeEngineTest, ExistingOutputIsReplacedWithoutAQuestion)
 {
     const QStringList sources = MakeSources(1);

@@ -105,6 +105,24 @@ TEST(InputFormatChange, ConversionOrderCreateBeforeInputFormatWorks)
     EXPECT_NEAR(double(fixtures::DecodedFrames(path)), 44100.0, 4.0);
 }
 
+// The input format belongs to the file it was given for: a writer reused for
+// the next file is told again, and Opus, whose channels follow the input,
+// refuses to guess when it was not.
+TEST(InputFormat, IsForgottenWhenTheFileClosesAndOpusNeedsIt)
+{
+    QTemporaryDir dir;
+    TAudioFile2 file;
+    file.SetOpusFormat(96, 0, 10);
+    ASSERT_TRUE(WriteAll(file, dir.filePath("mono.opus"), Sine(48000, 1, 4800), 48000, 1));
+    file.CreateFile(dir.filePath("unknown.opus"), 0);
+    EXPECT_NE(file.LastError(), 0);
+    EXPECT_TRUE(file.LastErrorText().contains(dir.filePath("unknown.opus"))) << file.LastErrorText().toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("unknown.opus")));
+    ASSERT_TRUE(WriteAll(file, dir.filePath("stereo.opus"), Sine(48000, 2, 4800), 48000, 2));
+    EXPECT_EQ(fixtures::ProbeFile(dir.filePath("mono.opus")).channels, 1);
+    EXPECT_EQ(fixtures::ProbeFile(dir.filePath("stereo.opus")).channels, 2);
+}
+
 // Settings no encoder can honour: refused with the value named, and no file.
 struct RefusedCase {
     const char *name;

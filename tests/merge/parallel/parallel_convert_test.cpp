@@ -1,6 +1,7 @@
 // Conversions of several files at once: the same files and names as one at a
 // time, a stop that closes what runs and passes over the rest, and a failing
 // file that leaves the others alone. Also run under ThreadSanitizer.
+#include "tests/common/AsOrdinaryUser.h"
 #include "tests/common/AudioFixtures.h"
 #include "tests/merge/EngineFixtures.h"
 
@@ -160,26 +161,80 @@ TEST_F(ParallelConvertTest, AFailingFileLeavesTheOthersConverted)
     const QString out = Path("out/");
     const RecordingObserver seen = Convert(sources, 1, out, 2);
 
-    ASSERT_EQ(seen.texts("error").size(), 1);
-    EXPECT_TRUE(seen.texts("error")[0].contains(broken)) << seen.texts("error")[0].toStdString();
+    // Named once, in the end message, not in a box of its own.
+    ASSERT_EQ(seen.boxes.size(), 1);
+    EXPECT_TRUE(seen.texts("information").value(0).startsWith(
+        "Finished converting files, but 1 of 4 file(s) could not be converted.\n"));
+    EXPECT_EQ(seen.boxes[0].text.count(broken), 1) << seen.boxes[0].text.toStdString();
     EXPECT_EQ(seen.lastRow(2), "Error");
     for (int row : {1, 3, 4})
         EXPECT_EQ(seen.lastRow(row), "100%") << row;
     EXPECT_EQ(QDir(out).entryList(QDir::Files), (QStringList{"a.wav", "b.wav", "c.wav"}));
-    EXPECT_EQ(seen.texts("information"),
-              QStringList{"Finished converting files, but 1 of 4 file(s) could not be converted."});
     EXPECT_EQ(seen.controlsEnabled, (QList<bool>{false, true}));
 }
 
-// As one at a time: the files before a vanished source are converted, then the run ends there.
-TEST_F(ParallelConvertTest, AVanishedSourceEndsTheRunAfterTheFilesBeforeIt)
+class EachJobCount : public ParallelConvertTest, public ::testing::WithParamInterface<int> {};
+
+// A file deleted after it was listed: its box, then the run goes on to its end.
+TEST_P(EachJobCount, AVanishedSourceIsPassedOverAndTheRunGoesOn)
 {
     const QString a = Mp3("in/a.mp3", 2.0), b = Mp3("in/b.mp3", 1.0), c = Mp3("in/c.mp3", 1.0);
     QFile::remove(b);
     const QString out = Path("out/");
-    const RecordingObserver seen = Convert({a, c, b, a}, 1, out, 2);
+    const RecordingObserver seen = Convert({a, b, c}, 1, out, GetParam());
     EXPECT_EQ(seen.texts("message"), QStringList{"Invalid input file name: " + b});
-    EXPECT_TRUE(seen.texts("information").isEmpty());
+    EXPECT_EQ(seen.texts("information"),
+              QStringList{"Finished converting files, but 1 of 3 file(s) could not be converted."});
+    EXPECT_EQ(seen.statusTexts.first(), "Converting...");
+    EXPECT_EQ(seen.statusTexts.last(), "Finished");
+    EXPECT_EQ(seen.gauge.first(), 0);
+    EXPECT_EQ((QStringList{seen.lastRow(1), seen.lastRow(2), seen.lastRow(3)}), (QStringList{"100%", "Error", "100%"}));
     EXPECT_EQ(QDir(out).entryList(QDir::Files), (QStringList{"a.wav", "c.wav"}));
     EXPECT_EQ(seen.controlsEnabled, (QList<bool>{false, true}));
 }
+
+// A folder nobody may write to: one message naming it and the reason, not one per file.
+TEST_P(EachJobCount, AReadOnlyFolderEndsTheRunWithOneMessage)
+{
+    const QStringList sources = {Mp3("in/a.mp3", 1.0), Mp3("in/b.mp3", 1.0), Mp3("in/c.mp3", 1.0)};
+    const QString out = Path("out/");
+    ASSERT_TRUE(QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    RecordingObserver seen;
+    {
+        AsOrdinaryUser user({dir.path(), Path("in"), sources[0], sources[1], sources[2], out});
+        seen = Convert(sources, 1, out, GetParam());
+    }
+    ASSERT_EQ(seen.boxes.size(), 1) << seen.boxes.value(1).text.toStdString();
+    EXPECT_EQ(seen.boxes[0].kind, "error");
+    EXPECT_TRUE(seen.boxes[0].text.contains(out)) << seen.boxes[0].text.toStdString();
+    EXPECT_TRUE(seen.boxes[0].text.contains("Permission denied")) << seen.boxes[0].text.toStdString();
+    EXPECT_EQ(seen.statusTexts.last(), "Failed");
+    EXPECT_EQ(seen.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{});
+}
+
+// Every file's writer is set up from that file: Opus follows each source's
+// channels, the other formats give their configured two, one at a time or at once.
+class ChannelsPerFile : public ParallelConvertTest, public ::testing::WithParamInterface<std::tuple<int, int>> {};
+
+TEST_P(ChannelsPerFile, FollowTheFileNotTheOneBefore)
+{
+    const auto [format, jobs] = GetParam();
+    const QString ext = QStringList{"mp3", "wav", "wma", "ogg", "flac", "opus"}[format];
+    QStringList sources;
+    for (int channels : {1, 2, 6}) {
+        sources << Path(QString("in/c%1.wav").arg(channels));
+        fixtures::MakeTone(sources.last(), 1.0, 48000, channels, {"-c:a", "pcm_s16le"});
+    }
+    const RecordingObserver seen = Convert(sources, format, Path("out/"), jobs);
+    ASSERT_EQ(seen.texts("information"), QStringList{"Complete converting files!"});
+    const QList<int> expected = ext == "opus" ? QList<int>{1, 2, 2} : QList<int>{2, 2, 2};
+    QList<int> channels;
+    for (int row = 1; row <= 3; ++row)
+        channels << fixtures::ProbeFile(seen.written.value(row)).channels;
+    EXPECT_EQ(channels, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(JobCounts, EachJobCount, ::testing::Values(1, 2));
+INSTANTIATE_TEST_SUITE_P(FormatsAndJobs, ChannelsPerFile,
+                         ::testing::Combine(::testing::Range(0, 6), ::testing::Values(1, 2)));

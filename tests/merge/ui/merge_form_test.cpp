@@ -31,6 +31,8 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 class MergeFormTest : public ::testing::Test {
@@ -412,6 +414,45 @@ TEST_F(MergeFormTest, FilesAtOnceAreLockedDuringAConversionAndSavedWithIt)
     EXPECT_EQ(Rows(6), (QStringList{"100%", "100%", "100%"}));
     EXPECT_TRUE(form->SpinJobs->isEnabled());
     EXPECT_EQ(ReadIniInt(ConfigFilePath(), "general", "jobs", 0), 2);
+}
+
+// A listed file deleted meanwhile is passed over; the run ends as every run
+// does, and the next run starts from an empty gauge and its own status.
+TEST_F(MergeFormTest, AVanishedFileEndsItsRunWithTheSummaryAndTheNextRunStartsAfresh)
+{
+    struct Watching : ScriptedPlatform {
+        std::function<void()> onMessageBox;
+        void MessageBox(const QString &text) override
+        {
+            onMessageBox();
+            ScriptedPlatform::MessageBox(text);
+        }
+    } watching;
+    QList<int> gaugeAtBox;
+    QStringList statusAtBox;
+    Open(TWindowMode::Convert);
+    watching.onMessageBox = [&] {
+        gaugeAtBox << form->Gauge2->value();
+        statusAtBox << form->StatusPanel2->text();
+    };
+    const QString a = Tone("a.wav", 1.0), b = Tone("b.wav", 1.0);
+    watching.openAnswers << QStringList{a, b};
+    form->ToolBtnOpenClick();
+    form->cbFormat2->setCurrentIndex(1);
+    form->SpinJobs->setValue(1); // the box then comes after the file before it
+    QFile::remove(b);
+    QTest::mouseClick(form->BitBtnConvert, Qt::LeftButton);
+    EXPECT_EQ(watching.messages(), (QStringList{"Invalid input file name: " + b,
+                                                "Finished converting files, but 1 of 2 file(s) could not be converted."}));
+    EXPECT_EQ(Rows(6), (QStringList{"100%", "Error"}));
+    EXPECT_EQ(form->StatusPanel2->text(), "Finished");
+    EXPECT_TRUE(form->BitBtnConvert->isEnabled());
+
+    QFile::remove(a);
+    QTest::mouseClick(form->BitBtnConvert, Qt::LeftButton);
+    EXPECT_EQ(gaugeAtBox, (QList<int>{50, 0, 0}));
+    EXPECT_EQ(statusAtBox, (QStringList(3, "Converting...")));
+    EXPECT_EQ(form->StatusPanel2->text(), "Finished");
 }
 
 TEST_F(MergeFormTest, ClickChoosesThePreviewFileAndAnEmptyMenuClearsIt)
