@@ -13,6 +13,8 @@ static const char usageText[] =
     "              [--format mp3|wav|wma|ogg|flac|opus] [--out DIR]\n"
     "              [--precision exact|low|normal|high|very-high] [--lossless] [--no-tag]\n"
     "              [--jobs N] (parts written at once; 0, the default, every core)\n"
+    "              [--overwrite] (replace parts already there; otherwise a taken\n"
+    "              name gets \"New_\", then \"New_2_\", ...)\n"
     "  quorvis-cli merge FILE... --output NAME [--format ...] [--out DIR]\n"
     "              [--title T] [--artist A] [--album B] [--year Y] [--comment C]\n"
     "  quorvis-cli convert FILE... [--format ...] [--out DIR] [--copy-tags] [--jobs N]\n"
