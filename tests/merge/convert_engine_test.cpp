@@ -1,5 +1,6 @@
 #include "tests/common/AudioFixtures.h"
 #include "tests/common/FileSizeLimit.h"
+#include "tests/common/InChild.h"
 #include "tests/merge/EngineFixtures.h"
 
 #include "audio/TAudioFile2.h"
@@ -14,8 +15,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -239,12 +238,7 @@ TEST_F(ConvertEngineTest, AFailingWriteIsNamedInTheEndMessageAndTheOthersAreConv
     const QString big = MakeMp3("big.mp3", 4.0, "Big");
     const QString small = MakeMp3("small.mp3", 0.5, "Small");
     const ConvertRequest r = Request({big, small}, 1, out());
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(pipeFds[0]);
+    const QByteArray bytes = InChild([&] {
         {
             const FileSizeLimit limit(300000); // the 4 s WAV needs 700 kB, the 0.5 s one 90 kB
             engine.Start(r, settings);
@@ -253,19 +247,8 @@ TEST_F(ConvertEngineTest, AFailingWriteIsNamedInTheEndMessageAndTheOthersAreConv
         for (const RecordingObserver::Box &box : observer.boxes)
             report << box.kind + ": " + box.text;
         report << "rows: " + observer.lastRow(1) + " " + observer.lastRow(2);
-        const QByteArray bytes = report.join('\n').toUtf8();
-        const bool sent = write(pipeFds[1], bytes.constData(), size_t(bytes.size())) == bytes.size();
-        _exit(sent ? 0 : 1);
-    }
-    close(pipeFds[1]);
-    QByteArray bytes;
-    char buffer[4096];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        bytes.append(buffer, int(n));
-    close(pipeFds[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        return report.join('\n').toUtf8();
+    });
 
     const QString report = QString::fromUtf8(bytes);
     EXPECT_TRUE(report.startsWith(
