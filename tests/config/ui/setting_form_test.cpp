@@ -626,6 +626,19 @@ TEST_F(SettingFormTest, EveryOpeningStartsFromTheRecord)
     EXPECT_EQ(calls->count("WmaProfileName"), 40);
 }
 
+TEST_F(SettingFormTest, OpensCentredOnTheLauncherWhicheverWindowOpenedIt)
+{
+    QWidget launcher;
+    launcher.setGeometry(100, 100, 300, 200);
+    launcher.show();
+    QWidget workWindow(&launcher, Qt::Window);
+    workWindow.setGeometry(420, 330, 200, 150);
+    workWindow.show();
+    form = new TSettingForm(&workWindow, std::make_unique<FakeProfiles>(40, calls));
+    form->show();
+    EXPECT_EQ(form->frameGeometry().center(), launcher.frameGeometry().center());
+}
+
 TEST_F(SettingFormTest, TabOrderFollowsTheReadingOrder)
 {
     Open();
