@@ -6,7 +6,7 @@
 #include "app/Maker.h"
 #include "base/PlatformServices.h"
 #include "base/Version.h"
-#include "app/QuorvisApplication.h"
+#include "base/ui/Guarded.h"
 #include "config/IniFile.h"
 #include "config/ProgramFiles.h"
 #include "config/ProgramSettings.h"

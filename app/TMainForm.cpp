@@ -4,7 +4,7 @@
 #include "app/LinkLabel.h"
 #include "app/Maker.h"
 #include "base/PlatformServices.h"
-#include "app/QuorvisApplication.h"
+#include "base/ui/Guarded.h"
 #include "app/TAboutForm.h"
 #include "app/TTipForm.h"
 #include "config/IniFile.h"

@@ -3,7 +3,7 @@
 #include "app/FixedDialog.h"
 #include "app/AppIcons.h"
 #include "base/PlatformServices.h"
-#include "app/QuorvisApplication.h"
+#include "base/ui/Guarded.h"
 #include "config/IniFile.h"
 #include "config/ProgramFiles.h"
 #include "config/ProgramSettings.h"

@@ -3,13 +3,15 @@
 #include <QString>
 #include <memory>
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
+class FlacSettingsPage;
+class Mp3SettingsPage;
+class OggSettingsPage;
+class OpusSettingsPage;
 class QPushButton;
 class QTabWidget;
 class QWidget;
+class WavSettingsPage;
+class WmaSettingsPage;
 
 // The output format settings dialog: sample rate, channels, bit rate and the
 // VBR/quality options of MP3, WAV and OGG output, the WMA encoding profile,
@@ -38,29 +40,17 @@ public:
     ~TSettingForm() override;
 
     QTabWidget *PageControl1;
-    QWidget *TabSheet1, *TabSheet2, *TabSheet3, *TabSheet4, *TabSheet5, *TabSheet6;
-
-    QGroupBox *GroupBox1, *GroupBox2, *GroupBox3, *GroupBox4, *GroupBox5, *GroupBox6, *GroupBox7, *GroupBox8,
-        *GroupBox9;
-    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label7, *Label8, *Label9, *Label10,
-        *Label11, *Label12, *Label13, *Label14, *Label15, *Label16, *Label17, *Label18, *Label19, *Label20,
-        *Label21, *Label22, *Label23;
-
-    QComboBox *cbMP3Frequency, *cbMP3Channel, *cbMP3Bitrate, *cbMP3MaxBitrate, *cbMP3VBRQuality;
-    QCheckBox *CheckMP3VBR;
-    QComboBox *cbWAVFrequency, *cbWAVChannel, *cbWAVBPS;
-    QComboBox *cbWMAProfile;
-    QComboBox *cbOGGFrequency, *cbOGGChannel, *cbOGGBitrate, *cbOGGMAXBitrate, *cbOGGMinBitrate, *cbOGGquality;
-    QCheckBox *CheckOGGVBR, *CheckOggQuality;
-    QComboBox *cbFLACFrequency, *cbFLACChannel, *cbFLACBPS, *cbFLACLevel;
-    QComboBox *cbOPUSBitrate, *cbOPUSMode, *cbOPUSComplexity;
+    // One page per format, in the tabs' order; each holds its own controls.
+    Mp3SettingsPage *TabSheet1;
+    WavSettingsPage *TabSheet2;
+    WmaSettingsPage *TabSheet3;
+    OggSettingsPage *TabSheet4;
+    FlacSettingsPage *TabSheet5;
+    OpusSettingsPage *TabSheet6;
 
     QPushButton *BtnOK, *BtnCancel;
 
-    // Handlers, one per user action.
-    void CheckMP3VBRClick();
-    void CheckOGGVBRClick();
-    void CheckOggQualityClick();
+    // Handlers, one per user action; the pages handle their own check boxes.
     void BtnOKClick();
     void BtnCancelClick();
 
@@ -68,7 +58,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void BuildControls();
+    void BuildFrame();
     void FormCreate();
     void LoadControls();
     void CopyControls();

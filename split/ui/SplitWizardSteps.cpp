@@ -1,12 +1,12 @@
 #include "split/ui/SplitWizardSteps.h"
 
-#include "app/QuorvisApplication.h"
 #include "audio/TAudioPlayer2.h"
 #include "audio/ui/TNCTPlayButtonB2.h"
 #include "audio/ui/TNCTSliderB2.h"
 #include "audio/ui/TNCTTimeDisplay2.h"
 #include "audio/ui/TPreviewPanel.h"
 #include "base/OutputFormat.h"
+#include "base/ui/Guarded.h"
 #include "split/ui/SplitWizardWaveform.h"
 #include "split/ui/SplitWizardWidgets.h"
 #include "split/ui/TSplitForm.h"

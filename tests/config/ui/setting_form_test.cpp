@@ -1,6 +1,12 @@
 #include "config/IniFile.h"
 #include "config/ProgramSettings.h"
+#include "config/ui/FlacSettingsPage.h"
+#include "config/ui/Mp3SettingsPage.h"
+#include "config/ui/OggSettingsPage.h"
+#include "config/ui/OpusSettingsPage.h"
 #include "config/ui/TSettingForm.h"
+#include "config/ui/WavSettingsPage.h"
+#include "config/ui/WmaSettingsPage.h"
 #include "audio/TAudioFile2.h"
 #include "../../common/ScriptedPlatform.h"
 #include "../../common/FileSizeLimit.h"
@@ -122,45 +128,45 @@ TEST_F(SettingFormTest, PagesGroupsAndListsReadAsDesigned)
     EXPECT_EQ(form->PageControl1->tabText(4), "FLAC");
     EXPECT_EQ(form->PageControl1->tabText(5), "OPUS");
     EXPECT_EQ(form->PageControl1->currentIndex(), 0);
-    EXPECT_EQ(form->GroupBox1->title(), "MP3 Settings");
-    EXPECT_EQ(form->GroupBox2->title(), "VBR");
-    EXPECT_EQ(form->GroupBox3->title(), "WAV Settings");
-    EXPECT_EQ(form->GroupBox4->title(), "WMA Settings");
-    EXPECT_EQ(form->GroupBox5->title(), "OGG Settings");
-    EXPECT_EQ(form->GroupBox6->title(), "VBR");
-    EXPECT_EQ(form->GroupBox7->title(), "Quality");
-    EXPECT_EQ(form->GroupBox8->title(), "FLAC Settings");
-    EXPECT_EQ(form->GroupBox9->title(), "OPUS Settings");
-    EXPECT_EQ(form->Label23->text(), "Opus files are always written at 48000 Hz.");
-    EXPECT_EQ(form->Label4->text(), "Max Bitrate (kbps)");
-    EXPECT_EQ(form->Label8->text(), "BitsPerSample");
-    EXPECT_EQ(form->Label15->text(), "Min Bitrate (kbps)");
-    EXPECT_EQ(form->CheckMP3VBR->text(), "Enable VBR");
-    EXPECT_EQ(form->CheckOggQuality->text(), "Enable Quality");
+    EXPECT_EQ(form->TabSheet1->GroupBox1->title(), "MP3 Settings");
+    EXPECT_EQ(form->TabSheet1->GroupBox2->title(), "VBR");
+    EXPECT_EQ(form->TabSheet2->GroupBox3->title(), "WAV Settings");
+    EXPECT_EQ(form->TabSheet3->GroupBox4->title(), "WMA Settings");
+    EXPECT_EQ(form->TabSheet4->GroupBox5->title(), "OGG Settings");
+    EXPECT_EQ(form->TabSheet4->GroupBox6->title(), "VBR");
+    EXPECT_EQ(form->TabSheet4->GroupBox7->title(), "Quality");
+    EXPECT_EQ(form->TabSheet5->GroupBox8->title(), "FLAC Settings");
+    EXPECT_EQ(form->TabSheet6->GroupBox9->title(), "OPUS Settings");
+    EXPECT_EQ(form->TabSheet6->Label23->text(), "Opus files are always written at 48000 Hz.");
+    EXPECT_EQ(form->TabSheet1->Label4->text(), "Max Bitrate (kbps)");
+    EXPECT_EQ(form->TabSheet2->Label8->text(), "BitsPerSample");
+    EXPECT_EQ(form->TabSheet4->Label15->text(), "Min Bitrate (kbps)");
+    EXPECT_EQ(form->TabSheet1->CheckMP3VBR->text(), "Enable VBR");
+    EXPECT_EQ(form->TabSheet4->CheckOggQuality->text(), "Enable Quality");
     EXPECT_EQ(form->BtnOK->text(), "OK");
     EXPECT_EQ(form->BtnCancel->text(), "Cancel");
     EXPECT_TRUE(form->BtnOK->isDefault());
 
     const QStringList rates{"8000", "11025", "16000", "22050", "24000", "32000", "44100", "48000"};
     const QStringList bitRates{"8", "16", "24", "32", "48", "56", "64", "96", "112", "128", "160", "192", "224", "256", "320"};
-    EXPECT_EQ(Items(form->cbMP3Frequency), rates);
-    EXPECT_EQ(Items(form->cbOGGFrequency), rates);
-    EXPECT_EQ(Items(form->cbFLACFrequency), rates);
-    EXPECT_EQ(Items(form->cbMP3MaxBitrate), bitRates);
-    EXPECT_EQ(Items(form->cbOGGMinBitrate), bitRates);
-    EXPECT_EQ(Items(form->cbMP3Channel),
+    EXPECT_EQ(Items(form->TabSheet1->cbMP3Frequency), rates);
+    EXPECT_EQ(Items(form->TabSheet4->cbOGGFrequency), rates);
+    EXPECT_EQ(Items(form->TabSheet5->cbFLACFrequency), rates);
+    EXPECT_EQ(Items(form->TabSheet1->cbMP3MaxBitrate), bitRates);
+    EXPECT_EQ(Items(form->TabSheet4->cbOGGMinBitrate), bitRates);
+    EXPECT_EQ(Items(form->TabSheet1->cbMP3Channel),
               QStringList({"Mono", "Stereo", "Joint Stereo", "Forced Joint Stereo", "Dual Channels"}));
-    EXPECT_EQ(Items(form->cbWAVChannel), QStringList({"Mono", "Stereo"}));
-    EXPECT_EQ(Items(form->cbWAVBPS), QStringList({"2", "3", "4", "5", "8", "16", "24", "32"}));
-    EXPECT_EQ(Items(form->cbMP3VBRQuality).join(','), "0,1,2,3,4,5,6,7,8,9");
-    EXPECT_EQ(Items(form->cbOGGquality).join(','), "100,200,300,400,500,600,700,800,900,1000");
-    EXPECT_EQ(Items(form->cbFLACChannel), QStringList({"Mono", "Stereo"}));
-    EXPECT_EQ(Items(form->cbFLACBPS), QStringList({"16", "24"}));
-    EXPECT_EQ(Items(form->cbFLACLevel).join(','), "0 (fastest),1,2,3,4,5 (default),6,7,8 (smallest)");
-    EXPECT_EQ(Items(form->cbOPUSBitrate).join(','),
+    EXPECT_EQ(Items(form->TabSheet2->cbWAVChannel), QStringList({"Mono", "Stereo"}));
+    EXPECT_EQ(Items(form->TabSheet2->cbWAVBPS), QStringList({"2", "3", "4", "5", "8", "16", "24", "32"}));
+    EXPECT_EQ(Items(form->TabSheet1->cbMP3VBRQuality).join(','), "0,1,2,3,4,5,6,7,8,9");
+    EXPECT_EQ(Items(form->TabSheet4->cbOGGquality).join(','), "100,200,300,400,500,600,700,800,900,1000");
+    EXPECT_EQ(Items(form->TabSheet5->cbFLACChannel), QStringList({"Mono", "Stereo"}));
+    EXPECT_EQ(Items(form->TabSheet5->cbFLACBPS), QStringList({"16", "24"}));
+    EXPECT_EQ(Items(form->TabSheet5->cbFLACLevel).join(','), "0 (fastest),1,2,3,4,5 (default),6,7,8 (smallest)");
+    EXPECT_EQ(Items(form->TabSheet6->cbOPUSBitrate).join(','),
               "6,8,12,16,24,32,48,64,80,96,112,128,160,192,224,256,320,384,448,510");
-    EXPECT_EQ(Items(form->cbOPUSMode), QStringList({"VBR", "Constrained VBR", "CBR"}));
-    EXPECT_EQ(Items(form->cbOPUSComplexity).join(','), "0 (fastest),1,2,3,4,5,6,7,8,9,10 (best)");
+    EXPECT_EQ(Items(form->TabSheet6->cbOPUSMode), QStringList({"VBR", "Constrained VBR", "CBR"}));
+    EXPECT_EQ(Items(form->TabSheet6->cbOPUSComplexity).join(','), "0 (fastest),1,2,3,4,5,6,7,8,9,10 (best)");
     for (QComboBox *cb : form->findChildren<QComboBox *>())
         EXPECT_FALSE(cb->isEditable()) << cb->objectName().toStdString();
 }
@@ -168,33 +174,33 @@ TEST_F(SettingFormTest, PagesGroupsAndListsReadAsDesigned)
 TEST_F(SettingFormTest, DefaultsShowAsExpected)
 {
     Open(40);
-    EXPECT_EQ(form->cbMP3Frequency->currentText(), "44100");
-    EXPECT_EQ(form->cbMP3Channel->currentText(), "Joint Stereo");
-    EXPECT_EQ(form->cbMP3Bitrate->currentText(), "128");
-    EXPECT_FALSE(form->CheckMP3VBR->isChecked());
-    EXPECT_EQ(form->cbMP3MaxBitrate->currentText(), "192");
-    EXPECT_EQ(form->cbMP3VBRQuality->currentText(), "7");
-    EXPECT_FALSE(form->cbMP3MaxBitrate->isEnabled());
-    EXPECT_FALSE(form->cbMP3VBRQuality->isEnabled());
-    EXPECT_FALSE(form->Label4->isEnabled());
-    EXPECT_FALSE(form->Label5->isEnabled());
-    EXPECT_TRUE(form->GroupBox2->isEnabled());
-    EXPECT_EQ(form->cbWAVFrequency->currentText(), "44100");
-    EXPECT_EQ(form->cbWAVChannel->currentText(), "Stereo");
-    EXPECT_EQ(form->cbWAVBPS->currentText(), "16");
-    EXPECT_EQ(form->cbWMAProfile->count(), 40);
-    EXPECT_EQ(form->cbWMAProfile->currentText(), "Profile 38");
-    EXPECT_EQ(form->cbOGGFrequency->currentText(), "44100");
-    EXPECT_EQ(form->cbOGGChannel->currentText(), "Stereo");
-    EXPECT_EQ(form->cbOGGBitrate->currentText(), "128");
-    EXPECT_FALSE(form->CheckOGGVBR->isChecked());
-    EXPECT_FALSE(form->CheckOggQuality->isChecked());
-    EXPECT_EQ(form->cbOGGMinBitrate->currentText(), "128");
-    EXPECT_EQ(form->cbOGGMAXBitrate->currentText(), "192");
-    EXPECT_EQ(form->cbOGGquality->currentText(), "300");
-    for (QWidget *w : {static_cast<QWidget *>(form->cbOGGMinBitrate), static_cast<QWidget *>(form->cbOGGMAXBitrate),
-                       static_cast<QWidget *>(form->cbOGGquality), static_cast<QWidget *>(form->Label13),
-                       static_cast<QWidget *>(form->Label14), static_cast<QWidget *>(form->Label15)})
+    EXPECT_EQ(form->TabSheet1->cbMP3Frequency->currentText(), "44100");
+    EXPECT_EQ(form->TabSheet1->cbMP3Channel->currentText(), "Joint Stereo");
+    EXPECT_EQ(form->TabSheet1->cbMP3Bitrate->currentText(), "128");
+    EXPECT_FALSE(form->TabSheet1->CheckMP3VBR->isChecked());
+    EXPECT_EQ(form->TabSheet1->cbMP3MaxBitrate->currentText(), "192");
+    EXPECT_EQ(form->TabSheet1->cbMP3VBRQuality->currentText(), "7");
+    EXPECT_FALSE(form->TabSheet1->cbMP3MaxBitrate->isEnabled());
+    EXPECT_FALSE(form->TabSheet1->cbMP3VBRQuality->isEnabled());
+    EXPECT_FALSE(form->TabSheet1->Label4->isEnabled());
+    EXPECT_FALSE(form->TabSheet1->Label5->isEnabled());
+    EXPECT_TRUE(form->TabSheet1->GroupBox2->isEnabled());
+    EXPECT_EQ(form->TabSheet2->cbWAVFrequency->currentText(), "44100");
+    EXPECT_EQ(form->TabSheet2->cbWAVChannel->currentText(), "Stereo");
+    EXPECT_EQ(form->TabSheet2->cbWAVBPS->currentText(), "16");
+    EXPECT_EQ(form->TabSheet3->cbWMAProfile->count(), 40);
+    EXPECT_EQ(form->TabSheet3->cbWMAProfile->currentText(), "Profile 38");
+    EXPECT_EQ(form->TabSheet4->cbOGGFrequency->currentText(), "44100");
+    EXPECT_EQ(form->TabSheet4->cbOGGChannel->currentText(), "Stereo");
+    EXPECT_EQ(form->TabSheet4->cbOGGBitrate->currentText(), "128");
+    EXPECT_FALSE(form->TabSheet4->CheckOGGVBR->isChecked());
+    EXPECT_FALSE(form->TabSheet4->CheckOggQuality->isChecked());
+    EXPECT_EQ(form->TabSheet4->cbOGGMinBitrate->currentText(), "128");
+    EXPECT_EQ(form->TabSheet4->cbOGGMAXBitrate->currentText(), "192");
+    EXPECT_EQ(form->TabSheet4->cbOGGquality->currentText(), "300");
+    for (QWidget *w : {static_cast<QWidget *>(form->TabSheet4->cbOGGMinBitrate), static_cast<QWidget *>(form->TabSheet4->cbOGGMAXBitrate),
+                       static_cast<QWidget *>(form->TabSheet4->cbOGGquality), static_cast<QWidget *>(form->TabSheet4->Label13),
+                       static_cast<QWidget *>(form->TabSheet4->Label14), static_cast<QWidget *>(form->TabSheet4->Label15)})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_TRUE(platform.calls.isEmpty());
 }
@@ -208,15 +214,15 @@ TEST_F(SettingFormTest, ProfilesAreListedWithOneSelectionPerName)
                                    "FormatIndex -1", "WmaProfile 2", "WmaProfileName",     //
                                    "FormatIndex -1", "WmaProfile 3", "WmaProfileName",     //
                                    "WmaProfile 2"}));
-    EXPECT_EQ(Items(form->cbWMAProfile), QStringList({"Profile 1", "Profile 2", "Profile 3"}));
-    EXPECT_EQ(form->cbWMAProfile->currentIndex(), 1);
+    EXPECT_EQ(Items(form->TabSheet3->cbWMAProfile), QStringList({"Profile 1", "Profile 2", "Profile 3"}));
+    EXPECT_EQ(form->TabSheet3->cbWMAProfile->currentIndex(), 1);
 }
 
 TEST_F(SettingFormTest, StoredProfileBeyondTheOfferedOnesShowsNoSelectionAndSavesZero)
 {
     Open(20);
-    EXPECT_EQ(form->cbWMAProfile->count(), 20);
-    EXPECT_EQ(form->cbWMAProfile->currentIndex(), -1);
+    EXPECT_EQ(form->TabSheet3->cbWMAProfile->count(), 20);
+    EXPECT_EQ(form->TabSheet3->cbWMAProfile->currentIndex(), -1);
     PressOK();
     EXPECT_EQ(ProgramSettings.wma_wmaprofile, 0);
     EXPECT_EQ(ReadIniInt(ConfigFilePath(), "wma", "wmaprofile", -7), 0);
@@ -228,14 +234,14 @@ TEST_F(SettingFormTest, ListsTheProfilesOfTheRealAudioFileComponent)
     component.SetFormatIndex(-1);
     const int offered = component.WmaProfileCount();
     form = new TSettingForm(nullptr);
-    EXPECT_EQ(form->cbWMAProfile->count(), std::max(offered, 0));
+    EXPECT_EQ(form->TabSheet3->cbWMAProfile->count(), std::max(offered, 0));
     EXPECT_TRUE(platform.calls.isEmpty()) << platform.messages().join('\n').toStdString();
     if (offered >= 38) {
-        EXPECT_EQ(form->cbWMAProfile->currentIndex(), 37);
+        EXPECT_EQ(form->TabSheet3->cbWMAProfile->currentIndex(), 37);
         component.SetWmaProfile(38);
-        EXPECT_EQ(form->cbWMAProfile->currentText(), component.WmaProfileName());
+        EXPECT_EQ(form->TabSheet3->cbWMAProfile->currentText(), component.WmaProfileName());
     } else {
-        EXPECT_EQ(form->cbWMAProfile->currentIndex(), -1);
+        EXPECT_EQ(form->TabSheet3->cbWMAProfile->currentIndex(), -1);
     }
 }
 
@@ -243,7 +249,7 @@ TEST_F(SettingFormTest, FrequencyOutsideTheListShowsAndSaves44100)
 {
     ProgramSettings.mp3_frequency = 12345;
     Open();
-    EXPECT_EQ(form->cbMP3Frequency->currentText(), "44100");
+    EXPECT_EQ(form->TabSheet1->cbMP3Frequency->currentText(), "44100");
     PressOK();
     EXPECT_EQ(ProgramSettings.mp3_frequency, 44100);
     EXPECT_EQ(ReadIniInt(ConfigFilePath(), "mp3", "frequency", 0), 44100);
@@ -258,12 +264,12 @@ TEST_F(SettingFormTest, ValuesOutsideTheirListsFallBackToTheListDefault)
     ProgramSettings.ogg_minbitrate = 0;
     ProgramSettings.ogg_quality = 350;
     Open();
-    EXPECT_EQ(form->cbMP3Bitrate->currentText(), "128");
-    EXPECT_EQ(form->cbMP3MaxBitrate->currentText(), "128");
-    EXPECT_EQ(form->cbWAVBPS->currentText(), "16");
-    EXPECT_EQ(form->cbWAVFrequency->currentText(), "44100");
-    EXPECT_EQ(form->cbOGGMinBitrate->currentText(), "128");
-    EXPECT_EQ(form->cbOGGquality->currentText(), "500");
+    EXPECT_EQ(form->TabSheet1->cbMP3Bitrate->currentText(), "128");
+    EXPECT_EQ(form->TabSheet1->cbMP3MaxBitrate->currentText(), "128");
+    EXPECT_EQ(form->TabSheet2->cbWAVBPS->currentText(), "16");
+    EXPECT_EQ(form->TabSheet2->cbWAVFrequency->currentText(), "44100");
+    EXPECT_EQ(form->TabSheet4->cbOGGMinBitrate->currentText(), "128");
+    EXPECT_EQ(form->TabSheet4->cbOGGquality->currentText(), "500");
     PressOK();
     EXPECT_EQ(ProgramSettings.mp3_maxbitrate, 128);
     EXPECT_EQ(ProgramSettings.wav_bps, 16u);
@@ -277,10 +283,10 @@ TEST_F(SettingFormTest, CountedValuesOutsideTheirListsShowNoSelection)
     ProgramSettings.wav_channels = 3;
     ProgramSettings.ogg_channels = -4;
     Open();
-    EXPECT_EQ(form->cbMP3Channel->currentIndex(), -1);
-    EXPECT_EQ(form->cbMP3VBRQuality->currentIndex(), -1);
-    EXPECT_EQ(form->cbWAVChannel->currentIndex(), -1);
-    EXPECT_EQ(form->cbOGGChannel->currentIndex(), -1);
+    EXPECT_EQ(form->TabSheet1->cbMP3Channel->currentIndex(), -1);
+    EXPECT_EQ(form->TabSheet1->cbMP3VBRQuality->currentIndex(), -1);
+    EXPECT_EQ(form->TabSheet2->cbWAVChannel->currentIndex(), -1);
+    EXPECT_EQ(form->TabSheet4->cbOGGChannel->currentIndex(), -1);
     PressOK();
     EXPECT_EQ(ProgramSettings.mp3_channels, 0);
     EXPECT_EQ(ProgramSettings.mp3_vbrquality, -1);
@@ -293,18 +299,18 @@ TEST_F(SettingFormTest, CountedValuesOutsideTheirListsShowNoSelection)
 TEST_F(SettingFormTest, UserChoicesAreSaved)
 {
     Open();
-    form->cbMP3Channel->setCurrentIndex(0);
-    form->cbMP3Frequency->setCurrentText("22050");
-    form->CheckMP3VBR->click();
-    form->cbMP3MaxBitrate->setCurrentText("320");
-    form->cbMP3VBRQuality->setCurrentText("2");
-    form->cbWAVBPS->setCurrentText("24");
-    form->cbWAVChannel->setCurrentIndex(0);
-    form->cbWMAProfile->setCurrentIndex(4);
-    form->cbOGGChannel->setCurrentIndex(0);
-    form->CheckOGGVBR->click();
-    form->cbOGGMinBitrate->setCurrentText("64");
-    form->cbOGGMAXBitrate->setCurrentText("256");
+    form->TabSheet1->cbMP3Channel->setCurrentIndex(0);
+    form->TabSheet1->cbMP3Frequency->setCurrentText("22050");
+    form->TabSheet1->CheckMP3VBR->click();
+    form->TabSheet1->cbMP3MaxBitrate->setCurrentText("320");
+    form->TabSheet1->cbMP3VBRQuality->setCurrentText("2");
+    form->TabSheet2->cbWAVBPS->setCurrentText("24");
+    form->TabSheet2->cbWAVChannel->setCurrentIndex(0);
+    form->TabSheet3->cbWMAProfile->setCurrentIndex(4);
+    form->TabSheet4->cbOGGChannel->setCurrentIndex(0);
+    form->TabSheet4->CheckOGGVBR->click();
+    form->TabSheet4->cbOGGMinBitrate->setCurrentText("64");
+    form->TabSheet4->cbOGGMAXBitrate->setCurrentText("256");
     PressOK();
     Deleted();
     EXPECT_TRUE(form.isNull());
@@ -337,13 +343,13 @@ TEST_F(SettingFormTest, Mp3VbrBoxEnablesItsListsAndOffKeepsTheirValues)
     ProgramSettings.mp3_maxbitrate = 256;
     ProgramSettings.mp3_vbrquality = 3;
     Open();
-    EXPECT_TRUE(form->CheckMP3VBR->isChecked());
-    EXPECT_TRUE(form->cbMP3MaxBitrate->isEnabled());
-    EXPECT_TRUE(form->Label5->isEnabled());
-    ClickBox(form->CheckMP3VBR);
-    EXPECT_FALSE(form->cbMP3MaxBitrate->isEnabled());
-    EXPECT_FALSE(form->cbMP3VBRQuality->isEnabled());
-    EXPECT_FALSE(form->Label4->isEnabled());
+    EXPECT_TRUE(form->TabSheet1->CheckMP3VBR->isChecked());
+    EXPECT_TRUE(form->TabSheet1->cbMP3MaxBitrate->isEnabled());
+    EXPECT_TRUE(form->TabSheet1->Label5->isEnabled());
+    ClickBox(form->TabSheet1->CheckMP3VBR);
+    EXPECT_FALSE(form->TabSheet1->cbMP3MaxBitrate->isEnabled());
+    EXPECT_FALSE(form->TabSheet1->cbMP3VBRQuality->isEnabled());
+    EXPECT_FALSE(form->TabSheet1->Label4->isEnabled());
     PressOK();
     EXPECT_EQ(ProgramSettings.mp3_fvbr, 0);
     EXPECT_EQ(ProgramSettings.mp3_maxbitrate, 256);
@@ -356,9 +362,9 @@ TEST_F(SettingFormTest, OnlyExactlyOneTurnsAFlagOn)
     ProgramSettings.ogg_vbr = -1;
     ProgramSettings.ogg_fquality = 5;
     Open();
-    EXPECT_FALSE(form->CheckMP3VBR->isChecked());
-    EXPECT_FALSE(form->CheckOGGVBR->isChecked());
-    EXPECT_FALSE(form->CheckOggQuality->isChecked());
+    EXPECT_FALSE(form->TabSheet1->CheckMP3VBR->isChecked());
+    EXPECT_FALSE(form->TabSheet4->CheckOGGVBR->isChecked());
+    EXPECT_FALSE(form->TabSheet4->CheckOggQuality->isChecked());
     PressOK();
     EXPECT_EQ(ProgramSettings.mp3_fvbr, 0);
     EXPECT_EQ(ProgramSettings.ogg_vbr, 0);
@@ -368,38 +374,38 @@ TEST_F(SettingFormTest, OnlyExactlyOneTurnsAFlagOn)
 TEST_F(SettingFormTest, OggVbrAndQualityExcludeEachOther)
 {
     Open();
-    ClickBox(form->CheckOGGVBR);
-    EXPECT_TRUE(form->CheckOGGVBR->isChecked());
-    EXPECT_TRUE(form->cbOGGMinBitrate->isEnabled());
-    EXPECT_TRUE(form->cbOGGMAXBitrate->isEnabled());
-    EXPECT_TRUE(form->Label13->isEnabled());
-    EXPECT_TRUE(form->Label15->isEnabled());
-    EXPECT_FALSE(form->cbOGGquality->isEnabled());
+    ClickBox(form->TabSheet4->CheckOGGVBR);
+    EXPECT_TRUE(form->TabSheet4->CheckOGGVBR->isChecked());
+    EXPECT_TRUE(form->TabSheet4->cbOGGMinBitrate->isEnabled());
+    EXPECT_TRUE(form->TabSheet4->cbOGGMAXBitrate->isEnabled());
+    EXPECT_TRUE(form->TabSheet4->Label13->isEnabled());
+    EXPECT_TRUE(form->TabSheet4->Label15->isEnabled());
+    EXPECT_FALSE(form->TabSheet4->cbOGGquality->isEnabled());
 
-    ClickBox(form->CheckOggQuality);
-    EXPECT_TRUE(form->CheckOggQuality->isChecked());
-    EXPECT_FALSE(form->CheckOGGVBR->isChecked());
-    EXPECT_FALSE(form->cbOGGMinBitrate->isEnabled());
-    EXPECT_FALSE(form->cbOGGMAXBitrate->isEnabled());
-    EXPECT_FALSE(form->Label13->isEnabled());
-    EXPECT_TRUE(form->cbOGGquality->isEnabled());
-    EXPECT_TRUE(form->Label14->isEnabled());
+    ClickBox(form->TabSheet4->CheckOggQuality);
+    EXPECT_TRUE(form->TabSheet4->CheckOggQuality->isChecked());
+    EXPECT_FALSE(form->TabSheet4->CheckOGGVBR->isChecked());
+    EXPECT_FALSE(form->TabSheet4->cbOGGMinBitrate->isEnabled());
+    EXPECT_FALSE(form->TabSheet4->cbOGGMAXBitrate->isEnabled());
+    EXPECT_FALSE(form->TabSheet4->Label13->isEnabled());
+    EXPECT_TRUE(form->TabSheet4->cbOGGquality->isEnabled());
+    EXPECT_TRUE(form->TabSheet4->Label14->isEnabled());
 
-    ClickBox(form->CheckOGGVBR);
-    EXPECT_TRUE(form->CheckOGGVBR->isChecked());
-    EXPECT_FALSE(form->CheckOggQuality->isChecked());
-    EXPECT_FALSE(form->cbOGGquality->isEnabled());
-    EXPECT_FALSE(form->Label14->isEnabled());
-    EXPECT_TRUE(form->cbOGGMinBitrate->isEnabled());
+    ClickBox(form->TabSheet4->CheckOGGVBR);
+    EXPECT_TRUE(form->TabSheet4->CheckOGGVBR->isChecked());
+    EXPECT_FALSE(form->TabSheet4->CheckOggQuality->isChecked());
+    EXPECT_FALSE(form->TabSheet4->cbOGGquality->isEnabled());
+    EXPECT_FALSE(form->TabSheet4->Label14->isEnabled());
+    EXPECT_TRUE(form->TabSheet4->cbOGGMinBitrate->isEnabled());
 
     // Unchecking VBR leaves both unchecked: a plain bit rate.
-    ClickBox(form->CheckOGGVBR);
-    EXPECT_FALSE(form->CheckOGGVBR->isChecked());
-    EXPECT_FALSE(form->CheckOggQuality->isChecked());
-    EXPECT_FALSE(form->cbOGGMinBitrate->isEnabled());
-    EXPECT_FALSE(form->cbOGGquality->isEnabled());
-    EXPECT_TRUE(form->GroupBox6->isEnabled());
-    EXPECT_TRUE(form->GroupBox7->isEnabled());
+    ClickBox(form->TabSheet4->CheckOGGVBR);
+    EXPECT_FALSE(form->TabSheet4->CheckOGGVBR->isChecked());
+    EXPECT_FALSE(form->TabSheet4->CheckOggQuality->isChecked());
+    EXPECT_FALSE(form->TabSheet4->cbOGGMinBitrate->isEnabled());
+    EXPECT_FALSE(form->TabSheet4->cbOGGquality->isEnabled());
+    EXPECT_TRUE(form->TabSheet4->GroupBox6->isEnabled());
+    EXPECT_TRUE(form->TabSheet4->GroupBox7->isEnabled());
 }
 
 TEST_F(SettingFormTest, BothOggFlagsStoredLoadAsQualityOnly)
@@ -407,10 +413,10 @@ TEST_F(SettingFormTest, BothOggFlagsStoredLoadAsQualityOnly)
     ProgramSettings.ogg_vbr = 1;
     ProgramSettings.ogg_fquality = 1;
     Open();
-    EXPECT_FALSE(form->CheckOGGVBR->isChecked());
-    EXPECT_TRUE(form->CheckOggQuality->isChecked());
-    EXPECT_FALSE(form->cbOGGMinBitrate->isEnabled());
-    EXPECT_TRUE(form->cbOGGquality->isEnabled());
+    EXPECT_FALSE(form->TabSheet4->CheckOGGVBR->isChecked());
+    EXPECT_TRUE(form->TabSheet4->CheckOggQuality->isChecked());
+    EXPECT_FALSE(form->TabSheet4->cbOGGMinBitrate->isEnabled());
+    EXPECT_TRUE(form->TabSheet4->cbOGGquality->isEnabled());
     PressOK();
     EXPECT_EQ(ProgramSettings.ogg_vbr, 0);
     EXPECT_EQ(ProgramSettings.ogg_fquality, 1);
@@ -422,11 +428,11 @@ TEST_F(SettingFormTest, OggVbrStoredEnablesItsLimits)
     ProgramSettings.ogg_minbitrate = 96;
     ProgramSettings.ogg_maxbitrate = 224;
     Open();
-    EXPECT_TRUE(form->CheckOGGVBR->isChecked());
-    EXPECT_TRUE(form->cbOGGMinBitrate->isEnabled());
-    EXPECT_EQ(form->cbOGGMinBitrate->currentText(), "96");
-    EXPECT_EQ(form->cbOGGMAXBitrate->currentText(), "224");
-    EXPECT_FALSE(form->cbOGGquality->isEnabled());
+    EXPECT_TRUE(form->TabSheet4->CheckOGGVBR->isChecked());
+    EXPECT_TRUE(form->TabSheet4->cbOGGMinBitrate->isEnabled());
+    EXPECT_EQ(form->TabSheet4->cbOGGMinBitrate->currentText(), "96");
+    EXPECT_EQ(form->TabSheet4->cbOGGMAXBitrate->currentText(), "224");
+    EXPECT_FALSE(form->TabSheet4->cbOGGquality->isEnabled());
 }
 
 TEST_F(SettingFormTest, FlacAndOpusPagesShowTheRecordAndOkSavesTheChoices)
@@ -440,21 +446,21 @@ TEST_F(SettingFormTest, FlacAndOpusPagesShowTheRecordAndOkSavesTheChoices)
     s.opus_mode = 1;
     s.opus_complexity = 3;
     Open();
-    EXPECT_EQ(form->cbFLACFrequency->currentText(), "48000");
-    EXPECT_EQ(form->cbFLACChannel->currentText(), "Mono");
-    EXPECT_EQ(form->cbFLACBPS->currentText(), "24");
-    EXPECT_EQ(form->cbFLACLevel->currentText(), "8 (smallest)");
-    EXPECT_EQ(form->cbOPUSBitrate->currentText(), "510");
-    EXPECT_EQ(form->cbOPUSMode->currentText(), "Constrained VBR");
-    EXPECT_EQ(form->cbOPUSComplexity->currentText(), "3");
+    EXPECT_EQ(form->TabSheet5->cbFLACFrequency->currentText(), "48000");
+    EXPECT_EQ(form->TabSheet5->cbFLACChannel->currentText(), "Mono");
+    EXPECT_EQ(form->TabSheet5->cbFLACBPS->currentText(), "24");
+    EXPECT_EQ(form->TabSheet5->cbFLACLevel->currentText(), "8 (smallest)");
+    EXPECT_EQ(form->TabSheet6->cbOPUSBitrate->currentText(), "510");
+    EXPECT_EQ(form->TabSheet6->cbOPUSMode->currentText(), "Constrained VBR");
+    EXPECT_EQ(form->TabSheet6->cbOPUSComplexity->currentText(), "3");
 
-    form->cbFLACFrequency->setCurrentText("22050");
-    form->cbFLACChannel->setCurrentText("Stereo");
-    form->cbFLACBPS->setCurrentText("16");
-    form->cbFLACLevel->setCurrentText("0 (fastest)");
-    form->cbOPUSBitrate->setCurrentText("6");
-    form->cbOPUSMode->setCurrentText("CBR");
-    form->cbOPUSComplexity->setCurrentText("10 (best)");
+    form->TabSheet5->cbFLACFrequency->setCurrentText("22050");
+    form->TabSheet5->cbFLACChannel->setCurrentText("Stereo");
+    form->TabSheet5->cbFLACBPS->setCurrentText("16");
+    form->TabSheet5->cbFLACLevel->setCurrentText("0 (fastest)");
+    form->TabSheet6->cbOPUSBitrate->setCurrentText("6");
+    form->TabSheet6->cbOPUSMode->setCurrentText("CBR");
+    form->TabSheet6->cbOPUSComplexity->setCurrentText("10 (best)");
     PressOK();
     Deleted();
     EXPECT_TRUE(form.isNull());
@@ -480,13 +486,13 @@ TEST_P(FlacOpusDefaultsTest, ShowAndSaveTheDefaults)
     WriteIni(QByteArray("[mp3]\nbitrate=64\n[ogg]\nquality=900\n") + GetParam());
     LoadProgramSettings();
     Open();
-    EXPECT_EQ(form->cbFLACFrequency->currentText(), "44100");
-    EXPECT_EQ(form->cbFLACChannel->currentText(), "Stereo");
-    EXPECT_EQ(form->cbFLACBPS->currentText(), "16");
-    EXPECT_EQ(form->cbFLACLevel->currentText(), "5 (default)");
-    EXPECT_EQ(form->cbOPUSBitrate->currentText(), "128");
-    EXPECT_EQ(form->cbOPUSMode->currentText(), "VBR");
-    EXPECT_EQ(form->cbOPUSComplexity->currentText(), "10 (best)");
+    EXPECT_EQ(form->TabSheet5->cbFLACFrequency->currentText(), "44100");
+    EXPECT_EQ(form->TabSheet5->cbFLACChannel->currentText(), "Stereo");
+    EXPECT_EQ(form->TabSheet5->cbFLACBPS->currentText(), "16");
+    EXPECT_EQ(form->TabSheet5->cbFLACLevel->currentText(), "5 (default)");
+    EXPECT_EQ(form->TabSheet6->cbOPUSBitrate->currentText(), "128");
+    EXPECT_EQ(form->TabSheet6->cbOPUSMode->currentText(), "VBR");
+    EXPECT_EQ(form->TabSheet6->cbOPUSComplexity->currentText(), "10 (best)");
     PressOK();
     EXPECT_EQ(ReadIniInt(ConfigFilePath(), "ogg", "quality", 0), 900);
     const struct { const char *section, *key; int value; } saved[] = {
@@ -523,9 +529,9 @@ TEST_P(CancelTest, ChangesNothing)
     LoadProgramSettings();
     const TProgramSettings before = ProgramSettings;
     Open();
-    form->cbMP3Bitrate->setCurrentText("320");
-    form->CheckOggQuality->click();
-    form->cbWAVChannel->setCurrentIndex(0);
+    form->TabSheet1->cbMP3Bitrate->setCurrentText("320");
+    form->TabSheet4->CheckOggQuality->click();
+    form->TabSheet2->cbWAVChannel->setCurrentIndex(0);
     switch (GetParam()) {
     case 0: QTest::mouseClick(form->BtnCancel, Qt::LeftButton); break;
     case 1: form->close(); break;
@@ -551,7 +557,7 @@ TEST_F(SettingFormTest, FailedSaveKeepsTheDialogOpenAndNewValuesInMemory)
     blocker.close();
     SetProgramDirectoryForTesting(dir.filePath("blocker"));
     Open();
-    form->cbMP3Bitrate->setCurrentText("320");
+    form->TabSheet1->cbMP3Bitrate->setCurrentText("320");
     PressOK();
     Deleted();
     ASSERT_FALSE(form.isNull());
@@ -591,14 +597,14 @@ TEST_F(SettingFormTest, UnreachableComponentOpensWithInitialSelections)
     Open(40, /*unreachable=*/true);
     ASSERT_EQ(platform.callsOf("error").size(), 1);
     EXPECT_EQ(platform.callsOf("error")[0].text, "Class not registered.");
-    EXPECT_EQ(form->cbWMAProfile->count(), 0);
-    EXPECT_EQ(form->cbMP3Bitrate->currentText(), "128");
-    EXPECT_FALSE(form->CheckMP3VBR->isChecked());
-    EXPECT_EQ(form->cbMP3MaxBitrate->currentText(), "128");
-    EXPECT_EQ(form->cbOGGMinBitrate->currentText(), "192");
-    EXPECT_EQ(form->cbOGGMAXBitrate->currentText(), "128");
-    EXPECT_EQ(form->cbOGGquality->currentText(), "500");
-    EXPECT_FALSE(form->cbOGGquality->isEnabled());
+    EXPECT_EQ(form->TabSheet3->cbWMAProfile->count(), 0);
+    EXPECT_EQ(form->TabSheet1->cbMP3Bitrate->currentText(), "128");
+    EXPECT_FALSE(form->TabSheet1->CheckMP3VBR->isChecked());
+    EXPECT_EQ(form->TabSheet1->cbMP3MaxBitrate->currentText(), "128");
+    EXPECT_EQ(form->TabSheet4->cbOGGMinBitrate->currentText(), "192");
+    EXPECT_EQ(form->TabSheet4->cbOGGMAXBitrate->currentText(), "128");
+    EXPECT_EQ(form->TabSheet4->cbOGGquality->currentText(), "500");
+    EXPECT_FALSE(form->TabSheet4->cbOGGquality->isEnabled());
     PressOK();
     EXPECT_EQ(ProgramSettings.mp3_bitrate, 128);
     EXPECT_EQ(ProgramSettings.mp3_fvbr, 0);
@@ -611,13 +617,26 @@ TEST_F(SettingFormTest, UnreachableComponentOpensWithInitialSelections)
 TEST_F(SettingFormTest, EveryOpeningStartsFromTheRecord)
 {
     Open();
-    form->cbOGGBitrate->setCurrentText("64");
+    form->TabSheet4->cbOGGBitrate->setCurrentText("64");
     form->close();
     Deleted();
     calls->clear();
     Open();
-    EXPECT_EQ(form->cbOGGBitrate->currentText(), "128");
+    EXPECT_EQ(form->TabSheet4->cbOGGBitrate->currentText(), "128");
     EXPECT_EQ(calls->count("WmaProfileName"), 40);
+}
+
+TEST_F(SettingFormTest, OpensCentredOnTheLauncherWhicheverWindowOpenedIt)
+{
+    QWidget launcher;
+    launcher.setGeometry(100, 100, 300, 200);
+    launcher.show();
+    QWidget workWindow(&launcher, Qt::Window);
+    workWindow.setGeometry(420, 330, 200, 150);
+    workWindow.show();
+    form = new TSettingForm(&workWindow, std::make_unique<FakeProfiles>(40, calls));
+    form->show();
+    EXPECT_EQ(form->frameGeometry().center(), launcher.frameGeometry().center());
 }
 
 TEST_F(SettingFormTest, TabOrderFollowsTheReadingOrder)
@@ -630,12 +649,12 @@ TEST_F(SettingFormTest, TabOrderFollowsTheReadingOrder)
                                "cbFLACChannel", "cbFLACBPS", "cbFLACLevel", "cbOPUSBitrate", "cbOPUSMode",
                                "cbOPUSComplexity", "BtnOK", "BtnCancel"};
     QStringList chain;
-    QWidget *w = form->cbMP3Frequency;
+    QWidget *w = form->TabSheet1->cbMP3Frequency;
     do {
         if (expected.contains(w->objectName()))
             chain << w->objectName();
         w = w->nextInFocusChain();
-    } while (w != form->cbMP3Frequency);
+    } while (w != form->TabSheet1->cbMP3Frequency);
     EXPECT_EQ(chain, expected);
 }
 
