@@ -114,7 +114,7 @@ struct Decoder::Impl {
     SourceFacts facts;
     std::vector<int64_t> partStart; // output position where each part begins
     size_t part = 0;
-    OpenedSource src; // the current part, unless our own MPEG walk feeds it
+    OpenedContainer src; // the current part, unless our own MPEG walk feeds it
     QFile mpegFile;
     const uchar *mpegData = nullptr;
     std::unique_ptr<MpegFrameWalker> walker;
@@ -246,7 +246,7 @@ struct Decoder::Impl {
     }
 
     // Part i from its beginning; `opened` is its source when already open.
-    void openPart(size_t i, OpenedSource opened = {})
+    void openPart(size_t i, OpenedContainer opened = {})
     {
         part = i;
         codec.reset();
@@ -761,14 +761,14 @@ Decoder::Decoder(const QString &path)
     if (!d->packet || !d->frame)
         throw AudioError(QStringLiteral("Cannot open %1: out of memory").arg(displayName(path)));
     d->path = path;
-    OpenedSource first = openSource(path);
+    OpenedContainer first = openSource(path);
     d->facts = describeSource(path, first);
     d->partStart.assign(d->partCount(), 0);
     d->timelineCut.assign(d->partCount(), 0);
     for (size_t i = 1; i < d->partCount(); ++i)
         d->partStart[i] = d->partStart[i - 1] + d->partLength(i - 1);
     d->resetOutput(0);
-    d->openPart(0, d->facts.parts.empty() ? std::move(first) : OpenedSource{});
+    d->openPart(0, d->facts.parts.empty() ? std::move(first) : OpenedContainer{});
     // Decode the first frame now: a file that holds no decodable audio fails
     // here, where the caller expects failures, rather than on the first read.
     while (!d->finished && d->pendingFrames() == 0)

@@ -36,7 +36,7 @@ QString kbpsText(int64_t bitsPerSecond)
     return bitsPerSecond > 0 ? QStringLiteral("%1 kbps, ").arg((bitsPerSecond + 500) / 1000) : QString();
 }
 
-int64_t averageBitrate(const OpenedSource &src, int64_t frames, int rate)
+int64_t averageBitrate(const OpenedContainer &src, int64_t frames, int rate)
 {
     const AVCodecParameters *par = src.stream()->codecpar;
     if (par->bit_rate > 0)
@@ -366,10 +366,10 @@ void checkSize(const QString &path)
 }
 
 // Finds the audio stream of a just opened container.
-OpenedSource opened(const QString &path, AVFormatContext *raw)
+OpenedContainer opened(const QString &path, AVFormatContext *raw)
 {
     const QString name = displayName(path);
-    OpenedSource src;
+    OpenedContainer src;
     src.format.reset(raw);
     int rc = avformat_find_stream_info(raw, nullptr);
     if (rc < 0)
@@ -444,7 +444,7 @@ std::vector<int64_t> oggChainStarts(const QString &path)
 
 } // namespace
 
-OpenedSource openSource(const QString &path)
+OpenedContainer openSource(const QString &path)
 {
     checkSize(path);
     AVFormatContext *raw = nullptr;
@@ -455,7 +455,7 @@ OpenedSource openSource(const QString &path)
     return opened(path, raw);
 }
 
-OpenedSource openSource(const QString &path, int64_t begin, int64_t end)
+OpenedContainer openSource(const QString &path, int64_t begin, int64_t end)
 {
     checkSize(path);
     const QString name = displayName(path);
@@ -533,7 +533,7 @@ void feedOwnFrames(SourceFacts &f)
     f.seek = SeekMethod::Frames;
 }
 
-SourceFacts describeOne(const QString &path, const OpenedSource &src)
+SourceFacts describeOne(const QString &path, const OpenedContainer &src)
 {
     SourceFacts f;
     const AVStream *st = src.stream();
@@ -770,7 +770,7 @@ SourceFacts describeOne(const QString &path, const OpenedSource &src)
 
 } // namespace
 
-SourceFacts describeSource(const QString &path, const OpenedSource &src)
+SourceFacts describeSource(const QString &path, const OpenedContainer &src)
 {
     SourceFacts f = describeOne(path, src);
     if (qstrcmp(src.format->iformat->name, "ogg") != 0)
