@@ -2,82 +2,15 @@
 #include "audio/AudioError.h"
 #include "audio/FfmpegUtil.h"
 #include "audio/ReadSource.h"
+#include "audio/SampleConversion.h"
 
 #include <QFile>
-#include <QStringList>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-
-extern "C" {
-#include <libavutil/channel_layout.h>
-}
 
 namespace audio_detail {
 namespace {
-
-// One frame's samples to interleaved float, full scale +-1.0: (x - offset) * scale.
-template <typename T>
-void convertSamples(const AVFrame *f, int channels, float *out, float scale, float offset)
-{
-    const int n = f->nb_samples;
-    const bool planar = av_sample_fmt_is_planar(AVSampleFormat(f->format));
-    if (!planar) {
-        const T *in = reinterpret_cast<const T *>(f->extended_data[0]);
-        const int64_t total = int64_t(n) * channels;
-        for (int64_t i = 0; i < total; ++i)
-            out[i] = (float(in[i]) - offset) * scale;
-        return;
-    }
-    for (int c = 0; c < channels; ++c) {
-        const T *in = reinterpret_cast<const T *>(f->extended_data[c]);
-        float *o = out + c;
-        for (int i = 0; i < n; ++i, o += channels)
-            *o = (float(in[i]) - offset) * scale;
-    }
-}
-
-// Converts without swresample when only the sample format differs. Returns
-// false for a format this path does not handle.
-bool convertFast(const AVFrame *f, int channels, float *out)
-{
-    switch (AVSampleFormat(f->format)) {
-    case AV_SAMPLE_FMT_FLT:
-        std::memcpy(out, f->extended_data[0], size_t(f->nb_samples) * channels * sizeof(float));
-        return true;
-    case AV_SAMPLE_FMT_FLTP:
-        if (channels == 2) {
-            const float *l = reinterpret_cast<const float *>(f->extended_data[0]);
-            const float *r = reinterpret_cast<const float *>(f->extended_data[1]);
-            for (int i = 0; i < f->nb_samples; ++i) {
-                out[2 * i] = l[i];
-                out[2 * i + 1] = r[i];
-            }
-            return true;
-        }
-        convertSamples<float>(f, channels, out, 1.0f, 0.0f);
-        return true;
-    case AV_SAMPLE_FMT_S16:
-    case AV_SAMPLE_FMT_S16P:
-        convertSamples<int16_t>(f, channels, out, 1.0f / 32768.0f, 0.0f);
-        return true;
-    case AV_SAMPLE_FMT_S32:
-    case AV_SAMPLE_FMT_S32P:
-        convertSamples<int32_t>(f, channels, out, 1.0f / 2147483648.0f, 0.0f);
-        return true;
-    case AV_SAMPLE_FMT_U8:
-    case AV_SAMPLE_FMT_U8P:
-        convertSamples<uint8_t>(f, channels, out, 1.0f / 128.0f, 128.0f);
-        return true;
-    case AV_SAMPLE_FMT_DBL:
-    case AV_SAMPLE_FMT_DBLP:
-        convertSamples<double>(f, channels, out, 1.0f, 0.0f);
-        return true;
-    default:
-        return false;
-    }
-}
 
 constexpr int kMaxReceiveErrors = 1000;
 
@@ -93,17 +26,6 @@ constexpr int64_t kSilenceBlock = 1 << 16;
 // The part of a gap beyond this is left out and reported.
 constexpr int64_t kMaxGapSeconds = 10;
 
-// Float samples beyond this (36 dB over full scale), infinite or NaN, are not
-// audio but damaged bytes of a float PCM file.
-constexpr float kFloatGarbage = 64.0f;
-
-QString clockText(int64_t seconds)
-{
-    if (seconds >= 3600)
-        return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0')).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
 } // namespace
 
 struct Decoder::Impl {
@@ -114,7 +36,7 @@ struct Decoder::Impl {
     SourceFacts facts;
     std::vector<int64_t> partStart; // output position where each part begins
     size_t part = 0;
-    OpenedSource src; // the current part, unless our own MPEG walk feeds it
+    OpenedContainer src; // the current part, unless our own MPEG walk feeds it
     QFile mpegFile;
     const uchar *mpegData = nullptr;
     std::unique_ptr<MpegFrameWalker> walker;
@@ -125,10 +47,7 @@ struct Decoder::Impl {
 
     // Conversion for frames whose rate, channels or sample format differ from
     // the output's (the output keeps the stream's first format throughout).
-    SwrPtr swr;
-    int swrFormat = -1;
-    int swrRate = 0;
-    AVChannelLayout swrLayout{};
+    SwrConversion swr;
 
     // Converted frames not yet handed out: pending[head..] starts at position pos.
     std::vector<float> pending;
@@ -241,12 +160,10 @@ struct Decoder::Impl {
         rejectedFrames = 0;
         rejectedAt = -1;
         swr.reset();
-        av_channel_layout_uninit(&swrLayout);
-        swrFormat = -1;
     }
 
     // Part i from its beginning; `opened` is its source when already open.
-    void openPart(size_t i, OpenedSource opened = {})
+    void openPart(size_t i, OpenedContainer opened = {})
     {
         part = i;
         codec.reset();
@@ -366,73 +283,23 @@ struct Decoder::Impl {
 
     void drainSwr()
     {
-        if (!swr)
-            return;
-        for (;;) {
-            const int cap = std::max(swr_get_out_samples(swr.get(), 0), 0) + 64;
-            const size_t before = pending.size();
-            uint8_t *out = reinterpret_cast<uint8_t *>(appendSpace(cap));
-            const int got = swr_convert(swr.get(), &out, cap, nullptr, 0);
-            pending.resize(before + size_t(std::max(got, 0)) * ch());
-            if (got <= 0)
-                break;
-            place(before);
-        }
-        swr.reset();
-        av_channel_layout_uninit(&swrLayout);
-        swrFormat = -1;
+        swr.drain(ch(), pending, [this](size_t before) { place(before); });
     }
 
     void convertWithSwr(const AVFrame *f, int inRate)
     {
-        if (!swr || swrFormat != f->format || swrRate != inRate || av_channel_layout_compare(&swrLayout, &f->ch_layout) != 0) {
-            drainSwr();
-            AVChannelLayout outLayout;
-            av_channel_layout_default(&outLayout, ch());
-            SwrContext *s = nullptr;
-            int rc = swr_alloc_set_opts2(&s, &outLayout, AV_SAMPLE_FMT_FLT, rate(), const_cast<AVChannelLayout *>(&f->ch_layout), AVSampleFormat(f->format),
-                                         inRate, 0, nullptr);
-            av_channel_layout_uninit(&outLayout);
-            swr.reset(s);
-            if (rc >= 0)
-                rc = setUnityRemix(s, f->ch_layout.nb_channels, ch());
-            if (rc >= 0)
-                rc = swr_init(s);
-            if (rc < 0)
-                throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText(rc)));
-            swrFormat = f->format;
-            swrRate = inRate;
-            av_channel_layout_uninit(&swrLayout);
-            av_channel_layout_copy(&swrLayout, &f->ch_layout);
-        }
-        const int cap = swr_get_out_samples(swr.get(), f->nb_samples) + 64;
-        const size_t before = pending.size();
-        uint8_t *out = reinterpret_cast<uint8_t *>(appendSpace(cap));
-        const int got = swr_convert(swr.get(), &out, cap, const_cast<const uint8_t **>(f->extended_data), f->nb_samples);
-        if (got < 0)
-            throw AudioError(QStringLiteral("Cannot convert the audio of %1: %2").arg(displayName(path), ffErrorText(got)));
-        pending.resize(before + size_t(got) * ch());
-        place(before);
+        swr.convert(f, inRate, rate(), ch(), pending, [this](size_t before) { place(before); }, path);
     }
 
     // Damaged bytes of a float PCM file become absurd samples; the stretch
     // from the first to the last of them in this frame becomes silence.
     void silenceFloatGarbage(size_t before)
     {
-        const size_t n = pending.size() - before;
-        size_t first = n, last = 0;
-        for (size_t i = 0; i < n; ++i) {
-            const float x = pending[before + i];
-            if (!(std::fabs(x) <= kFloatGarbage)) {
-                first = std::min(first, i);
-                last = i;
-            }
-        }
-        if (first == n)
+        size_t from = 0, to = 0;
+        if (!findFloatGarbage(pending.data() + before, pending.size() - before, size_t(ch()), from, to))
             return;
-        const size_t c = size_t(ch());
-        const size_t from = first / c * c, to = (last / c + 1) * c;
         std::fill(pending.begin() + before + from, pending.begin() + before + to, 0.0f);
+        const size_t c = size_t(ch());
         addLoss(nextPos + int64_t(from / c), int64_t((to - from) / c), false);
     }
 
@@ -497,7 +364,7 @@ struct Decoder::Impl {
     void output(const AVFrame *f, int inRate)
     {
         if (inRate == rate() && f->ch_layout.nb_channels == ch()) {
-            if (swr)
+            if (swr.active())
                 drainSwr();
             const size_t before = pending.size();
             if (convertFast(f, ch(), appendSpace(f->nb_samples))) {
@@ -761,14 +628,14 @@ Decoder::Decoder(const QString &path)
     if (!d->packet || !d->frame)
         throw AudioError(QStringLiteral("Cannot open %1: out of memory").arg(displayName(path)));
     d->path = path;
-    OpenedSource first = openSource(path);
+    OpenedContainer first = openSource(path);
     d->facts = describeSource(path, first);
     d->partStart.assign(d->partCount(), 0);
     d->timelineCut.assign(d->partCount(), 0);
     for (size_t i = 1; i < d->partCount(); ++i)
         d->partStart[i] = d->partStart[i - 1] + d->partLength(i - 1);
     d->resetOutput(0);
-    d->openPart(0, d->facts.parts.empty() ? std::move(first) : OpenedSource{});
+    d->openPart(0, d->facts.parts.empty() ? std::move(first) : OpenedContainer{});
     // Decode the first frame now: a file that holds no decodable audio fails
     // here, where the caller expects failures, rather than on the first read.
     while (!d->finished && d->pendingFrames() == 0)
@@ -853,70 +720,3 @@ const std::vector<ReadLoss> &Decoder::losses() const { return d->losses; }
 bool Decoder::lengthIsExact() const { return d->facts.exactLength; }
 
 } // namespace audio_detail
-
-void AddReadLoss(std::vector<ReadLoss> &losses, const ReadLoss &loss, int sampleRate)
-{
-    for (ReadLoss &l : losses) {
-        // A stretch that meets a known one is more of it: a damaged stretch
-        // arrives in the pieces the decoder's frames cut it into, and where
-        // those cuts fall depends on where the reading began.
-        if (loss.frames > 0 && l.frames > 0 && loss.at <= l.at + l.frames && l.at <= loss.at + loss.frames) {
-            const int64_t end = std::max(l.at + l.frames, loss.at + loss.frames);
-            l.at = std::min(l.at, loss.at);
-            l.frames = end - l.at;
-            l.estimate = l.estimate || loss.estimate;
-            l.leftOut += loss.leftOut;
-            return;
-        }
-        if (std::abs(l.at - loss.at) < sampleRate / 100)
-            return; // the same damage met again
-    }
-    losses.push_back(loss);
-}
-
-QString ReadLossText(std::vector<ReadLoss> losses, int sampleRate)
-{
-    if (losses.empty() || sampleRate <= 0)
-        return {};
-    std::vector<ReadLoss> &sorted = losses;
-    std::sort(sorted.begin(), sorted.end(), [](const ReadLoss &a, const ReadLoss &b) { return a.at < b.at; });
-    int64_t total = 0, leftOut = 0;
-    bool estimate = false, unknown = false;
-    std::vector<int64_t> places;
-    int64_t lastEnd = 0;
-    for (const ReadLoss &l : sorted) {
-        total += l.frames;
-        leftOut += l.leftOut;
-        estimate = estimate || l.estimate;
-        unknown = unknown || l.frames == 0;
-        // Losses within a second of each other are one place.
-        if (places.empty() || l.at - lastEnd > sampleRate)
-            places.push_back(l.at);
-        lastEnd = std::max(lastEnd, l.at + l.frames);
-    }
-    const auto secondsText = [sampleRate](int64_t frames) {
-        const double seconds = double(frames) / sampleRate;
-        return (seconds < 0.095 ? QString::number(seconds, 'f', 2) : seconds < 9.95 ? QString::number(seconds, 'f', 1)
-                                                                                   : QString::number(qRound64(seconds)))
-               + QStringLiteral(" s");
-    };
-    QString amount;
-    if (total == 0) {
-        amount = QStringLiteral("Some audio");
-    } else {
-        amount = secondsText(total);
-        if (estimate || unknown)
-            amount = QStringLiteral("About ") + amount;
-    }
-    QStringList where;
-    for (size_t i = 0; i < places.size() && i < 3; ++i)
-        where << audio_detail::clockText(places[i] / sampleRate);
-    QString at = where.join(QStringLiteral(", "));
-    if (places.size() > 3)
-        at += QStringLiteral(" and %1 more places").arg(places.size() - 3);
-    QString text = QStringLiteral("%1 could not be decoded (at %2)").arg(amount, at);
-    if (leftOut > 0)
-        text += QStringLiteral("; %1 of it left out rather than filled with silence").arg(secondsText(leftOut));
-    return text;
-}
-

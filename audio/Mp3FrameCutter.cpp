@@ -1,6 +1,8 @@
 #include "audio/Mp3FrameCutter.h"
 
 #include "audio/AudioError.h"
+#include "audio/ByteOrder.h"
+#include "audio/Mp3InfoTag.h"
 #include "audio/MpegScan.h"
 
 #include <QDir>
@@ -18,6 +20,7 @@
 #endif
 
 using audio_detail::MpegFrameHeader;
+using audio_detail::putBe32;
 
 namespace {
 
@@ -28,18 +31,10 @@ constexpr int64_t kMaxField = 4095; // the tag's delay and padding are 12 bits e
 // Bytes after the side information: "Xing"/"Info", flags, frames, bytes,
 // 100-entry seek table, quality (120), then the LAME extension (36).
 constexpr int kXingBytes = 120;
-constexpr int kLameBytes = 36;
+constexpr int kLameBytes = audio_detail::kLameExtensionBytes;
 
 QString nameOf(const QString &path) { return QDir::toNativeSeparators(path); }
 
-uint32_t be32(const uchar *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
-void putBe32(uchar *p, uint32_t v)
-{
-    p[0] = uchar(v >> 24);
-    p[1] = uchar(v >> 16);
-    p[2] = uchar(v >> 8);
-    p[3] = uchar(v);
-}
 
 // CRC-16 with the reflected polynomial 0xA001 and initial value 0, as the
 // LAME tag's music and tag checksums use. Eight bytes a step: a part's
@@ -165,47 +160,33 @@ void Mp3FrameCutter::Impl::walk(const Progress &progress)
         refuse(QStringLiteral("it is MPEG layer %1 audio; only Layer III frames can be copied").arg(first.layer));
     spf = first.samplesPerFrame;
 
-    // An info frame first: FFmpeg skips it when it records a frame count or a
-    // byte count, and trusts its delay and padding when a LAME or Lavc/Lavf
+    // An info frame first: FFmpeg decodes no audio of it, and trusts its
+    // delay (and, with a frame count, its padding) when a LAME or Lavc/Lavf
     // extension follows. The cut is planned in the same terms.
     int64_t taggedFrames = 0;
     bool honoured = false;
     int64_t delay = 0, padding = 0;
     {
         const int64_t frameEnd = std::min<int64_t>(pos + first.length, end);
-        const int64_t x = pos + 4 + first.sideInfoSize();
-        bool tagFrame = false;
-        if (x + 8 <= frameEnd && (std::memcmp(data + x, "Xing", 4) == 0 || std::memcmp(data + x, "Info", 4) == 0)) {
-            const uint32_t flags = be32(data + x + 4);
-            int64_t q = x + 8;
-            int64_t taggedBytes = 0;
-            if ((flags & 1) && q + 4 <= frameEnd)
-                taggedFrames = be32(data + (q += 4) - 4);
-            if ((flags & 2) && q + 4 <= frameEnd)
-                taggedBytes = be32(data + (q += 4) - 4);
-            tagFrame = taggedFrames > 0 || taggedBytes > 0;
-            // FFmpeg ignores the frame count of a file much longer than the tag says.
-            const int64_t fileBytes = size - pos;
-            if (taggedBytes > 0 && fileBytes > taggedBytes && fileBytes - taggedBytes > taggedBytes >> 4)
-                taggedFrames = 0;
-            if (flags & 4)
-                q += 100;
-            if ((flags & 8) && q + 4 <= frameEnd)
-                quality = be32(data + (q += 4) - 4);
-            if (q + kLameBytes <= frameEnd
-                && (std::memcmp(data + q, "LAME", 4) == 0 || std::memcmp(data + q, "Lavf", 4) == 0
-                    || std::memcmp(data + q, "Lavc", 4) == 0)) {
-                honoured = true;
-                lameExtension = true;
-                std::memcpy(sourceLame.data(), data + q, kLameBytes);
-                const uchar *e = data + q + 21;
-                delay = e[0] << 4 | e[1] >> 4;
-                padding = (e[1] & 15) << 8 | e[2];
-            }
-        } else if (pos + 36 + 18 <= frameEnd && std::memcmp(data + pos + 36, "VBRI", 4) == 0) {
-            tagFrame = be32(data + pos + 36 + 10) > 0 || be32(data + pos + 36 + 14) > 0;
+        const audio_detail::Mp3InfoTag tag = audio_detail::readMp3InfoTag(data, pos, frameEnd, first);
+        // The count matters only where the delay and padding are trusted, which VBRI never is.
+        taggedFrames = std::max<int64_t>(tag.frames, 0);
+        // FFmpeg ignores the frame count of a file much longer than the tag says.
+        const int64_t taggedBytes = std::max<int64_t>(tag.bytes, 0);
+        const int64_t fileBytes = size - pos;
+        if (taggedBytes > 0 && fileBytes > taggedBytes && fileBytes - taggedBytes > taggedBytes >> 4)
+            taggedFrames = 0;
+        quality = tag.quality;
+        if (tag.encoderFields) {
+            honoured = true;
+            delay = tag.delay;
+            padding = tag.padding;
         }
-        if (tagFrame)
+        if (tag.extension >= 0) {
+            lameExtension = true;
+            std::memcpy(sourceLame.data(), data + tag.extension, kLameBytes);
+        }
+        if (tag.present)
             pos += first.length;
     }
 

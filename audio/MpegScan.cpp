@@ -1,4 +1,6 @@
 #include "audio/MpegScan.h"
+#include "audio/ByteOrder.h"
+#include "audio/Mp3InfoTag.h"
 
 #include <QFile>
 #include <algorithm>
@@ -18,8 +20,6 @@ constexpr int kBitrates[2][3][15] = {
      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
 constexpr int kRates[3] = {44100, 48000, 32000};
-
-uint32_t be32(const uchar *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
 } // namespace
 
@@ -113,60 +113,6 @@ bool confirmedFrame(const uchar *data, int64_t size, int64_t pos, MpegFrameHeade
     return true;
 }
 
-// What an info frame (a layer III frame carrying "Xing"/"Info" after its side
-// information, or "VBRI" at byte 36, instead of audio) records.
-struct InfoTag {
-    bool present = false;
-    bool xing = false; // "Xing" or VBRI: written for variable bit rates
-    int64_t frames = -1;
-    int64_t bytes = -1;
-    bool gapless = false;
-    int delay = 0;
-    int padding = 0;
-};
-
-InfoTag readInfoTag(const uchar *data, int64_t pos, const MpegFrameHeader &h)
-{
-    InfoTag t;
-    if (h.layer != 3)
-        return t;
-    const int64_t x = pos + 4 + h.sideInfoSize();
-    const int64_t frameEnd = pos + h.length;
-    if (x + 8 <= frameEnd && (std::memcmp(data + x, "Xing", 4) == 0 || std::memcmp(data + x, "Info", 4) == 0)) {
-        t.present = true;
-        t.xing = std::memcmp(data + x, "Xing", 4) == 0;
-        const uint32_t flags = be32(data + x + 4);
-        int64_t q = x + 8;
-        if ((flags & 1) && q + 4 <= frameEnd) {
-            t.frames = be32(data + q);
-            q += 4;
-        }
-        if ((flags & 2) && q + 4 <= frameEnd) {
-            t.bytes = be32(data + q);
-            q += 4;
-        }
-        if (flags & 4)
-            q += 100;
-        if (flags & 8)
-            q += 4;
-        // The encoder's extension: 9 bytes of version, then 12 bits of delay and
-        // 12 of padding at byte 21. FFmpeg trusts it from these writers only.
-        if (q + 24 <= frameEnd && (std::memcmp(data + q, "LAME", 4) == 0 || std::memcmp(data + q, "Lavf", 4) == 0 ||
-                                   std::memcmp(data + q, "Lavc", 4) == 0)) {
-            const uchar *e = data + q + 21;
-            t.delay = e[0] << 4 | e[1] >> 4;
-            t.padding = (e[1] & 15) << 8 | e[2];
-            t.gapless = t.frames > 0;
-        }
-    } else if (pos + 36 + 18 <= frameEnd && std::memcmp(data + pos + 36, "VBRI", 4) == 0) {
-        t.present = true;
-        t.xing = true;
-        t.bytes = be32(data + pos + 36 + 10);
-        t.frames = be32(data + pos + 36 + 14);
-    }
-    return t;
-}
-
 // Bytes of a tag starting at pos (ID3v2, ID3v1, APE, Lyrics3), 0 when none
 // does. Such tags sit between the files of a joined one.
 int64_t tagSizeAt(const uchar *data, int64_t pos, int64_t end)
@@ -218,7 +164,7 @@ MpegFrameWalker::Step MpegFrameWalker::next()
     while (st.pos + 4 <= end_) {
         MpegFrameHeader h;
         if (parseMpegHeader(data_ + st.pos, h) && sameStream(h, stream_) && st.pos + h.length <= end_) {
-            if (readInfoTag(data_, st.pos, h).present) {
+            if (readMp3InfoTag(data_, st.pos, st.pos + h.length, h).present) {
                 // The first frame of another file joined to this one.
                 if (stopAtNextStream_)
                     return stop(st.pos);
@@ -328,14 +274,14 @@ int64_t scanPart(const uchar *data, int64_t end, int64_t begin, const MpegFrameH
 {
     part.begin = begin;
     part.stream = first;
-    const InfoTag tag = readInfoTag(data, begin, first);
+    const Mp3InfoTag tag = readMp3InfoTag(data, begin, begin + first.length, first);
     int64_t audio = begin;
     if (tag.present) {
         audio += first.length;
         part.vbr = tag.xing;
         part.taggedFrames = std::max<int64_t>(0, tag.frames);
         part.taggedBytes = std::max<int64_t>(0, tag.bytes);
-        part.gapless = tag.gapless;
+        part.gapless = tag.encoderFields;
         part.encoderDelay = tag.delay;
         part.encoderPadding = tag.padding;
     }

@@ -11,15 +11,15 @@
 namespace audio_detail {
 
 // An opened container with its audio stream. Throws AudioError naming the file.
-struct OpenedSource {
+struct OpenedContainer {
     InputFormatPtr format;
     int streamIndex = -1;
     AVStream *stream() const { return format->streams[streamIndex]; }
 };
-OpenedSource openSource(const QString &path);
+OpenedContainer openSource(const QString &path);
 // Bytes [begin, end) of the file opened as if they were a file of their own:
 // one of the streams of a file that holds several end to end.
-OpenedSource openSource(const QString &path, int64_t begin, int64_t end);
+OpenedContainer openSource(const QString &path, int64_t begin, int64_t end);
 
 // "x.mp3" as the user knows it, for messages.
 QString displayName(const QString &path);
@@ -55,6 +55,6 @@ struct SourceFacts {
     int64_t byteEnd = -1;      // -1: to the end of the file
     bool unreadable = false;   // a part that could not be opened (its audio is missing)
 };
-SourceFacts describeSource(const QString &path, const OpenedSource &src);
+SourceFacts describeSource(const QString &path, const OpenedContainer &src);
 
 } // namespace audio_detail
