@@ -74,6 +74,9 @@ bool TSplitWaveform::eventFilter(QObject *watched, QEvent *event)
 void TSplitWaveform::PollWorker()
 {
     const bool known = status_.sampleRate > 0;
+    // Asked before the poll: a worker that ends between the two has its last
+    // buckets and its end handed over by this poll, not lost with the timer.
+    const bool running = worker_.Running();
     status_ = worker_.Poll(peaks_);
     if (!known && status_.sampleRate > 0) {
         strip_->SetSource(status_.totalFrames);
@@ -82,7 +85,7 @@ void TSplitWaveform::PollWorker()
     strip_->SetPeaks(peaks_, status_.framesPerBucket, status_.finished ? 100 : status_.Percent());
     if (!status_.error.isEmpty())
         strip_->SetNote("No waveform: " + status_.error);
-    if (status_.finished || !worker_.Running())
+    if (status_.finished || !running)
         poll_.stop();
 }
 
