@@ -2,8 +2,8 @@
 #include "config/ProgramSettings.h"
 #include "config/ui/TSettingForm.h"
 #include "audio/TAudioFile2.h"
-#include "../../common/ScriptedPlatform.h"
-#include "../../common/FileSizeLimit.h"
+#include "tests/common/FileSizeLimit.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
