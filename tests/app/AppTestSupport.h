@@ -1,6 +1,6 @@
 #pragma once
 #include "config/ProgramSettings.h"
-#include "tests/common/ScriptedPlatform.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "app/QuorvisApplication.h"
-#include "tests/common/ScriptedPlatform.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 #include <QCoreApplication>
 #include <QEvent>

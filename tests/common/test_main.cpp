@@ -1,12 +1,13 @@
-#include <QApplication>
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
-// Every test program gets a QApplication (offscreen under CTest) so model,
-// engine and window tests can share one process and the event loop.
+// Models, engines and components need an event loop but never a window, so
+// their programs run as headless as quorvis-cli does: no QGuiApplication, no
+// platform plugin loaded.
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Quorvis");
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("Quorvis");
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

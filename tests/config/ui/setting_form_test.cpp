@@ -8,8 +8,8 @@
 #include "config/ui/WavSettingsPage.h"
 #include "config/ui/WmaSettingsPage.h"
 #include "audio/TAudioFile2.h"
-#include "../../common/ScriptedPlatform.h"
-#include "../../common/FileSizeLimit.h"
+#include "tests/common/FileSizeLimit.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 #include "tests/common/AudioFixtures.h"
-#include "tests/common/ScriptedPlatform.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 #include "config/IniFile.h"
 #include "config/ProgramSettings.h"

@@ -2,7 +2,7 @@
 // through the open dialog, choices made on the panel, the run started with its
 // button, and the outputs checked with ffprobe/ffmpeg rather than our reader.
 #include "tests/common/AudioFixtures.h"
-#include "tests/common/ScriptedPlatform.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 #include "audio/TAudioPlayer2.h"
 #include "audio/ui/TPreviewPanel.h"

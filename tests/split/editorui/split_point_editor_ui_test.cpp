@@ -1,6 +1,6 @@
 #include "split/ui/TEditSelectionForm.h"
 #include "split/ui/TSplitPointEditor.h"
-#include "tests/common/ScriptedPlatform.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 #include <QAction>
 #include <QCheckBox>

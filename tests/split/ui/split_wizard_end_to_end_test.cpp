@@ -11,7 +11,7 @@
 #include "split/ui/TSplitPieChart.h"
 #include "split/ui/TSplitPointEditor.h"
 #include "tests/common/AudioFixtures.h"
-#include "tests/common/ScriptedPlatform.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,7 +5,7 @@
 #include "split/ui/TUpDown.h"
 #include "audio/ui/TNCTSliderB2.h"
 #include "tests/common/AudioFixtures.h"
-#include "tests/common/ScriptedPlatform.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 #include <QApplication>
 #include <QCheckBox>

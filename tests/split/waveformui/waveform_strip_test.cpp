@@ -5,7 +5,7 @@
 #include "split/ui/TSplitPointEditor.h"
 #include "split/ui/TWaveformStrip.h"
 #include "tests/common/AudioFixtures.h"
-#include "tests/common/ScriptedPlatform.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "tests/common/ScriptedPlatform.h"
+#include "tests/common/ui/ScriptedPlatform.h"
 
 ScriptedPlatform::ScriptedPlatform() : previous_(&Platform())
 {
