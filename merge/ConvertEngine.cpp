@@ -52,12 +52,18 @@ struct FileTask {
     int row = 0; // counted from 1
     QString input;
     QString written; // the path chosen for it, "New_" rule applied
-    int formatIndex = 0;
+    OutputFormat format = OutputFormat::Mp3;
     bool copyTags = false;
     int64_t listDone = 0;  // frames of the files finished before it (one at a time only)
     int64_t listTotal = 0; // the gauge's 100%
     std::atomic<int64_t> *position = nullptr;
 };
+
+// cbFormat2's item, an index outside the list taken as its nearest end.
+OutputFormat ChosenFormat(const ConvertRequest &request)
+{
+    return *output_format::AtIndex(std::clamp(request.formatIndex, 0, output_format::Count() - 1));
+}
 
 // Why no file at all can be made in `folder` (the system's words), or empty
 // when one can: tells a folder the user cannot write to, or that is gone,
@@ -96,27 +102,8 @@ private:
     bool PrepareWriter()
     {
         try {
-            switch (task_.formatIndex) {
-            case 0:
-                ConfigureMp3Output(t_.writer, t_.encoder, settings_);
-                break;
-            case 1:
-                t_.writer.SetWavFormat(int(settings_.wav_frequency), int(settings_.wav_channels),
-                                       int(settings_.wav_bps));
-                break;
-            case 2:
-                t_.writer.SetWmaProfile(settings_.wma_wmaprofile);
-                break;
-            case 3:
-                ConfigureOggOutput(t_.writer, settings_, [this] { t_.observer.Message(QStringLiteral("Incorrect format")); });
-                break;
-            case 4:
-                ConfigureFlacOutput(t_.writer, settings_);
-                break;
-            default:
-                ConfigureOpusOutput(t_.writer, settings_);
-                break;
-            }
+            ConfigureOutput(t_.writer, t_.encoder, task_.format, settings_, OggSettingsRule::QualityModeFirst,
+                            [this] { t_.observer.Message(QStringLiteral("Incorrect format")); });
         } catch (const std::exception &e) {
             Failed(QString::fromStdString(e.what()), {});
             return false;
@@ -140,12 +127,11 @@ private:
         // same writer wrote the file before, and an Opus file takes its
         // channel count from the input it is created for.
         try {
-            t_.writer.SetInputFormat(t_.reader.SampleRate(), t_.reader.Channels());
+            AnnounceSource(t_.writer, {t_.reader.SampleRate(), t_.reader.Channels(), opened.length});
         } catch (const std::exception &e) {
             Failed(FailureText(QStringLiteral("Cannot convert"), input, QString::fromStdString(e.what())), {});
             return false;
         }
-        t_.writer.SetExpectedLength(opened.length, t_.reader.SampleRate()); // a WAV past 4 GiB is RF64 from its first byte
         t_.writer.CreateFile(written, 0);
         if (t_.writer.LastError() != 0) {
             const QString folder = FolderOfPath(written);
@@ -250,8 +236,7 @@ void TConvertEngine::Start(const ConvertRequest &request, const TProgramSettings
         observer_.Information(QStringLiteral("Please select save path!"));
         return;
     }
-    const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
-    observer_.OutputChosen(request.savePath, output_format::WordAt(index));
+    observer_.OutputChosen(request.savePath, output_format::Word(ChosenFormat(request)));
     try {
         observer_.SaveGeneralSettings(request.mergeFileName);
     } catch (const std::exception &e) {
@@ -361,8 +346,8 @@ void TConvertEngine::Tally(const ConvertFileOutcome &outcome)
 
 void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgramSettings &settings)
 {
-    const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
-    const QString output = ConvertOutputPath(request.savePath, currentInput_, "." + output_format::WordAt(index));
+    const OutputFormat format = ChosenFormat(request);
+    const QString output = ConvertOutputPath(request.savePath, currentInput_, output_format::Extension(format));
     const QString written = WrittenPath(output);
     if (OwnedByASource(request.sources, written)) {
         observer_.SetRowStatus(currentIndex_, QStringLiteral("Skipped"));
@@ -373,7 +358,7 @@ void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgram
     const FileTask task{.row = currentIndex_,
                         .input = currentInput_,
                         .written = written,
-                        .formatIndex = index,
+                        .format = format,
                         .copyTags = request.copyTags,
                         .listDone = samplesDone_,
                         .listTotal = request.listTotalSamples};
@@ -414,7 +399,7 @@ struct ParallelState {
 void TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs)
 {
     const int count = int(request.sources.size());
-    const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
+    const OutputFormat format = ChosenFormat(request);
 
     // Every name is chosen before any file starts, in list order, so the
     // files get the names a one-at-a-time run gives them.
@@ -424,14 +409,14 @@ void TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TPro
     for (int k = 0; k < count; ++k) {
         const QString &input = request.sources[k];
         const QString written =
-            WrittenPath(ConvertOutputPath(request.savePath, input, "." + output_format::WordAt(index)), reserved);
+            WrittenPath(ConvertOutputPath(request.savePath, input, output_format::Extension(format)), reserved);
         skipped[size_t(k)] = OwnedByASource(request.sources, written);
         if (!skipped[size_t(k)])
             reserved.insert(written);
         tasks[size_t(k)] = FileTask{.row = k + 1,
                                     .input = input,
                                     .written = written,
-                                    .formatIndex = index,
+                                    .format = format,
                                     .copyTags = request.copyTags,
                                     .listDone = 0,
                                     .listTotal = request.listTotalSamples};

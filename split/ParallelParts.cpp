@@ -2,6 +2,7 @@
 
 #include "audio/AudioError.h"
 #include "audio/TAudioFile2.h"
+#include "config/OutputSetup.h"
 
 #include <QFile>
 
@@ -78,8 +79,7 @@ void WritePart(Worker &w, const PartJob &job, size_t index, int32_t blockFrames,
         keepLosses();
         return;
     }
-    w.writer.SetInputFormat(w.reader.SampleRate(), w.reader.Channels());
-    w.writer.SetExpectedLength(job.end - job.start, w.reader.SampleRate());
+    AnnounceSource(w.writer, {w.reader.SampleRate(), w.reader.Channels(), job.end - job.start});
     w.writer.CreateFile(job.path, 0);
     if (w.writer.LastError() != 0) {
         out.failure = PartOutcome::Failure::Write;

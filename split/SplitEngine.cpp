@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QDir>
 #include <QFile>
@@ -216,10 +217,8 @@ void SplitEngine::BeginPart(SplitMode mode, int32_t k)
 
 void SplitEngine::AnnouncePart(int32_t k)
 {
-    FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
-    // A WAV part is RF64 from its first byte when it will pass 4 GiB.
     const size_t i = size_t(k - 1);
-    FileW.SetExpectedLength(i < spans_.size() ? spans_[i].end - spans_[i].start : 0, FileR.SampleRate());
+    AnnounceSource(FileW, {FileR.SampleRate(), FileR.Channels(), i < spans_.size() ? spans_[i].end - spans_[i].start : 0});
 }
 
 PcmArray SplitEngine::ReadSourceBlock()
@@ -290,33 +289,11 @@ int64_t SplitEngine::PartEnd(int32_t k, int64_t totalSamples) const
     return std::max<int64_t>(0, int64_t(std::ceil(plan_.SamplePoints[size_t(k)])));
 }
 
-namespace {
-
-// Prepares a writer for settings.saveformat; `incorrect` hears of Ogg bit
-// rates the encoder refuses.
-void ConfigureWriter(TAudioFile2 &w, TAudioFile2LameEnc &lame, const TProgramSettings &s,
-                     const std::function<void()> &incorrect)
-{
-    const QString format = s.saveformat.toLower();
-    if (format == "mp3")
-        ConfigureMp3Output(w, lame, s);
-    else if (format == "wav")
-        w.SetWavFormat(int(s.wav_frequency), int(s.wav_channels), int(s.wav_bps));
-    else if (format == "wma")
-        w.SetWmaProfile(s.wma_wmaprofile);
-    else if (format == "flac")
-        ConfigureFlacOutput(w, s);
-    else if (format == "opus")
-        ConfigureOpusOutput(w, s);
-    else if (format == "ogg")
-        ConfigureOggOutput(w, s, incorrect);
-}
-
-} // namespace
-
 void SplitEngine::ConfigureSplitWriter()
 {
-    ConfigureWriter(FileW, MP3LameEncoder, settings_, [this] { observer_.PlainMessage("Incorrect format"); });
+    if (const std::optional<OutputFormat> format = output_format::FromWord(settings_.saveformat))
+        ConfigureOutput(FileW, MP3LameEncoder, *format, settings_, OggSettingsRule::QualityModeFirst,
+                        [this] { observer_.PlainMessage("Incorrect format"); });
 }
 
 void SplitEngine::ReadBlocks(SplitMode mode)
@@ -541,7 +518,9 @@ SplitOutcome SplitEngine::RunInParallel(SplitMode mode, int jobs, int sourceRate
 
     ParallelParts::Hooks hooks;
     hooks.configure = [this](TAudioFile2 &writer, TAudioFile2LameEnc &encoder) {
-        ConfigureWriter(writer, encoder, settings_, [] {}); // said once already, for FileW
+        // Refused Ogg rates were said once already, for FileW.
+        if (const std::optional<OutputFormat> format = output_format::FromWord(settings_.saveformat))
+            ConfigureOutput(writer, encoder, *format, settings_, OggSettingsRule::QualityModeFirst);
     };
     hooks.finished = [&tags, &parts](size_t index) {
         if (index >= tags.size())
