@@ -10,6 +10,7 @@
 #include "merge/RunTexts.h"
 #include "merge/CloseQuietly.h"
 #include "merge/QueuedRunObserver.h"
+#include "base/OrderedPool.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,11 +18,8 @@
 #include <QSet>
 #include <QTemporaryFile>
 #include <QThread>
-#include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 struct ConvertFileOutcome {
@@ -367,31 +365,11 @@ void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgram
 
 namespace {
 
-// A worker thread with its own components; it takes the next file handed out
-// and reports only through the queue.
+// A worker's own components: a file is read and written by one worker only.
 struct ConvertWorker {
     TAudioFile2 reader, writer;
     TAudioInformation2 info;
     TAudioFile2LameEnc encoder;
-    std::thread thread;
-};
-
-// What the run's thread and its workers share. `pending`, `closing`, `busy`
-// and `folderFailed` are guarded by `mutex`; a file's outcome is written by
-// its worker (or, for a file never handed out, by the run's thread) and read
-// once the workers have been joined.
-struct ParallelState {
-    explicit ParallelState(int count) : positions(size_t(count)), outcomes(size_t(count)) {}
-
-    std::mutex mutex;
-    std::condition_variable work;
-    std::deque<int> pending; // indexes from 0
-    bool closing = false;
-    int busy = 0; // files handed out and not yet ended
-    bool folderFailed = false; // no file is handed out after it
-    std::vector<std::atomic<int64_t>> positions;
-    std::vector<FileOutcome> outcomes;
-    QueuedRunObserver reports;
 };
 
 } // namespace
@@ -405,6 +383,8 @@ void TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TPro
     // files get the names a one-at-a-time run gives them.
     std::vector<FileTask> tasks(static_cast<size_t>(count));
     std::vector<bool> skipped(static_cast<size_t>(count));
+    std::vector<std::atomic<int64_t>> positions(static_cast<size_t>(count));
+    std::vector<FileOutcome> outcomes(static_cast<size_t>(count)); // each written by the one thread that ends its file
     QSet<QString> reserved;
     for (int k = 0; k < count; ++k) {
         const QString &input = request.sources[k];
@@ -419,126 +399,72 @@ void TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TPro
                                     .format = format,
                                     .copyTags = request.copyTags,
                                     .listDone = 0,
-                                    .listTotal = request.listTotalSamples};
+                                    .listTotal = request.listTotalSamples,
+                                    .position = &positions[size_t(k)]};
     }
 
-    ParallelState state(count);
-    for (int k = 0; k < count; ++k)
-        tasks[size_t(k)].position = &state.positions[size_t(k)];
+    OrderedPool pool(jobs, size_t(count));
+    QueuedRunObserver reports(pool, observer_);
     std::vector<std::unique_ptr<ConvertWorker>> workers;
-    workersBusy_ = true;
-    for (int j = 0; j < jobs; ++j) {
-        auto worker = std::make_unique<ConvertWorker>();
-        ConvertWorker &w = *worker;
-        w.thread = std::thread([&state, &tasks, &settings, &w, this] {
-            for (;;) {
-                int k = 0;
-                {
-                    std::unique_lock lock(state.mutex);
-                    state.work.wait(lock, [&] { return state.closing || !state.pending.empty(); });
-                    if (state.pending.empty())
-                        return;
-                    k = state.pending.front();
-                    state.pending.pop_front();
-                }
-                const FileTask &task = tasks[size_t(k)];
-                FileOutcome outcome;
-                try {
-                    outcome = FileConverter({w.reader, w.writer, w.info, w.encoder, state.reports}, task, settings,
-                                            converting_)
-                                  .Run();
-                } catch (const std::exception &e) {
-                    CloseBothQuietly(w.reader, w.writer);
-                    outcome.failed = true;
-                    outcome.error = QString::fromStdString(e.what());
-                    state.reports.SetRowStatus(task.row, QStringLiteral("Error"));
-                }
-                state.positions[size_t(k)].store(outcome.counted, std::memory_order_relaxed);
-                const bool folderFailed = !outcome.folderFailure.isEmpty();
-                state.outcomes[size_t(k)] = std::move(outcome);
-                {
-                    const std::lock_guard lock(state.mutex);
-                    --state.busy;
-                    state.folderFailed = state.folderFailed || folderFailed;
-                }
-                state.reports.Wake();
-            }
-        });
-        workers.push_back(std::move(worker));
-    }
-
-    // The sources are handed out in list order, one per breath, each as a
-    // worker comes free. As one at a time, a missing source is passed over
-    // with its box, a stopped run passes over the rest, and a folder that
-    // refuses files ends the handing out.
-    int next = 0;
+    for (int j = 0; j < jobs; ++j)
+        workers.push_back(std::make_unique<ConvertWorker>());
     int lastGauge = -1;
     const auto showGauge = [&] {
         if (request.listTotalSamples == 0)
             return;
         int64_t done = 0;
-        for (const auto &p : state.positions)
+        for (const auto &p : positions)
             done += p.load(std::memory_order_relaxed);
         const int gauge = int(done * 100 / request.listTotalSamples);
         if (gauge != lastGauge)
             observer_.SetGauge(lastGauge = gauge);
     };
-    for (;;) {
-        state.reports.DeliverTo(observer_);
+
+    // As one at a time, a missing source is passed over with its box, a
+    // stopped run passes over the rest, and a folder that refuses files ends
+    // the handing out.
+    OrderedPool::Hooks hooks;
+    hooks.admit = [&](size_t k) {
+        const FileTask &task = tasks[k];
+        if (!QFileInfo::exists(task.input)) {
+            PassOverMissing(task.row, task.input);
+            return false;
+        }
+        if (skipped[k]) {
+            observer_.SetRowStatus(task.row, QStringLiteral("Skipped"));
+            outcomes[k] = Skipped(task.input, task.written);
+            return false;
+        }
+        return true;
+    };
+    hooks.run = [&](int worker, size_t k) {
+        ConvertWorker &w = *workers[size_t(worker)];
+        const FileTask &task = tasks[k];
+        FileOutcome outcome;
+        try {
+            outcome = FileConverter({w.reader, w.writer, w.info, w.encoder, reports}, task, settings, converting_).Run();
+        } catch (const std::exception &e) {
+            CloseBothQuietly(w.reader, w.writer);
+            outcome.failed = true;
+            outcome.error = QString::fromStdString(e.what());
+            reports.SetRowStatus(task.row, QStringLiteral("Error"));
+        }
+        positions[k].store(outcome.counted, std::memory_order_relaxed);
+        const bool folderFailed = !outcome.folderFailure.isEmpty();
+        outcomes[k] = std::move(outcome);
+        return folderFailed ? OrderedPool::JobEnd::EndHandingOut : OrderedPool::JobEnd::Done;
+    };
+    hooks.relay = [&] {
         showGauge();
-
-        bool handedOut = false;
-        int busy = 0;
-        bool folderFailed = false;
-        {
-            const std::lock_guard lock(state.mutex);
-            busy = state.busy;
-            folderFailed = state.folderFailed;
-        }
-        if (!converting_ || folderFailed)
-            next = count;
-        while (next < count) {
-            const FileTask &task = tasks[size_t(next)];
-            if (!QFileInfo::exists(task.input)) {
-                PassOverMissing(task.row, task.input);
-            } else if (skipped[size_t(next)]) {
-                observer_.SetRowStatus(task.row, QStringLiteral("Skipped"));
-                state.outcomes[size_t(next)] = Skipped(task.input, task.written);
-            } else {
-                if (busy >= jobs)
-                    break;
-                {
-                    const std::lock_guard lock(state.mutex);
-                    state.pending.push_back(next);
-                    ++state.busy;
-                    ++busy;
-                }
-                state.work.notify_one();
-                handedOut = true;
-            }
-            ++next;
-            if (handedOut)
-                break;
-        }
-        if (busy == 0 && next >= count)
-            break;
-        observer_.Breathe();
-        if (!handedOut)
-            state.reports.WaitForNews(std::chrono::milliseconds(25));
-    }
-
-    {
-        const std::lock_guard lock(state.mutex);
-        state.closing = true;
-    }
-    state.work.notify_all();
-    for (auto &w : workers)
-        w->thread.join(); // each is idle by now: no file is left with it
-    workersBusy_ = false;
-    state.reports.DeliverTo(observer_);
+        return bool(converting_);
+    };
+    hooks.breathe = [this] { observer_.Breathe(); };
+    hooks.joined = [this] { workersBusy_ = false; };
+    workersBusy_ = true;
+    pool.Run(hooks);
     showGauge();
 
-    for (const FileOutcome &outcome : state.outcomes)
+    for (const FileOutcome &outcome : outcomes)
         Tally(outcome);
 }
 
