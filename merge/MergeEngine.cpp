@@ -95,8 +95,8 @@ void TMergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings
     }
 
     try {
-        // The merge reads the Ogg settings its own way (BitRatesOnly): it has
-        // never consulted quality mode nor checked the rates first.
+        // The merge takes the Ogg settings by a rule of its own (BitRatesOnly):
+        // no quality mode, no check of the rates before they are set.
         if (const std::optional<OutputFormat> format = output_format::FromWord(saveformat))
             ConfigureOutput(fileW_, encoder_, *format, settings, OggSettingsRule::BitRatesOnly);
     } catch (const std::exception &e) {

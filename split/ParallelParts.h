@@ -46,10 +46,11 @@ struct PartOutcome {
     std::vector<ReadLoss> losses; // what the part's reading could not decode
 };
 
-// Writes the parts on `jobs` worker threads, each with its own reader (moved
-// to a part's first frame by an exact seek) and its own writer, taking the
-// parts in order. The calling thread only relays: it never waits on a worker
-// for longer than a breath.
+// Writes the parts on `jobs` workers of an OrderedPool, each with its own
+// reader (moved to a part's first frame by an exact seek) and its own writer,
+// the parts handed out in order. A failing part gives up the parts after it,
+// as a reading through would never have reached them. The calling thread only
+// relays: it never waits on a worker for longer than a breath.
 class ParallelParts {
 public:
     struct Hooks {
