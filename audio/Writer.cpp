@@ -12,10 +12,14 @@
 #include "audio/WmaEncoder.h"
 #include "audio/WmaProfiles.h"
 
+#include "base/OutputFormat.h"
+
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 namespace audio_detail {
@@ -39,16 +43,15 @@ int64_t expectedOutputFrames(int64_t frames, int inRate, int outRate)
 // fails with the same words instead of falling back to older settings.
 struct Writer::Impl {
     Mp3Settings mp3;
-    QString mp3Error;
     WavSettings wav;
-    QString wavError;
     OggSettings ogg;
-    QString oggError;
     FlacSettings flac;
-    QString flacError;
     OpusSettings opus;
-    QString opusError;
     int wmaProfile = kDefaultWmaProfile;
+    // Why the format's last configuration was refused; empty when it was taken.
+    std::array<QString, kOutputFormatCount> refused;
+
+    QString &refusedOf(OutputFormat format) { return refused[size_t(format)]; }
 
     int inRate = 0;
     int inChannels = 0;
@@ -109,7 +112,7 @@ static void remember(Settings &slot, QString &error, const Settings &value, Chec
 
 void Writer::setWavFormat(int sampleRate, int channels, int bitsPerSample)
 {
-    remember(d->wav, d->wavError, WavSettings{sampleRate, channels, bitsPerSample}, &WavEncoder::check);
+    remember(d->wav, d->refusedOf(OutputFormat::Wav), WavSettings{sampleRate, channels, bitsPerSample}, &WavEncoder::check);
 }
 
 void Writer::setMp3Format(int sampleRate, int bitrate, int channelMode)
@@ -119,7 +122,7 @@ void Writer::setMp3Format(int sampleRate, int bitrate, int channelMode)
     s.bitrate = bitrate;
     s.mode = channelMode;
     s.vbr = false;
-    remember(d->mp3, d->mp3Error, s, &Mp3Encoder::check);
+    remember(d->mp3, d->refusedOf(OutputFormat::Mp3), s, &Mp3Encoder::check);
 }
 
 void Writer::setMp3Encoder(const TAudioFile2LameEnc &encoder)
@@ -131,7 +134,7 @@ void Writer::setMp3Encoder(const TAudioFile2LameEnc &encoder)
     s.mode = encoder.Mode + 1; // the object counts modes from 0
     s.vbr = true;
     s.vbrQuality = encoder.VbrQuality;
-    remember(d->mp3, d->mp3Error, s, &Mp3Encoder::check);
+    remember(d->mp3, d->refusedOf(OutputFormat::Mp3), s, &Mp3Encoder::check);
 }
 
 bool Writer::checkOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate) const
@@ -141,18 +144,18 @@ bool Writer::checkOggFormat(int sampleRate, int channels, int bitrate, int minBi
 
 void Writer::setOggFormat(int sampleRate, int channels, int bitrate, int minBitrate, int maxBitrate, int16_t quality)
 {
-    remember(d->ogg, d->oggError, OggSettings{sampleRate, channels, bitrate, minBitrate, maxBitrate, quality}, &OggEncoder::check);
+    remember(d->ogg, d->refusedOf(OutputFormat::Ogg), OggSettings{sampleRate, channels, bitrate, minBitrate, maxBitrate, quality}, &OggEncoder::check);
 }
 
 void Writer::setFlacFormat(int sampleRate, int channels, int bitsPerSample, int level)
 {
-    remember(d->flac, d->flacError, FlacSettings{sampleRate, channels, bitsPerSample, level}, &FlacEncoder::check);
+    remember(d->flac, d->refusedOf(OutputFormat::Flac), FlacSettings{sampleRate, channels, bitsPerSample, level}, &FlacEncoder::check);
 }
 
 // The channel count follows the input (mono stays mono, more becomes stereo) at create().
 void Writer::setOpusFormat(int bitrate, int mode, int complexity)
 {
-    remember(d->opus, d->opusError, OpusSettings{2, bitrate, OpusRateMode(mode), complexity}, &OpusEncoder::check);
+    remember(d->opus, d->refusedOf(OutputFormat::Opus), OpusSettings{2, bitrate, OpusRateMode(mode), complexity}, &OpusEncoder::check);
 }
 
 // A number outside the list is kept and refused by create(): the settings
@@ -194,14 +197,18 @@ void Writer::create(const QString &path)
     // Meant for this file only: a later file of the same writer may be any length.
     const int64_t expectedFrames = std::exchange(d->expectedFrames, 0);
     const QString extension = QFileInfo(path).suffix().toLower();
+    const std::optional<OutputFormat> format = output_format::FromWord(extension);
+    if (!format)
+        throw AudioError(QStringLiteral("Cannot create \"%1\": the extension \"%2\" is not an output format (mp3, wav, wma, ogg, flac, opus)")
+                             .arg(path, extension));
+    if (const QString &refused = d->refusedOf(*format); !refused.isEmpty())
+        throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, refused));
     std::unique_ptr<Encoder> encoder;
-    if (extension == QLatin1String("mp3")) {
-        if (!d->mp3Error.isEmpty())
-            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->mp3Error));
+    switch (*format) {
+    case OutputFormat::Mp3:
         encoder = std::make_unique<Mp3Encoder>(path, d->mp3);
-    } else if (extension == QLatin1String("wav")) {
-        if (!d->wavError.isEmpty())
-            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->wavError));
+        break;
+    case OutputFormat::Wav: {
         // libsndfile keeps the reason a file could not be opened in one
         // process-wide buffer: writers creating files at once on several
         // threads would write it together and read each other's reason.
@@ -209,17 +216,15 @@ void Writer::create(const QString &path)
         const std::lock_guard lock(opening);
         encoder = std::make_unique<WavEncoder>(path, d->wav,
                                                expectedOutputFrames(expectedFrames, d->expectedRate, d->wav.sampleRate));
-    } else if (extension == QLatin1String("ogg")) {
-        if (!d->oggError.isEmpty())
-            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->oggError));
+        break;
+    }
+    case OutputFormat::Ogg:
         encoder = std::make_unique<OggEncoder>(path, d->ogg);
-    } else if (extension == QLatin1String("flac")) {
-        if (!d->flacError.isEmpty())
-            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->flacError));
+        break;
+    case OutputFormat::Flac:
         encoder = std::make_unique<PipelinedEncoder>(std::make_unique<FlacEncoder>(path, d->flac));
-    } else if (extension == QLatin1String("opus")) {
-        if (!d->opusError.isEmpty())
-            throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, d->opusError));
+        break;
+    case OutputFormat::Opus: {
         if (d->inChannels <= 0)
             throw AudioError(QStringLiteral("Cannot create \"%1\": Opus follows the channel count of its input, "
                                             "and the input's format was not given before the file was created")
@@ -227,7 +232,9 @@ void Writer::create(const QString &path)
         OpusSettings opus = d->opus;
         opus.channels = d->inChannels == 1 ? 1 : 2;
         encoder = std::make_unique<PipelinedEncoder>(std::make_unique<OpusEncoder>(path, opus));
-    } else if (extension == QLatin1String("wma")) {
+        break;
+    }
+    case OutputFormat::Wma: {
         const WmaProfile *profile = nullptr;
         try {
             profile = &wmaProfileAt(d->wmaProfile);
@@ -235,9 +242,8 @@ void Writer::create(const QString &path)
             throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, e.text()));
         }
         encoder = std::make_unique<WmaEncoder>(path, *profile);
-    } else {
-        throw AudioError(QStringLiteral("Cannot create \"%1\": the extension \"%2\" is not an output format (mp3, wav, wma, ogg, flac, opus)")
-                             .arg(path, extension));
+        break;
+    }
     }
     d->resampler = std::make_unique<Resampler>(encoder->sampleRate(), encoder->channels());
     d->encoder = std::move(encoder);

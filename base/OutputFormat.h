@@ -2,14 +2,41 @@
 #include <QString>
 #include <QStringList>
 
-// The output formats, in the order of every format list: the items "MP3",
-// "WAV", "WMA", "OGG", "FLAC", "OPUS" (index 0 to 5), stored in saveformat as
-// the lower-case words, which are also the output files' extensions.
+#include <optional>
+
+// The output formats, in the order of every format list (index 0 to 5). The
+// enum is the key the engines, the writer and the settings agree on; the
+// items, the stored saveformat words and the extensions all come from one table.
+enum class OutputFormat { Mp3, Wav, Wma, Ogg, Flac, Opus };
+inline constexpr int kOutputFormatCount = int(OutputFormat::Opus) + 1;
+
 namespace output_format {
+
+// One row of the table: what a format list shows, and the lower-case word
+// stored in saveformat, which is also the output files' extension.
+struct Row {
+    OutputFormat format;
+    const char *item;
+    const char *word;
+};
+
+// Every format, in list order: Rows()[i].format has index i.
+const Row *Rows();
+int Count();
+
+QString Item(OutputFormat format);       // "MP3"
+QString Word(OutputFormat format);       // "mp3"
+QString Extension(OutputFormat format);  // ".mp3"
+int IndexOf(OutputFormat format);
+
+// The format of list item `index`; nothing when the index is outside the list.
+std::optional<OutputFormat> AtIndex(int index);
+// The format a stored word or a file's extension (any case, no dot) names;
+// nothing when it names no output format.
+std::optional<OutputFormat> FromWord(const QString &word);
 
 QStringList Items();              // "MP3" ... "OPUS"
 QStringList Words();              // "mp3" ... "opus"
-int Count();
 // The word of list item `index`; `fallback` when the index is outside the list.
 QString WordAt(int index, const QString &fallback = QStringLiteral("mp3"));
 // The list index of a stored word (any case); -1 when it names no output format.

@@ -20,29 +20,66 @@ void ConfigureMp3Output(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, const T
 
 void ConfigureOggOutput(TAudioFile2 &fileW, const TProgramSettings &s, const std::function<void()> &incorrect)
 {
+    const auto refused = [&] {
+        if (incorrect)
+            incorrect();
+    };
     if (s.ogg_fquality == 1) {
         fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, 0, 0, 0, int16_t(s.ogg_quality));
     } else if (s.ogg_vbr == 1) {
-        if (!fileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate)) {
-            incorrect();
-            return;
-        }
+        if (!fileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate))
+            return refused();
         fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate, -1);
     } else {
-        if (!fileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0)) {
-            incorrect();
-            return;
-        }
+        if (!fileW.CheckOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0))
+            return refused();
         fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
     }
 }
 
-void ConfigureFlacOutput(TAudioFile2 &fileW, const TProgramSettings &s)
+namespace {
+
+void ConfigureOggBitRatesOnly(TAudioFile2 &fileW, const TProgramSettings &s)
 {
-    fileW.SetFlacFormat(s.flac_frequency, s.flac_channels, s.flac_bps, s.flac_level);
+    if (s.ogg_vbr == 1)
+        fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate,
+                           int16_t(s.ogg_quality));
+    else
+        fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
 }
 
-void ConfigureOpusOutput(TAudioFile2 &fileW, const TProgramSettings &s)
+} // namespace
+
+void ConfigureOutput(TAudioFile2 &writer, TAudioFile2LameEnc &encoder, OutputFormat format, const TProgramSettings &s,
+                     OggSettingsRule oggRule, const std::function<void()> &incorrect)
 {
-    fileW.SetOpusFormat(s.opus_bitrate, s.opus_mode, s.opus_complexity);
+    switch (format) {
+    case OutputFormat::Mp3:
+        ConfigureMp3Output(writer, encoder, s);
+        break;
+    case OutputFormat::Wav:
+        writer.SetWavFormat(int(s.wav_frequency), int(s.wav_channels), int(s.wav_bps));
+        break;
+    case OutputFormat::Wma:
+        writer.SetWmaProfile(s.wma_wmaprofile);
+        break;
+    case OutputFormat::Ogg:
+        if (oggRule == OggSettingsRule::BitRatesOnly)
+            ConfigureOggBitRatesOnly(writer, s);
+        else
+            ConfigureOggOutput(writer, s, incorrect);
+        break;
+    case OutputFormat::Flac:
+        writer.SetFlacFormat(s.flac_frequency, s.flac_channels, s.flac_bps, s.flac_level);
+        break;
+    case OutputFormat::Opus:
+        writer.SetOpusFormat(s.opus_bitrate, s.opus_mode, s.opus_complexity);
+        break;
+    }
+}
+
+void AnnounceSource(TAudioFile2 &writer, const SourceFormat &source)
+{
+    writer.SetInputFormat(source.sampleRate, source.channels);
+    writer.SetExpectedLength(source.frames, source.sampleRate);
 }

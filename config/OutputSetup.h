@@ -1,21 +1,48 @@
 #pragma once
+#include "base/OutputFormat.h"
 #include "config/ProgramSettings.h"
 
+#include <cstdint>
 #include <functional>
 
 class TAudioFile2;
 struct TAudioFile2LameEnc;
 
-// The saved settings of one output format applied to a writer, as the split,
-// the merge and the conversion take them.
+// The one place where the saved settings become a writer's output format, for
+// the split, the merge and the conversion alike.
+
+// The two ways the saved Ogg settings are read. They differ on purpose: the
+// merge has always taken them its own way, and a merge made with given
+// settings must stay the file it was.
+enum class OggSettingsRule {
+    // Quality mode (ogg_fquality) wins over VBR; bit rates are checked before
+    // they are set, and rates the encoder refuses leave the writer's Ogg
+    // format as it stands. The split and the conversion.
+    QualityModeFirst,
+    // ogg_fquality is not consulted and nothing is checked first: VBR passes
+    // ogg_quality along with the three bit rates, otherwise the nominal bit
+    // rate alone; the writer refuses what it cannot encode. The merge.
+    BitRatesOnly,
+};
+
+// Sets the writer's `format` from the settings. `incorrect` hears of Ogg bit
+// rates the check refuses (QualityModeFirst only); may be empty.
+void ConfigureOutput(TAudioFile2 &writer, TAudioFile2LameEnc &encoder, OutputFormat format, const TProgramSettings &s,
+                     OggSettingsRule oggRule, const std::function<void()> &incorrect = {});
 
 // MP3: the VBR settings go through `encoder`, constant bit rate through
 // SetMp3Format with the stored 1-based channel mode.
 void ConfigureMp3Output(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, const TProgramSettings &s);
-// OGG: quality mode wins; otherwise the bit rates are checked first, and
-// `incorrect` hears of rates the encoder refuses (the writer is then left as
-// it stands).
+// OGG by the split's and the conversion's rule (QualityModeFirst).
 void ConfigureOggOutput(TAudioFile2 &fileW, const TProgramSettings &s, const std::function<void()> &incorrect);
-// FLAC and Opus: every value from the settings.
-void ConfigureFlacOutput(TAudioFile2 &fileW, const TProgramSettings &s);
-void ConfigureOpusOutput(TAudioFile2 &fileW, const TProgramSettings &s);
+
+// What the writer must know of the source before each file is created: the
+// input's rate and channels (an Opus file takes its channel count from them)
+// and its length in frames at that rate (0: unknown), from which a WAV that
+// will pass 4 GiB is RF64 from its first byte.
+struct SourceFormat {
+    int sampleRate = 0;
+    int channels = 0;
+    int64_t frames = 0;
+};
+void AnnounceSource(TAudioFile2 &writer, const SourceFormat &source);

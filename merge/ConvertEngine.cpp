@@ -10,6 +10,7 @@
 #include "merge/RunTexts.h"
 #include "merge/CloseQuietly.h"
 #include "merge/QueuedRunObserver.h"
+#include "base/OrderedPool.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,11 +18,8 @@
 #include <QSet>
 #include <QTemporaryFile>
 #include <QThread>
-#include <deque>
 #include <exception>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 struct ConvertFileOutcome {
@@ -52,12 +50,18 @@ struct FileTask {
     int row = 0; // counted from 1
     QString input;
     QString written; // the path chosen for it, "New_" rule applied
-    int formatIndex = 0;
+    OutputFormat format = OutputFormat::Mp3;
     bool copyTags = false;
     int64_t listDone = 0;  // frames of the files finished before it (one at a time only)
     int64_t listTotal = 0; // the gauge's 100%
     std::atomic<int64_t> *position = nullptr;
 };
+
+// cbFormat2's item, an index outside the list taken as its nearest end.
+OutputFormat ChosenFormat(const ConvertRequest &request)
+{
+    return *output_format::AtIndex(std::clamp(request.formatIndex, 0, output_format::Count() - 1));
+}
 
 // Why no file at all can be made in `folder` (the system's words), or empty
 // when one can: tells a folder the user cannot write to, or that is gone,
@@ -96,27 +100,8 @@ private:
     bool PrepareWriter()
     {
         try {
-            switch (task_.formatIndex) {
-            case 0:
-                ConfigureMp3Output(t_.writer, t_.encoder, settings_);
-                break;
-            case 1:
-                t_.writer.SetWavFormat(int(settings_.wav_frequency), int(settings_.wav_channels),
-                                       int(settings_.wav_bps));
-                break;
-            case 2:
-                t_.writer.SetWmaProfile(settings_.wma_wmaprofile);
-                break;
-            case 3:
-                ConfigureOggOutput(t_.writer, settings_, [this] { t_.observer.Message(QStringLiteral("Incorrect format")); });
-                break;
-            case 4:
-                ConfigureFlacOutput(t_.writer, settings_);
-                break;
-            default:
-                ConfigureOpusOutput(t_.writer, settings_);
-                break;
-            }
+            ConfigureOutput(t_.writer, t_.encoder, task_.format, settings_, OggSettingsRule::QualityModeFirst,
+                            [this] { t_.observer.Message(QStringLiteral("Incorrect format")); });
         } catch (const std::exception &e) {
             Failed(QString::fromStdString(e.what()), {});
             return false;
@@ -140,12 +125,11 @@ private:
         // same writer wrote the file before, and an Opus file takes its
         // channel count from the input it is created for.
         try {
-            t_.writer.SetInputFormat(t_.reader.SampleRate(), t_.reader.Channels());
+            AnnounceSource(t_.writer, {t_.reader.SampleRate(), t_.reader.Channels(), opened.length});
         } catch (const std::exception &e) {
             Failed(FailureText(QStringLiteral("Cannot convert"), input, QString::fromStdString(e.what())), {});
             return false;
         }
-        t_.writer.SetExpectedLength(opened.length, t_.reader.SampleRate()); // a WAV past 4 GiB is RF64 from its first byte
         t_.writer.CreateFile(written, 0);
         if (t_.writer.LastError() != 0) {
             const QString folder = FolderOfPath(written);
@@ -250,8 +234,7 @@ void TConvertEngine::Start(const ConvertRequest &request, const TProgramSettings
         observer_.Information(QStringLiteral("Please select save path!"));
         return;
     }
-    const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
-    observer_.OutputChosen(request.savePath, output_format::WordAt(index));
+    observer_.OutputChosen(request.savePath, output_format::Word(ChosenFormat(request)));
     try {
         observer_.SaveGeneralSettings(request.mergeFileName);
     } catch (const std::exception &e) {
@@ -361,8 +344,8 @@ void TConvertEngine::Tally(const ConvertFileOutcome &outcome)
 
 void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgramSettings &settings)
 {
-    const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
-    const QString output = ConvertOutputPath(request.savePath, currentInput_, "." + output_format::WordAt(index));
+    const OutputFormat format = ChosenFormat(request);
+    const QString output = ConvertOutputPath(request.savePath, currentInput_, output_format::Extension(format));
     const QString written = WrittenPath(output);
     if (OwnedByASource(request.sources, written)) {
         observer_.SetRowStatus(currentIndex_, QStringLiteral("Skipped"));
@@ -373,7 +356,7 @@ void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgram
     const FileTask task{.row = currentIndex_,
                         .input = currentInput_,
                         .written = written,
-                        .formatIndex = index,
+                        .format = format,
                         .copyTags = request.copyTags,
                         .listDone = samplesDone_,
                         .listTotal = request.listTotalSamples};
@@ -382,31 +365,11 @@ void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgram
 
 namespace {
 
-// A worker thread with its own components; it takes the next file handed out
-// and reports only through the queue.
+// A worker's own components: a file is read and written by one worker only.
 struct ConvertWorker {
     TAudioFile2 reader, writer;
     TAudioInformation2 info;
     TAudioFile2LameEnc encoder;
-    std::thread thread;
-};
-
-// What the run's thread and its workers share. `pending`, `closing`, `busy`
-// and `folderFailed` are guarded by `mutex`; a file's outcome is written by
-// its worker (or, for a file never handed out, by the run's thread) and read
-// once the workers have been joined.
-struct ParallelState {
-    explicit ParallelState(int count) : positions(size_t(count)), outcomes(size_t(count)) {}
-
-    std::mutex mutex;
-    std::condition_variable work;
-    std::deque<int> pending; // indexes from 0
-    bool closing = false;
-    int busy = 0; // files handed out and not yet ended
-    bool folderFailed = false; // no file is handed out after it
-    std::vector<std::atomic<int64_t>> positions;
-    std::vector<FileOutcome> outcomes;
-    QueuedRunObserver reports;
 };
 
 } // namespace
@@ -414,146 +377,94 @@ struct ParallelState {
 void TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs)
 {
     const int count = int(request.sources.size());
-    const int index = std::clamp(request.formatIndex, 0, output_format::Count() - 1);
+    const OutputFormat format = ChosenFormat(request);
 
     // Every name is chosen before any file starts, in list order, so the
     // files get the names a one-at-a-time run gives them.
     std::vector<FileTask> tasks(static_cast<size_t>(count));
     std::vector<bool> skipped(static_cast<size_t>(count));
+    std::vector<std::atomic<int64_t>> positions(static_cast<size_t>(count));
+    std::vector<FileOutcome> outcomes(static_cast<size_t>(count)); // each written by the one thread that ends its file
     QSet<QString> reserved;
     for (int k = 0; k < count; ++k) {
         const QString &input = request.sources[k];
         const QString written =
-            WrittenPath(ConvertOutputPath(request.savePath, input, "." + output_format::WordAt(index)), reserved);
+            WrittenPath(ConvertOutputPath(request.savePath, input, output_format::Extension(format)), reserved);
         skipped[size_t(k)] = OwnedByASource(request.sources, written);
         if (!skipped[size_t(k)])
             reserved.insert(written);
         tasks[size_t(k)] = FileTask{.row = k + 1,
                                     .input = input,
                                     .written = written,
-                                    .formatIndex = index,
+                                    .format = format,
                                     .copyTags = request.copyTags,
                                     .listDone = 0,
-                                    .listTotal = request.listTotalSamples};
+                                    .listTotal = request.listTotalSamples,
+                                    .position = &positions[size_t(k)]};
     }
 
-    ParallelState state(count);
-    for (int k = 0; k < count; ++k)
-        tasks[size_t(k)].position = &state.positions[size_t(k)];
+    OrderedPool pool(jobs, size_t(count));
+    QueuedRunObserver reports(pool, observer_);
     std::vector<std::unique_ptr<ConvertWorker>> workers;
-    workersBusy_ = true;
-    for (int j = 0; j < jobs; ++j) {
-        auto worker = std::make_unique<ConvertWorker>();
-        ConvertWorker &w = *worker;
-        w.thread = std::thread([&state, &tasks, &settings, &w, this] {
-            for (;;) {
-                int k = 0;
-                {
-                    std::unique_lock lock(state.mutex);
-                    state.work.wait(lock, [&] { return state.closing || !state.pending.empty(); });
-                    if (state.pending.empty())
-                        return;
-                    k = state.pending.front();
-                    state.pending.pop_front();
-                }
-                const FileTask &task = tasks[size_t(k)];
-                FileOutcome outcome;
-                try {
-                    outcome = FileConverter({w.reader, w.writer, w.info, w.encoder, state.reports}, task, settings,
-                                            converting_)
-                                  .Run();
-                } catch (const std::exception &e) {
-                    CloseBothQuietly(w.reader, w.writer);
-                    outcome.failed = true;
-                    outcome.error = QString::fromStdString(e.what());
-                    state.reports.SetRowStatus(task.row, QStringLiteral("Error"));
-                }
-                state.positions[size_t(k)].store(outcome.counted, std::memory_order_relaxed);
-                const bool folderFailed = !outcome.folderFailure.isEmpty();
-                state.outcomes[size_t(k)] = std::move(outcome);
-                {
-                    const std::lock_guard lock(state.mutex);
-                    --state.busy;
-                    state.folderFailed = state.folderFailed || folderFailed;
-                }
-                state.reports.Wake();
-            }
-        });
-        workers.push_back(std::move(worker));
-    }
-
-    // The sources are handed out in list order, one per breath, each as a
-    // worker comes free. As one at a time, a missing source is passed over
-    // with its box, a stopped run passes over the rest, and a folder that
-    // refuses files ends the handing out.
-    int next = 0;
+    for (int j = 0; j < jobs; ++j)
+        workers.push_back(std::make_unique<ConvertWorker>());
     int lastGauge = -1;
     const auto showGauge = [&] {
         if (request.listTotalSamples == 0)
             return;
         int64_t done = 0;
-        for (const auto &p : state.positions)
+        for (const auto &p : positions)
             done += p.load(std::memory_order_relaxed);
         const int gauge = int(done * 100 / request.listTotalSamples);
         if (gauge != lastGauge)
             observer_.SetGauge(lastGauge = gauge);
     };
-    for (;;) {
-        state.reports.DeliverTo(observer_);
+
+    // As one at a time, a missing source is passed over with its box, a
+    // stopped run passes over the rest, and a folder that refuses files ends
+    // the handing out.
+    OrderedPool::Hooks hooks;
+    hooks.admit = [&](size_t k) {
+        const FileTask &task = tasks[k];
+        if (!QFileInfo::exists(task.input)) {
+            PassOverMissing(task.row, task.input);
+            return false;
+        }
+        if (skipped[k]) {
+            observer_.SetRowStatus(task.row, QStringLiteral("Skipped"));
+            outcomes[k] = Skipped(task.input, task.written);
+            return false;
+        }
+        return true;
+    };
+    hooks.run = [&](int worker, size_t k) {
+        ConvertWorker &w = *workers[size_t(worker)];
+        const FileTask &task = tasks[k];
+        FileOutcome outcome;
+        try {
+            outcome = FileConverter({w.reader, w.writer, w.info, w.encoder, reports}, task, settings, converting_).Run();
+        } catch (const std::exception &e) {
+            CloseBothQuietly(w.reader, w.writer);
+            outcome.failed = true;
+            outcome.error = QString::fromStdString(e.what());
+            reports.SetRowStatus(task.row, QStringLiteral("Error"));
+        }
+        positions[k].store(outcome.counted, std::memory_order_relaxed);
+        const bool folderFailed = !outcome.folderFailure.isEmpty();
+        outcomes[k] = std::move(outcome);
+        return folderFailed ? OrderedPool::JobEnd::EndHandingOut : OrderedPool::JobEnd::Done;
+    };
+    hooks.relay = [&] {
         showGauge();
-
-        bool handedOut = false;
-        int busy = 0;
-        bool folderFailed = false;
-        {
-            const std::lock_guard lock(state.mutex);
-            busy = state.busy;
-            folderFailed = state.folderFailed;
-        }
-        if (!converting_ || folderFailed)
-            next = count;
-        while (next < count) {
-            const FileTask &task = tasks[size_t(next)];
-            if (!QFileInfo::exists(task.input)) {
-                PassOverMissing(task.row, task.input);
-            } else if (skipped[size_t(next)]) {
-                observer_.SetRowStatus(task.row, QStringLiteral("Skipped"));
-                state.outcomes[size_t(next)] = Skipped(task.input, task.written);
-            } else {
-                if (busy >= jobs)
-                    break;
-                {
-                    const std::lock_guard lock(state.mutex);
-                    state.pending.push_back(next);
-                    ++state.busy;
-                    ++busy;
-                }
-                state.work.notify_one();
-                handedOut = true;
-            }
-            ++next;
-            if (handedOut)
-                break;
-        }
-        if (busy == 0 && next >= count)
-            break;
-        observer_.Breathe();
-        if (!handedOut)
-            state.reports.WaitForNews(std::chrono::milliseconds(25));
-    }
-
-    {
-        const std::lock_guard lock(state.mutex);
-        state.closing = true;
-    }
-    state.work.notify_all();
-    for (auto &w : workers)
-        w->thread.join(); // each is idle by now: no file is left with it
-    workersBusy_ = false;
-    state.reports.DeliverTo(observer_);
+        return bool(converting_);
+    };
+    hooks.breathe = [this] { observer_.Breathe(); };
+    hooks.joined = [this] { workersBusy_ = false; };
+    workersBusy_ = true;
+    pool.Run(hooks);
     showGauge();
 
-    for (const FileOutcome &outcome : state.outcomes)
+    for (const FileOutcome &outcome : outcomes)
         Tally(outcome);
 }
 

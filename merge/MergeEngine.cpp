@@ -16,6 +16,7 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <optional>
 
 int64_t MergedLength(const QList<SourceLength> &sources, int rate)
 {
@@ -33,30 +34,6 @@ TMergeEngine::TMergeEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInforma
                            TAudioFile2LameEnc &encoder, RunObserver &observer)
     : fileR_(fileR), fileW_(fileW), info_(info), encoder_(encoder), observer_(observer)
 {
-}
-
-static void ConfigureOutput(TAudioFile2 &fileW, TAudioFile2LameEnc &encoder, const QString &saveformat,
-                            const TProgramSettings &s)
-{
-    if (saveformat == QLatin1String("mp3")) {
-        ConfigureMp3Output(fileW, encoder, s);
-    } else if (saveformat == QLatin1String("wav")) {
-        fileW.SetWavFormat(int(s.wav_frequency), int(s.wav_channels), int(s.wav_bps));
-    } else if (saveformat == QLatin1String("wma")) {
-        fileW.SetWmaProfile(s.wma_wmaprofile);
-    } else if (saveformat == QLatin1String("ogg")) {
-        // The merge passes the VBR quality with the bit rates and never asks
-        // CheckOggFormat; the writer refuses what it cannot encode.
-        if (s.ogg_vbr == 1)
-            fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, s.ogg_minbitrate, s.ogg_maxbitrate,
-                               int16_t(s.ogg_quality));
-        else
-            fileW.SetOggFormat(s.ogg_frequency, s.ogg_channels, s.ogg_bitrate, 0, 0, -1);
-    } else if (saveformat == QLatin1String("flac")) {
-        ConfigureFlacOutput(fileW, s);
-    } else if (saveformat == QLatin1String("opus")) {
-        ConfigureOpusOutput(fileW, s);
-    }
 }
 
 QString TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &settings)
@@ -118,7 +95,10 @@ void TMergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings
     }
 
     try {
-        ConfigureOutput(fileW_, encoder_, saveformat, settings);
+        // The merge takes the Ogg settings by a rule of its own (BitRatesOnly):
+        // no quality mode, no check of the rates before they are set.
+        if (const std::optional<OutputFormat> format = output_format::FromWord(saveformat))
+            ConfigureOutput(fileW_, encoder_, *format, settings, OggSettingsRule::BitRatesOnly);
     } catch (const std::exception &e) {
         Fail(QString::fromStdString(e.what()));
         return;

@@ -1,13 +1,11 @@
 #include "merge/QueuedRunObserver.h"
 
-void QueuedRunObserver::Queue(std::function<void(RunObserver &)> call)
+#include "base/OrderedPool.h"
+
+template <typename Call>
+void QueuedRunObserver::Queue(Call call)
 {
-    {
-        const std::lock_guard lock(mutex_);
-        queued_.push_back(std::move(call));
-        woken_ = true;
-    }
-    news_.notify_one();
+    pool_.Post([&target = target_, call] { call(target); });
 }
 
 void QueuedRunObserver::SetStatusText(const QString &text)
@@ -58,33 +56,4 @@ void QueuedRunObserver::OutputChosen(const QString &savepath, const QString &sav
 void QueuedRunObserver::SaveGeneralSettings(const QString &mergeFileName)
 {
     Queue([mergeFileName](RunObserver &o) { o.SaveGeneralSettings(mergeFileName); });
-}
-
-void QueuedRunObserver::DeliverTo(RunObserver &target)
-{
-    std::vector<std::function<void(RunObserver &)>> calls;
-    {
-        const std::lock_guard lock(mutex_);
-        calls.swap(queued_);
-    }
-    // Outside the lock: a box shown here runs the event loop for as long as
-    // it is open, and the workers go on reporting meanwhile.
-    for (const auto &call : calls)
-        call(target);
-}
-
-void QueuedRunObserver::Wake()
-{
-    {
-        const std::lock_guard lock(mutex_);
-        woken_ = true;
-    }
-    news_.notify_one();
-}
-
-void QueuedRunObserver::WaitForNews(std::chrono::milliseconds timeout)
-{
-    std::unique_lock lock(mutex_);
-    news_.wait_for(lock, timeout, [this] { return woken_; });
-    woken_ = false;
 }

@@ -1,18 +1,17 @@
 #pragma once
 #include "merge/RunObserver.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <vector>
+class OrderedPool;
 
-// What the files of a run on worker threads report, kept until the run's own
-// thread hands it to the window's observer: a window is only ever touched from
-// its thread, and a worker never waits for the window. The gauge is left out
-// (the run adds the files' positions up itself), and so is breathing.
+// What the files of a run on worker threads report, posted through the pool
+// to the run's own thread, where `target` (the window's observer) hears it in
+// order: a window is only ever touched from its thread, and a worker never
+// waits for the window. The gauge is left out (the run adds the files'
+// positions up itself), and so is breathing.
 class QueuedRunObserver final : public RunObserver {
 public:
+    QueuedRunObserver(OrderedPool &pool, RunObserver &target) : pool_(pool), target_(target) {}
+
     void SetGauge(int) override {}
     void SetStatusText(const QString &text) override;
     void SetRowStatus(int row, const QString &text) override;
@@ -26,18 +25,10 @@ public:
     void OutputChosen(const QString &savepath, const QString &saveformat) override;
     void SaveGeneralSettings(const QString &mergeFileName) override;
 
-    // Called on the run's thread: replays what arrived, in order, on `target`.
-    void DeliverTo(RunObserver &target);
-    // Wakes the run's thread early: a report arrived or a file ended.
-    void Wake();
-    // Returns when something was reported or woken, or after `timeout`.
-    void WaitForNews(std::chrono::milliseconds timeout);
-
 private:
-    void Queue(std::function<void(RunObserver &)> call);
+    template <typename Call>
+    void Queue(Call call);
 
-    std::mutex mutex_;
-    std::condition_variable news_;
-    bool woken_ = false;
-    std::vector<std::function<void(RunObserver &)>> queued_;
+    OrderedPool &pool_;
+    RunObserver &target_;
 };

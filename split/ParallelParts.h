@@ -1,5 +1,6 @@
 #pragma once
 #include "audio/ReadLoss.h"
+#include "split/SplitPlan.h"
 
 #include <QString>
 #include <cstdint>
@@ -8,6 +9,20 @@
 
 class TAudioFile2;
 struct TAudioFile2LameEnc;
+
+// Frames [start, end) of the source that a reading through in blocks of
+// `blockFrames` (or, when `exact`, cut at each planned frame) writes to one
+// part, and `begins`: the frames it must have read to begin that part.
+struct PartSpan {
+    int64_t start = 0;
+    int64_t end = 0;
+    int64_t begins = 0;
+};
+// The spans of parts 1..partCount (index k - 1 for part k) of a source of
+// `totalSamples` frames cut at `points` (SplitPlan::SamplePoints); parts a
+// reading through never begins (points past the end) are left out.
+std::vector<PartSpan> SplitPartSpans(const SamplePointsArr &points, int32_t partCount, int64_t totalSamples,
+                                     int64_t blockFrames, bool exact);
 
 // One part file of a split made by a reader and a writer of its own: frames
 // [start, end) of the source, handed to the writer in the pieces a reading
@@ -31,10 +46,11 @@ struct PartOutcome {
     std::vector<ReadLoss> losses; // what the part's reading could not decode
 };
 
-// Writes the parts on `jobs` worker threads, each with its own reader (moved
-// to a part's first frame by an exact seek) and its own writer, taking the
-// parts in order. The calling thread only relays: it never waits on a worker
-// for longer than a breath.
+// Writes the parts on `jobs` workers of an OrderedPool, each with its own
+// reader (moved to a part's first frame by an exact seek) and its own writer,
+// the parts handed out in order. A failing part gives up the parts after it,
+// as a reading through would never have reached them. The calling thread only
+// relays: it never waits on a worker for longer than a breath.
 class ParallelParts {
 public:
     struct Hooks {
@@ -62,3 +78,9 @@ public:
     static std::vector<PartOutcome> Run(const QString &sourcePath, int32_t blockFrames, int jobs,
                                         const std::vector<PartJob> &parts, const Hooks &hooks);
 };
+
+// The line an error adds when the part being written had to go: a part cut
+// short where the source failed would pass for a whole one.
+QString RemovedPartLine(const QString &path);
+// What the user is told of a part that failed.
+QString PartFailureText(const PartOutcome &outcome, const PartJob &job, const QString &sourcePath);

@@ -2,19 +2,16 @@
 #include "base/FileNames.h"
 
 #include "audio/AudioError.h"
-#include "audio/Mp3FrameCutter.h"
 #include "config/OutputSetup.h"
 #include "split/ParallelParts.h"
 
 #include <cmath>
-#include <functional>
-#include <memory>
+#include <optional>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QThread>
 
 namespace {
 
@@ -29,13 +26,6 @@ struct PartReadError {
     QString reason;
 };
 
-// The line an error adds when the part being written had to go: a part cut
-// short where the source failed would pass for a whole one.
-QString RemovedLine(const QString &path)
-{
-    return "\nThe unfinished part file " + path + " was removed.";
-}
-
 // The end message, followed by a line naming the source when its reader
 // could not decode all of it (the same line the merge and conversion add).
 QString WithDamage(const QString &message, const QString &sourcePath, const QString &damage)
@@ -46,65 +36,6 @@ QString WithDamage(const QString &message, const QString &sourcePath, const QStr
 }
 
 } // namespace
-
-std::vector<PartSpan> SplitPartSpans(const SamplePointsArr &points, int32_t partCount, int64_t totalSamples,
-                                     int64_t blockFrames, bool exact)
-{
-    const int64_t T = totalSamples;
-    const int64_t B = std::max<int64_t>(blockFrames, 1);
-    std::vector<PartSpan> spans;
-    const auto point = [&](int32_t k) { return size_t(k) < points.size() ? points[size_t(k)] : 0.0L; };
-    if (exact) {
-        // A point between two frames belongs to the part before it.
-        const auto planned = [&](int32_t k) {
-            return k >= partCount ? T : std::max<int64_t>(0, int64_t(std::ceil(point(k))));
-        };
-        int64_t position = 0;
-        for (int32_t k = 1; k <= partCount; ++k) {
-            const int64_t end = planned(k);
-            if (k == partCount || end > T) {
-                spans.push_back({position, T, position}); // an end past the source's is never reached: no part follows
-                break;
-            }
-            spans.push_back({position, std::max(end, position), position});
-            position = std::max(end, position);
-        }
-        return spans;
-    }
-    // The block precisions: a part ends with the first block whose end reaches
-    // its point, compared as a reading through compares, and the next part
-    // begins with that same block, once the count of frames read reaches the point.
-    const int64_t blocks = (T + B - 1) / B;
-    const auto reached = [&](int64_t b) { return std::min((b + 1) * B, T); };
-    int64_t first = 0;
-    int64_t begins = 0;
-    for (int32_t k = 1; k <= partCount; ++k) {
-        const long double p = k < partCount ? point(k) : 0;
-        if (k == partCount || static_cast<long double>(T) < p) {
-            spans.push_back({first * B, T, begins});
-            break;
-        }
-        int64_t last = std::max<int64_t>(first, int64_t(std::ceil(p / B)) - 1);
-        while (last > first && static_cast<long double>(reached(last - 1)) >= p)
-            --last;
-        while (last + 1 < blocks && static_cast<long double>(reached(last)) < p)
-            ++last;
-        spans.push_back({first * B, reached(last), begins});
-        first = last;
-        begins = std::max<int64_t>(0, int64_t(std::ceil(p)));
-    }
-    return spans;
-}
-
-int ProgressPercent(int64_t count, int64_t total)
-{
-    return total > 0 ? int(static_cast<__int128>(count) * 100 / total) : 0;
-}
-
-int64_t ScaleFrames(int64_t value, int64_t numerator, int64_t denominator)
-{
-    return denominator > 0 ? int64_t(static_cast<__int128>(value) * numerator / denominator) : 0;
-}
 
 SplitEngine::SplitEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &audioInformation,
                          TAudioFile2LameEnc &mp3LameEncoder, const TProgramSettings &settings, SplitPlan &plan,
@@ -216,10 +147,8 @@ void SplitEngine::BeginPart(SplitMode mode, int32_t k)
 
 void SplitEngine::AnnouncePart(int32_t k)
 {
-    FileW.SetInputFormat(FileR.SampleRate(), FileR.Channels());
-    // A WAV part is RF64 from its first byte when it will pass 4 GiB.
     const size_t i = size_t(k - 1);
-    FileW.SetExpectedLength(i < spans_.size() ? spans_[i].end - spans_[i].start : 0, FileR.SampleRate());
+    AnnounceSource(FileW, {FileR.SampleRate(), FileR.Channels(), i < spans_.size() ? spans_[i].end - spans_[i].start : 0});
 }
 
 PcmArray SplitEngine::ReadSourceBlock()
@@ -290,33 +219,11 @@ int64_t SplitEngine::PartEnd(int32_t k, int64_t totalSamples) const
     return std::max<int64_t>(0, int64_t(std::ceil(plan_.SamplePoints[size_t(k)])));
 }
 
-namespace {
-
-// Prepares a writer for settings.saveformat; `incorrect` hears of Ogg bit
-// rates the encoder refuses.
-void ConfigureWriter(TAudioFile2 &w, TAudioFile2LameEnc &lame, const TProgramSettings &s,
-                     const std::function<void()> &incorrect)
-{
-    const QString format = s.saveformat.toLower();
-    if (format == "mp3")
-        ConfigureMp3Output(w, lame, s);
-    else if (format == "wav")
-        w.SetWavFormat(int(s.wav_frequency), int(s.wav_channels), int(s.wav_bps));
-    else if (format == "wma")
-        w.SetWmaProfile(s.wma_wmaprofile);
-    else if (format == "flac")
-        ConfigureFlacOutput(w, s);
-    else if (format == "opus")
-        ConfigureOpusOutput(w, s);
-    else if (format == "ogg")
-        ConfigureOggOutput(w, s, incorrect);
-}
-
-} // namespace
-
 void SplitEngine::ConfigureSplitWriter()
 {
-    ConfigureWriter(FileW, MP3LameEncoder, settings_, [this] { observer_.PlainMessage("Incorrect format"); });
+    if (const std::optional<OutputFormat> format = output_format::FromWord(settings_.saveformat))
+        ConfigureOutput(FileW, MP3LameEncoder, *format, settings_, OggSettingsRule::QualityModeFirst,
+                        [this] { observer_.PlainMessage("Incorrect format"); });
 }
 
 void SplitEngine::ReadBlocks(SplitMode mode)
@@ -394,216 +301,6 @@ void SplitEngine::ReadExact(SplitMode mode)
     }
 }
 
-SplitOutcome SplitEngine::RunLossless(SplitMode mode)
-{
-    const auto fail = [this](const QString &text) {
-        run_.Running = false;
-        observer_.StatusText("Error");
-        observer_.ErrorMessage(text);
-        return SplitOutcome::Failed;
-    };
-    if (settings_.saveformat.toLower() != "mp3")
-        return fail("Copying the audio without re-encoding needs MP3 as the save format; " + sourcePath_
-                    + " was not split.");
-    const int64_t totalSamples = AudioInformation.TotalSamples();
-    // The walk reads all of the source, as the copies do together: from a
-    // cold disk it takes about as long as they do, from the cache far less.
-    constexpr int kWalkPercent = 20;
-    const auto percentAt = [&](int64_t samples) {
-        return kWalkPercent + int(double(samples) * (100 - kWalkPercent) / double(std::max<int64_t>(totalSamples, 1)));
-    };
-    // The walk and each copy call back every few hundred kilobytes: the
-    // window draws and hears Cancel there, not only between parts.
-    const auto breathe = [this](int percent) {
-        observer_.Progress(percent);
-        observer_.Breathe();
-        return bool(run_.Running);
-    };
-    run_.Running = true;
-    run_.SamplesRead = 0;
-    run_.CurrentPart = 1;
-    std::unique_ptr<Mp3FrameCutter> cutter;
-    try {
-        cutter = std::make_unique<Mp3FrameCutter>(sourcePath_, [&](int64_t done, int64_t total) {
-            return breathe(int(double(done) * kWalkPercent / double(std::max<int64_t>(total, 1))));
-        });
-    } catch (const AudioError &e) {
-        return fail(e.text());
-    } catch (const Mp3FrameCutter::Cancelled &) {
-        // Nothing written yet; reported below like a stop between parts.
-    }
-    if (cutter && cutter->length() != totalSamples)
-        return fail(QStringLiteral("%1 cannot be cut without re-encoding: its frames decode to %2 samples, "
-                                   "but its header says %3")
-                        .arg(sourcePath_).arg(cutter->length()).arg(totalSamples));
-
-    // Every part is checked before the first file is written.
-    const auto range = [&](int32_t k) {
-        const int64_t start = std::min(k == 1 ? 0 : PartEnd(k - 1, totalSamples), totalSamples);
-        return std::pair(start, std::clamp(PartEnd(k, totalSamples), start, totalSamples));
-    };
-    for (int32_t k = 1; cutter && k <= plan_.PartCount; ++k) {
-        const auto [start, end] = range(k);
-        if (PartSaved(mode, k) && cutter->insideOneFrame(start, end))
-            return fail(QStringLiteral("Part %1 of %2 is shorter than one MP3 frame, so it cannot be copied "
-                                       "exactly. Move its split point, or split with re-encoding.")
-                            .arg(k).arg(sourcePath_));
-    }
-
-    for (; cutter && run_.Running && run_.CurrentPart <= plan_.PartCount; ++run_.CurrentPart) {
-        const int32_t k = run_.CurrentPart;
-        const auto [start, end] = range(k);
-        run_.CurrentPartFileName = PartFileName(mode, k);
-        if (PartSaved(mode, k)) {
-            const QString path = settings_.savepath + run_.CurrentPartFileName;
-            QByteArray tag;
-            if (run_.CopyTag) {
-                TagPart(k, ++partsNumbered_);
-                try {
-                    tag = AudioInformation.RenderId3v2Tag(sourcePath_);
-                } catch (const AudioError &) {
-                    // A part without its tag is still a good part; the audio is kept.
-                }
-            }
-            try {
-                cutter->writePart(path, start, end, tag, [&](int64_t done, int64_t total) {
-                    run_.SamplesRead = start + int64_t(double(end - start) * double(done) / double(std::max<int64_t>(total, 1)));
-                    return breathe(percentAt(run_.SamplesRead));
-                });
-            } catch (const AudioError &e) {
-                return fail("Unable to write to " + path + "\n" + e.text());
-            } catch (const Mp3FrameCutter::Cancelled &) {
-                break; // the unfinished part was never put in place
-            }
-        }
-        run_.SamplesRead = end;
-        if (!breathe(percentAt(end)))
-            break;
-    }
-    run_.CurrentPart = std::clamp(run_.CurrentPart, 1, std::max(plan_.PartCount, 1));
-    const bool cancelled = !run_.Running;
-    run_.Running = false;
-    if (cancelled) {
-        observer_.StatusText("Cancel");
-        observer_.InformationMessage("Cancel splitting file " + sourcePath_ + "!");
-        return SplitOutcome::Cancelled;
-    }
-    observer_.Progress(100);
-    observer_.StatusText("Complete!");
-    observer_.InformationMessage("Complete splitting file " + sourcePath_ + "!");
-    return SplitOutcome::Completed;
-}
-
-int SplitEngine::ParallelJobs(int64_t totalSamples) const
-{
-    const int jobs = settings_.jobs > 0 ? settings_.jobs : QThread::idealThreadCount();
-    // A reader that cannot seek exactly would give a part other samples than a
-    // reading through; a length that is an estimate would put the last cut
-    // where a reading through does not end.
-    if (jobs < 2 || partsToWrite_ < 2 || totalSamples <= 0 || !FileR.SeeksExactly() || !FileR.LengthIsExact()
-        || FileR.Length() != totalSamples)
-        return 1;
-    return std::min(jobs, int(partsToWrite_));
-}
-
-std::vector<PartJob> SplitEngine::PartRanges(SplitMode mode, int64_t totalSamples) const
-{
-    std::vector<PartJob> jobs;
-    const std::vector<PartSpan> spans =
-        SplitPartSpans(plan_.SamplePoints, plan_.PartCount, totalSamples, run_.SplitBlockSamples, run_.ExactCut);
-    for (int32_t k = 1; k <= int32_t(spans.size()); ++k) {
-        const PartSpan &span = spans[size_t(k - 1)];
-        if (PartSaved(mode, k))
-            jobs.push_back(PartJob{k, PartPath(mode, k), span.start, span.end, span.begins});
-    }
-    return jobs;
-}
-
-SplitOutcome SplitEngine::RunInParallel(SplitMode mode, int jobs, int sourceRate)
-{
-    const int64_t totalSamples = AudioInformation.TotalSamples();
-    const std::vector<PartJob> parts = PartRanges(mode, totalSamples);
-    int64_t planned = 0;
-    for (const PartJob &p : parts)
-        planned += p.end - p.start;
-
-    // Each part's tag is made here, in the parts' order as a reading through
-    // makes them, and written by the worker that closes the part: tagging
-    // copies the whole file, which must not hold up the window.
-    std::vector<TAudioInformation2> tags;
-    if (run_.CopyTag) {
-        tags.reserve(parts.size());
-        for (size_t i = 0; i < parts.size(); ++i) {
-            tags.push_back(AudioInformation);
-            TagPart(tags.back(), parts[i].part, int32_t(i) + 1);
-        }
-    }
-
-    ParallelParts::Hooks hooks;
-    hooks.configure = [this](TAudioFile2 &writer, TAudioFile2LameEnc &encoder) {
-        ConfigureWriter(writer, encoder, settings_, [] {}); // said once already, for FileW
-    };
-    hooks.finished = [&tags, &parts](size_t index) {
-        if (index >= tags.size())
-            return;
-        try {
-            tags[index].SaveTag(parts[index].path);
-        } catch (const AudioError &) {
-            // A part without its tag is still a good part; the audio is kept.
-        }
-    };
-    hooks.breathe = [&](int64_t written) {
-        run_.SamplesRead = ScaleFrames(written, totalSamples, planned);
-        observer_.Progress(ProgressPercent(written, planned));
-        observer_.Breathe();
-        return bool(run_.Running);
-    };
-    const std::vector<PartOutcome> outcomes =
-        ParallelParts::Run(sourcePath_, run_.SplitBlockSamples, jobs, parts, hooks);
-
-    // The run leaves the part fields and the information object as a
-    // reading through leaves them: at the last part it finished.
-    std::vector<ReadLoss> losses;
-    for (size_t i = 0; i < outcomes.size(); ++i) {
-        const PartOutcome &o = outcomes[i];
-        for (const ReadLoss &loss : o.losses)
-            AddReadLoss(losses, loss, sourceRate);
-        if (o.failure != PartOutcome::Failure::None) {
-            // The first failing part in order is the one a reading through would have met.
-            QString text;
-            if (o.failure == PartOutcome::Failure::Open)
-                text = "Unable to open the file " + sourcePath_ + (o.reason.isEmpty() ? QString() : "\n" + o.reason);
-            else if (o.failure == PartOutcome::Failure::Read)
-                text = o.reason + (o.removed ? RemovedLine(parts[i].path) : QString());
-            else
-                text = "Unable to write to " + parts[i].path + (o.reason.isEmpty() ? QString() : "\n" + o.reason);
-            run_.Running = false;
-            observer_.StatusText("Error");
-            observer_.ErrorMessage(text);
-            return SplitOutcome::Failed;
-        }
-        if (!o.closed)
-            continue;
-        run_.CurrentPart = parts[i].part;
-        run_.CurrentPartFileName = PartFileName(mode, parts[i].part);
-        if (run_.CopyTag)
-            TagPart(parts[i].part, int32_t(i) + 1);
-    }
-    const bool cancelled = !run_.Running;
-    run_.Running = false;
-    const QString damageText = ReadLossText(losses, sourceRate);
-    if (cancelled) {
-        observer_.StatusText("Cancel");
-        observer_.InformationMessage(WithDamage("Cancel splitting file " + sourcePath_ + "!", sourcePath_, damageText));
-        return SplitOutcome::Cancelled;
-    }
-    run_.SamplesRead = totalSamples;
-    observer_.Progress(100);
-    observer_.StatusText("Complete!");
-    observer_.InformationMessage(WithDamage("Complete splitting file " + sourcePath_ + "!", sourcePath_, damageText));
-    return SplitOutcome::Completed;
-}
-
 SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, int32_t number)
 {
     sourcePath_ = sourcePath;
@@ -664,7 +361,7 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
 
     const int jobs = ParallelJobs(totalSamples);
     run_.PartsAtOnce = jobs;
-    bool writeFailed = false;
+    std::optional<QString> failure; // what the user is told when the run fails
     try {
         ConfigureSplitWriter();
 
@@ -693,51 +390,61 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
             ReadBlocks(mode);
         FinishPart();
     } catch (const PartReadError &e) {
-        writeFailed = true;
         const bool open = FileW.State() == 2;
-        try {
-            FileW.CloseFile();
-        } catch (const AudioError &) {
-            // The file goes anyway.
-        }
+        CloseWriterQuietly();
         if (open)
             QFile::remove(currentPartPath_);
-        observer_.StatusText("Error");
-        observer_.ErrorMessage(e.reason + (open ? RemovedLine(currentPartPath_) : QString()));
+        failure = e.reason + (open ? RemovedPartLine(currentPartPath_) : QString());
     } catch (const PartWriteError &e) {
-        writeFailed = true;
-        try {
-            FileW.CloseFile();
-        } catch (const AudioError &) {
-            // The file is already reported as not written.
-        }
-        observer_.StatusText("Error");
-        observer_.ErrorMessage("Unable to write to " + e.path + (e.reason.isEmpty() ? QString() : "\n" + e.reason));
+        CloseWriterQuietly(); // the file is reported as not written
+        failure = "Unable to write to " + e.path + (e.reason.isEmpty() ? QString() : "\n" + e.reason);
     } catch (const AudioError &e) {
-        writeFailed = true;
-        try {
-            FileW.CloseFile();
-        } catch (const AudioError &) {
-        }
+        CloseWriterQuietly();
+        failure = e.text();
+    }
+    if (failure) {
         observer_.StatusText("Error");
-        observer_.ErrorMessage(e.text());
+        observer_.ErrorMessage(*failure);
     }
     const QString damage = FileR.ReadDamage(); // asked before the reader closes
     FileR.CloseFile();
     AudioInformation.setInfoTrack(QString());
     AudioInformation.setInfoOverrides({});
+    if (failure) {
+        run_.Running = false;
+        return SplitOutcome::Failed;
+    }
+    return EndRun(damage);
+}
 
+void SplitEngine::CloseWriterQuietly()
+{
+    try {
+        FileW.CloseFile();
+    } catch (const AudioError &) {
+        // The run already fails with a reason of its own.
+    }
+}
+
+SplitOutcome SplitEngine::Fail(const QString &text)
+{
+    run_.Running = false;
+    observer_.StatusText("Error");
+    observer_.ErrorMessage(text);
+    return SplitOutcome::Failed;
+}
+
+SplitOutcome SplitEngine::EndRun(const QString &damage)
+{
     const bool cancelled = !run_.Running;
     run_.Running = false;
-    if (writeFailed)
-        return SplitOutcome::Failed;
     if (cancelled) {
         observer_.StatusText("Cancel");
-        observer_.InformationMessage(WithDamage("Cancel splitting file " + sourcePath + "!", sourcePath, damage));
+        observer_.InformationMessage(WithDamage("Cancel splitting file " + sourcePath_ + "!", sourcePath_, damage));
         return SplitOutcome::Cancelled;
     }
     observer_.Progress(100);
     observer_.StatusText("Complete!");
-    observer_.InformationMessage(WithDamage("Complete splitting file " + sourcePath + "!", sourcePath, damage));
+    observer_.InformationMessage(WithDamage("Complete splitting file " + sourcePath_ + "!", sourcePath_, damage));
     return SplitOutcome::Completed;
 }

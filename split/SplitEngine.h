@@ -2,35 +2,14 @@
 #include "audio/PcmArray.h"
 #include "audio/TAudioFile2.h"
 #include "audio/TAudioInformation2.h"
+#include "base/FrameMath.h"
 #include "config/ProgramSettings.h"
+#include "split/ParallelParts.h"
 #include "split/SplitPlan.h"
 
 #include <QString>
 #include <cstdint>
 #include <vector>
-
-struct PartJob;
-
-// Frames [start, end) of the source that a reading through in blocks of
-// `blockFrames` (or, when `exact`, cut at each planned frame) writes to one
-// part, and `begins`: the frames it must have read to begin that part.
-struct PartSpan {
-    int64_t start = 0;
-    int64_t end = 0;
-    int64_t begins = 0;
-};
-// The spans of parts 1..partCount (index k - 1 for part k) of a source of
-// `totalSamples` frames cut at `points` (SplitPlan::SamplePoints); parts a
-// reading through never begins (points past the end) are left out.
-std::vector<PartSpan> SplitPartSpans(const SamplePointsArr &points, int32_t partCount, int64_t totalSamples,
-                                     int64_t blockFrames, bool exact);
-
-// count * 100 div total, truncating, for any 64-bit count (sources of days);
-// 0 when total is not positive.
-int ProgressPercent(int64_t count, int64_t total);
-// value * numerator div denominator, truncating, without overflowing 64 bits
-// in between; 0 when denominator is not positive.
-int64_t ScaleFrames(int64_t value, int64_t numerator, int64_t denominator);
 
 // The run's only way out to whoever shows it (the wizard, or a test).
 class SplitObserver {
@@ -111,6 +90,12 @@ public:
     QString PlannedPartFileName(SplitMode mode, int32_t k) const;
 
 private:
+    // Ends a run that failed: the status and the message say why.
+    SplitOutcome Fail(const QString &text);
+    // Ends a run that was read through or cancelled; `damage` names what the
+    // source's reader could not decode.
+    SplitOutcome EndRun(const QString &damage);
+    void CloseWriterQuietly();
     // The run when run_.Lossless: parts are cut from the source's MP3 frames.
     SplitOutcome RunLossless(SplitMode mode);
     // The block loop of the Exact precision: the block that crosses a part
