@@ -216,8 +216,9 @@ int64_t SourceEnd(const QString &sourcePath, const std::vector<PartReading> &rea
 OrderedPool::JobEnd RunPart(Worker &w, const QString &sourcePath, const PartJob &job, size_t k, int32_t blockFrames,
                             Shared &shared, const ParallelParts::Hooks &hooks)
 {
-    // Handed out just before a stop, or behind a part that failed meanwhile: passed over.
-    if (shared.pool.Stopped() || shared.pool.GivenUp(k))
+    // Behind a part that failed meanwhile: passed over. A part handed out
+    // before a stop is begun and ends after its first block, as a running one.
+    if (shared.pool.GivenUp(k))
         return OrderedPool::JobEnd::Done;
     PartOutcome &out = shared.outcomes[k];
     if (!w.opened) {
@@ -269,11 +270,15 @@ std::vector<PartOutcome> ParallelParts::Run(const QString &sourcePath, int32_t b
     run.run = [&](int worker, size_t k) {
         return RunPart(*workers[size_t(worker)], sourcePath, parts[k], k, blockFrames, shared, hooks);
     };
-    run.relay = [&] {
+    // The breath comes after each turn's handing out, so that a stop pressed
+    // in the first one finds the first part begun, as a reading through does.
+    bool goOn = true;
+    run.relay = [&] { return goOn; };
+    run.breathe = [&] {
         int64_t written = 0;
         for (const auto &w : shared.written)
             written += w.load(std::memory_order_relaxed);
-        return hooks.breathe(written);
+        goOn = hooks.breathe(written);
     };
     pool.Run(run);
 

@@ -31,10 +31,16 @@ TEST(OrderedPool, StartsJobsInListOrderAndRunsEachOnce)
     Journal journal;
     std::vector<std::atomic<int>> runs(20);
     OrderedPool::Hooks hooks;
+    // Handed out in list order; when each worker gets going is the scheduler's.
+    // A job waiting for a free worker is asked about again: counted once.
+    hooks.admit = [&](size_t index) {
+        if (journal.started.empty() || journal.started.back() != index)
+            journal.Start(index);
+        return true;
+    };
     hooks.run = [&](int worker, size_t index) {
         EXPECT_GE(worker, 0);
         EXPECT_LT(worker, 3);
-        journal.Start(index);
         ++runs[index];
         return JobEnd::Done;
     };
@@ -83,6 +89,7 @@ TEST(OrderedPool, PassedOverJobsAreNotRunAndTheRestGoOn)
     };
     pool.Run(hooks);
     EXPECT_EQ(passedOver, (std::vector<size_t>{1, 3, 5}));
+    std::sort(journal.started.begin(), journal.started.end()); // two workers: either may start first
     EXPECT_EQ(journal.started, (std::vector<size_t>{0, 2, 4}));
 }
 
