@@ -60,7 +60,9 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
 
     for (; cutter && run_.Running && run_.CurrentPart <= plan_.PartCount; ++run_.CurrentPart) {
         const int32_t k = run_.CurrentPart;
-        const auto [start, end] = range(k);
+        // Plain variables, not a structured binding: lambdas below capture them.
+        const std::pair<int64_t, int64_t> span = range(k);
+        const int64_t start = span.first, end = span.second;
         run_.CurrentPartFileName = PartFileName(mode, k);
         if (PartSaved(mode, k)) {
             const QString path = settings_.savepath + run_.CurrentPartFileName;
