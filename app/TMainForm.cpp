@@ -274,13 +274,13 @@ void TMainForm::SpeedBtnSplitClick()
 
 void TMainForm::SpeedBtnMergeClick()
 {
-    WindowMode = TWindowMode::Merge;
+    WindowMode = LauncherMode::Merge;
     OpenModal(MergeForm, CreateMergeForm, true);
 }
 
 void TMainForm::SpeedBtnConvertClick()
 {
-    WindowMode = TWindowMode::Convert;
+    WindowMode = LauncherMode::Convert;
     OpenModal(MergeForm, CreateMergeForm, true);
 }
 

@@ -20,7 +20,7 @@ namespace {
 // writes setup.ini, so the settings hooks do nothing.
 class CliRunObserver : public RunObserver {
 public:
-    CliRunObserver(Reporter &report, const TSourceFileList &list, std::function<void()> stop)
+    CliRunObserver(Reporter &report, const MergeSourceList &list, std::function<void()> stop)
         : report_(report), list_(list), stop_(std::move(stop))
     {
     }
@@ -78,7 +78,7 @@ public:
 
 private:
     Reporter &report_;
-    const TSourceFileList &list_;
+    const MergeSourceList &list_;
     std::function<void()> stop_;
     QSet<int> namedRows_;
     bool completed_ = false;
@@ -86,9 +86,9 @@ private:
     bool stopped_ = false;
 };
 
-TSourceFileList ListOf(const QStringList &files, TAudioInformation2 &info)
+MergeSourceList ListOf(const QStringList &files, TAudioInformation2 &info)
 {
-    TSourceFileList list;
+    MergeSourceList list;
     QStringList absolute;
     for (const QString &f : files)
         absolute << QFileInfo(f).absoluteFilePath();
@@ -111,7 +111,7 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
     TAudioFile2 fileR, fileW;
     TAudioInformation2 info;
     TAudioFile2LameEnc encoder;
-    const TSourceFileList list = ListOf(files, info);
+    const MergeSourceList list = ListOf(files, info);
     request.sources = list.Paths();
     request.listTotalSamples = list.ListTotalSamples;
 
@@ -157,8 +157,8 @@ int MergeCommand(const QStringList &args)
         request.tag.year = *year;
     }
 
-    return RunOverList<TMergeEngine>(a.positional, request, settings, a.has("quiet"),
-                                     [](TMergeEngine &e, const MergeRequest &r, const TProgramSettings &s) { e.Run(r, s); });
+    return RunOverList<MergeEngine>(a.positional, request, settings, a.has("quiet"),
+                                     [](MergeEngine &e, const MergeRequest &r, const TProgramSettings &s) { e.Run(r, s); });
 }
 
 int ConvertCommand(const QStringList &args)
@@ -174,8 +174,8 @@ int ConvertCommand(const QStringList &args)
     request.savePath = OutputFolderOption(a, settings);
     request.copyTags = a.has("copy-tags");
 
-    return RunOverList<TConvertEngine>(a.positional, request, settings, a.has("quiet"),
-                                       [](TConvertEngine &e, const ConvertRequest &r, const TProgramSettings &s) { e.Start(r, s); });
+    return RunOverList<ConvertEngine>(a.positional, request, settings, a.has("quiet"),
+                                       [](ConvertEngine &e, const ConvertRequest &r, const TProgramSettings &s) { e.Start(r, s); });
 }
 
 } // namespace cli

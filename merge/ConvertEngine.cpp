@@ -217,14 +217,14 @@ FileOutcome Skipped(const QString &input, const QString &written)
 
 } // namespace
 
-TConvertEngine::TConvertEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info,
+ConvertEngine::ConvertEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info,
                                TAudioFile2LameEnc &encoder, RunObserver &observer)
     : fileR_(fileR), fileW_(fileW), info_(info), encoder_(encoder), observer_(observer)
 {
 }
 
 
-void TConvertEngine::Start(const ConvertRequest &request, const TProgramSettings &settings)
+void ConvertEngine::Start(const ConvertRequest &request, const TProgramSettings &settings)
 {
     if (request.sources.isEmpty()) {
         observer_.Information(QStringLiteral("Please add files first!"));
@@ -244,7 +244,7 @@ void TConvertEngine::Start(const ConvertRequest &request, const TProgramSettings
     RunConversion(request, settings);
 }
 
-void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgramSettings &settings)
+void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramSettings &settings)
 {
     if (request.sources.isEmpty())
         return;
@@ -323,14 +323,14 @@ void TConvertEngine::RunConversion(const ConvertRequest &request, const TProgram
     observer_.SetControlsEnabled(true);
 }
 
-void TConvertEngine::PassOverMissing(int row, const QString &path)
+void ConvertEngine::PassOverMissing(int row, const QString &path)
 {
     observer_.Message(QStringLiteral("Invalid input file name: ") + path);
     observer_.SetRowStatus(row, QStringLiteral("Error"));
     ++failures_;
 }
 
-void TConvertEngine::Tally(const ConvertFileOutcome &outcome)
+void ConvertEngine::Tally(const ConvertFileOutcome &outcome)
 {
     samplesDone_ += outcome.counted;
     if (outcome.failed)
@@ -342,7 +342,7 @@ void TConvertEngine::Tally(const ConvertFileOutcome &outcome)
         folderFailure_ = outcome.folderFailure;
 }
 
-void TConvertEngine::ConvertSource(const ConvertRequest &request, const TProgramSettings &settings)
+void ConvertEngine::ConvertSource(const ConvertRequest &request, const TProgramSettings &settings)
 {
     const OutputFormat format = ChosenFormat(request);
     const QString output = ConvertOutputPath(request.savePath, currentInput_, output_format::Extension(format));
@@ -374,7 +374,7 @@ struct ConvertWorker {
 
 } // namespace
 
-void TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs)
+void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs)
 {
     const int count = int(request.sources.size());
     const OutputFormat format = ChosenFormat(request);
@@ -468,12 +468,12 @@ void TConvertEngine::ConvertInParallel(const ConvertRequest &request, const TPro
         Tally(outcome);
 }
 
-void TConvertEngine::CloseQuietly()
+void ConvertEngine::CloseQuietly()
 {
     CloseBothQuietly(fileR_, fileW_);
 }
 
-void TConvertEngine::BackToIdle()
+void ConvertEngine::BackToIdle()
 {
     CloseQuietly();
     converting_ = false;

@@ -31,9 +31,9 @@ struct ConvertRequest {
 // reader and writer of its own, started in list order; the calling thread
 // then only relays their reports to the observer and breathes, and returns
 // when every file has ended. The observer is called on the calling thread only.
-class TConvertEngine {
+class ConvertEngine {
 public:
-    TConvertEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
+    ConvertEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
                    RunObserver &observer);
 
     // The Convert button (and the context menu's start item): checks, saves the

@@ -30,13 +30,13 @@ int64_t MergedLength(const QList<SourceLength> &sources, int rate)
     return total;
 }
 
-TMergeEngine::TMergeEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info,
+MergeEngine::MergeEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info,
                            TAudioFile2LameEnc &encoder, RunObserver &observer)
     : fileR_(fileR), fileW_(fileW), info_(info), encoder_(encoder), observer_(observer)
 {
 }
 
-QString TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &settings)
+QString MergeEngine::Run(const MergeRequest &request, const TProgramSettings &settings)
 {
     if (request.sources.isEmpty()) {
         observer_.Information(QStringLiteral("Please add files first!"));
@@ -68,7 +68,7 @@ QString TMergeEngine::Run(const MergeRequest &request, const TProgramSettings &s
     return name;
 }
 
-void TMergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings &settings, const QString &saveformat,
+void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings &settings, const QString &saveformat,
                              const QString &name)
 {
     const QString outputPath = request.savePath + name;
@@ -224,7 +224,7 @@ void TMergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings
     observer_.SetControlsEnabled(true);
 }
 
-TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request)
+MergeEngine::Outcome MergeEngine::MergeSources(const MergeRequest &request)
 {
     const int count = int(request.sources.size());
     for (int k = 1; k <= count; ++k) {
@@ -264,12 +264,12 @@ TMergeEngine::Outcome TMergeEngine::MergeSources(const MergeRequest &request)
     return Outcome::Finished;
 }
 
-void TMergeEngine::CloseQuietly()
+void MergeEngine::CloseQuietly()
 {
     CloseBothQuietly(fileR_, fileW_);
 }
 
-int64_t TMergeEngine::ExpectedLength(const QStringList &sources, int firstRate)
+int64_t MergeEngine::ExpectedLength(const QStringList &sources, int firstRate)
 {
     QList<SourceLength> lengths;
     for (const QString &source : sources) {
@@ -283,7 +283,7 @@ int64_t TMergeEngine::ExpectedLength(const QStringList &sources, int firstRate)
     return MergedLength(lengths, firstRate);
 }
 
-QString TMergeEngine::AsOutput(const QString &text) const
+QString MergeEngine::AsOutput(const QString &text) const
 {
     if (workPath_.isEmpty())
         return text;
@@ -293,13 +293,13 @@ QString TMergeEngine::AsOutput(const QString &text) const
     return named;
 }
 
-void TMergeEngine::NoteDamage(const QString &line)
+void MergeEngine::NoteDamage(const QString &line)
 {
     if (!line.isEmpty())
         warnings_ << line;
 }
 
-void TMergeEngine::Fail(const QString &text)
+void MergeEngine::Fail(const QString &text)
 {
     CloseQuietly();
     if (!workPath_.isEmpty()) {

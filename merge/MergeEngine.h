@@ -11,7 +11,7 @@ class TAudioInformation2;
 class RunObserver;
 
 // The tag values last accepted in the tag dialog; empty until its first OK.
-struct TMergeTag {
+struct MergeTagFields {
     QString title, artist, album, comment;
     int32_t year = 0;
 };
@@ -24,7 +24,7 @@ struct MergeRequest {
     QString formatText;         // CBFormat: "MP3", "WAV", "WMA" or "OGG"
     int64_t listTotalSamples = 0; // sample frames, progress denominator
     bool tagEnabled = false;    // "Enable ID3 Tag" when the run ends
-    TMergeTag tag;
+    MergeTagFields tag;
 };
 
 // A source's length as its own reader counts it: sample frames at its own rate.
@@ -40,9 +40,9 @@ int64_t MergedLength(const QList<SourceLength> &sources, int rate);
 
 // Joins every source, in list order, into one output file, block by block on
 // the calling thread, breathing through the observer after each block.
-class TMergeEngine {
+class MergeEngine {
 public:
-    TMergeEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
+    MergeEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
                  RunObserver &observer);
 
     // The Merge button: checks the request, runs the merge and returns when it

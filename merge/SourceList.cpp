@@ -37,9 +37,9 @@ SourceInfoProbe InformationProbe(TAudioInformation2 &info)
     };
 }
 
-void TSourceFileList::Add(const QStringList &paths) { paths_ << paths; }
+void MergeSourceList::Add(const QStringList &paths) { paths_ << paths; }
 
-bool TSourceFileList::Remove(int row)
+bool MergeSourceList::Remove(int row)
 {
     if (row < 1 || row > Count())
         return false;
@@ -47,9 +47,9 @@ bool TSourceFileList::Remove(int row)
     return true;
 }
 
-void TSourceFileList::Clear() { paths_.clear(); }
+void MergeSourceList::Clear() { paths_.clear(); }
 
-bool TSourceFileList::MoveUp(int row)
+bool MergeSourceList::MoveUp(int row)
 {
     if (row < 2 || row > Count())
         return false;
@@ -57,7 +57,7 @@ bool TSourceFileList::MoveUp(int row)
     return true;
 }
 
-bool TSourceFileList::MoveDown(int row)
+bool MergeSourceList::MoveDown(int row)
 {
     if (row < 1 || row >= Count())
         return false;
@@ -65,7 +65,7 @@ bool TSourceFileList::MoveDown(int row)
     return true;
 }
 
-void TSourceFileList::Refresh(const SourceInfoProbe &probe)
+void MergeSourceList::Refresh(const SourceInfoProbe &probe)
 {
     entries_.clear();
     TotalSizeKb = 0;
@@ -90,7 +90,7 @@ void TSourceFileList::Refresh(const SourceInfoProbe &probe)
     }
 }
 
-QString TSourceFileList::TotalsLine() const
+QString MergeSourceList::TotalsLine() const
 {
     return QStringLiteral(" ") + QString::number(Count()) + QStringLiteral(" file(s); ") + QStringLiteral("Total Length:")
         + FormatMinutesSeconds(TotalSeconds) + QStringLiteral("; ") + QStringLiteral("Total Size:")

@@ -45,7 +45,7 @@ struct SourceFileEntry {
 
 // The ordered source files of a merge or conversion. Rows are numbered from 1;
 // duplicates are allowed and nothing is checked when paths are added.
-class TSourceFileList {
+class MergeSourceList {
 public:
     const QStringList &Paths() const { return paths_; }
     int Count() const { return int(paths_.size()); }

@@ -1,3 +1,3 @@
 #include "merge/WindowMode.h"
 
-TWindowMode WindowMode = TWindowMode::Merge;
+LauncherMode WindowMode = LauncherMode::Merge;

@@ -2,5 +2,5 @@
 
 // Which operation the merge/convert window serves; set by the launcher before
 // it opens the window, read by the window when it is shown.
-enum class TWindowMode { Merge, Convert };
-extern TWindowMode WindowMode;
+enum class LauncherMode { Merge, Convert };
+extern LauncherMode WindowMode;

@@ -6,9 +6,9 @@ class TMergeForm;
 // Shows in the merge/convert window what its runs report: the gauge and the
 // Status column of the page the window mode shows, the status bar, the
 // application's boxes; saves the general settings for the runs.
-class TMergeFormObserver final : public RunObserver {
+class MergeFormObserver final : public RunObserver {
 public:
-    explicit TMergeFormObserver(TMergeForm &form) : form_(form) {}
+    explicit MergeFormObserver(TMergeForm &form) : form_(form) {}
 
     void SetGauge(int percent) override;
     void SetStatusText(const QString &text) override;

@@ -10,7 +10,7 @@
 
 namespace merge_form {
 
-void FillSourceList(QTreeWidget &list, const TSourceFileList &sources)
+void FillSourceList(QTreeWidget &list, const MergeSourceList &sources)
 {
     list.clear();
     for (const SourceFileEntry &e : sources.Entries()) {

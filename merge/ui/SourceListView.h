@@ -3,7 +3,7 @@
 
 class QMimeData;
 class QTreeWidget;
-class TSourceFileList;
+class MergeSourceList;
 
 // The merge/convert window's list of sources as the user sees it: rows
 // counted from 1 like the source list's, the runs' progress in the Status column.
@@ -12,7 +12,7 @@ namespace merge_form {
 constexpr int kStatusColumn = 6;
 
 // One row per source, the whole path and folder in the tool tips.
-void FillSourceList(QTreeWidget &list, const TSourceFileList &sources);
+void FillSourceList(QTreeWidget &list, const MergeSourceList &sources);
 // The selected row, 0 without a selection.
 int SelectedRow(const QTreeWidget &list);
 // Selects and makes current a row; no row, no change.

@@ -16,7 +16,7 @@
 
 TId3TagForm *Id3TagForm = nullptr;
 
-TId3TagForm::TId3TagForm(QWidget *owner, TAudioInformation2 &info, TMergeTag &mergeTag)
+TId3TagForm::TId3TagForm(QWidget *owner, TAudioInformation2 &info, MergeTagFields &mergeTag)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       info_(info), mergeTag_(mergeTag)
 {

@@ -6,7 +6,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TAudioInformation2;
-struct TMergeTag;
+struct MergeTagFields;
 
 // Asks the tag the merged file is to carry. OK stores the values in the merge
 // window's information component and in its MergeTag; closing without a
@@ -15,7 +15,7 @@ struct TMergeTag;
 class TId3TagForm : public QDialog {
     Q_OBJECT
 public:
-    TId3TagForm(QWidget *owner, TAudioInformation2 &info, TMergeTag &mergeTag);
+    TId3TagForm(QWidget *owner, TAudioInformation2 &info, MergeTagFields &mergeTag);
     ~TId3TagForm() override;
 
     bool Confirmed = false;
@@ -45,7 +45,7 @@ private:
     void FormClose();
 
     TAudioInformation2 &info_;
-    TMergeTag &mergeTag_;
+    MergeTagFields &mergeTag_;
     bool closed_ = false;
 };
 

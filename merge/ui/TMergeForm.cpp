@@ -6,7 +6,7 @@
 #include "audio/TAudioPlayer2.h"
 #include "audio/ui/TNCTPlayButtonB2.h"
 #include "audio/ui/TNCTSliderB2.h"
-#include "audio/ui/TPreviewPanel.h"
+#include "audio/ui/PreviewPanel.h"
 #include "config/ProgramSettings.h"
 #include "config/ui/TSettingForm.h"
 #include "merge/OutputNames.h"
@@ -57,7 +57,7 @@ TMergeForm::TMergeForm(QWidget *owner)
     merge_form::BuildStatusBar(*this);
     merge_form::LayOutWindow(*this, previewStrip);
 
-    Preview = std::make_unique<TPreviewPanel>(TPreviewVariant::MergeWindow, FileR, AudioInformation1, *AudioPlayer1,
+    Preview = std::make_unique<PreviewPanel>(PreviewVariant::MergeWindow, FileR, AudioInformation1, *AudioPlayer1,
                                               NCTPlayButtonB1, NCTSliderB1, nullptr,
                                               [this](const QString &text) { StatusPanel2->setText(text); });
 
@@ -132,7 +132,7 @@ void TMergeForm::showEvent(QShowEvent *event)
 
 void TMergeForm::ApplyWindowMode()
 {
-    const bool merge = WindowMode == TWindowMode::Merge;
+    const bool merge = WindowMode == LauncherMode::Merge;
     setWindowTitle(merge ? "Merge audio files" : "Convert audio files");
     PageControl1->setCurrentWidget(merge ? TabSheet1 : TabSheet2);
     TabSheet1->setVisible(merge);
@@ -234,7 +234,7 @@ void TMergeForm::ListView1DblClick()
 
 void TMergeForm::PopupMenu1Popup()
 {
-    StartConverting1->setText(WindowMode == TWindowMode::Merge ? "Start Merging" : "Start Converting");
+    StartConverting1->setText(WindowMode == LauncherMode::Merge ? "Start Merging" : "Start Converting");
     if (SourceFileList.Count() > 0)
         StartConverting1->setEnabled(true);
     if (SelectedRow() == 0) {
@@ -247,7 +247,7 @@ void TMergeForm::PopupMenu1Popup()
 
 void TMergeForm::StartConverting1Click()
 {
-    if (WindowMode == TWindowMode::Merge) {
+    if (WindowMode == LauncherMode::Merge) {
         if (!Merging())
             BitBtnMergeClick();
     } else {

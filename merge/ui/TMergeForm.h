@@ -29,7 +29,7 @@ class QWidget;
 class TAudioPlayer2;
 class TNCTPlayButtonB2;
 class TNCTSliderB2;
-class TPreviewPanel;
+class PreviewPanel;
 
 // Merges the listed files into one, or converts each into a file of its own,
 // as WindowMode says when the window is shown. The list, its tool bar and
@@ -85,13 +85,13 @@ public:
     QProgressBar *Gauge2;
     QPushButton *BitBtnConvert, *BitBtnCancel2;
 
-    TSourceFileList SourceFileList;
+    MergeSourceList SourceFileList;
     // The merge's file name as the window knows it ("Untitled.mp3"): the
     // name after a format change, the output's once a merge has begun. A
     // conversion saves it with the general settings.
     QString MergeFileName;
-    TMergeTag MergeTag;
-    std::unique_ptr<TPreviewPanel> Preview;
+    MergeTagFields MergeTag;
+    std::unique_ptr<PreviewPanel> Preview;
 
     bool Merging() const { return mergeEngine_.Merging(); }
     bool Converting() const { return convertEngine_.Converting(); }
@@ -146,11 +146,11 @@ private:
     // The tool bar, the page's own controls and the preview's play button.
     void SetRunControlsEnabled(bool on, std::initializer_list<QWidget *> page);
 
-    friend class TMergeFormObserver; // stops the preview for a run
+    friend class MergeFormObserver; // stops the preview for a run
 
-    TMergeFormObserver observer_{*this};
-    TMergeEngine mergeEngine_;
-    TConvertEngine convertEngine_;
+    MergeFormObserver observer_{*this};
+    MergeEngine mergeEngine_;
+    ConvertEngine convertEngine_;
     bool closePending_ = false; // close once the running merge or conversion returns
 };
 

@@ -4,15 +4,15 @@
 #include "audio/ui/TNCTPlayButtonB2.h"
 #include "audio/ui/TNCTSliderB2.h"
 #include "audio/ui/TNCTTimeDisplay2.h"
-#include "audio/ui/TPreviewPanel.h"
+#include "audio/ui/PreviewPanel.h"
 #include "base/OutputFormat.h"
 #include "base/ui/Guarded.h"
 #include "split/ui/SplitWizardWaveform.h"
 #include "split/ui/SplitWizardWidgets.h"
 #include "split/ui/TSplitForm.h"
 #include "split/ui/TSplitPieChart.h"
-#include "split/ui/TSplitPointEditor.h"
-#include "split/ui/TSplitPointImport.h"
+#include "split/ui/SplitPointControls.h"
+#include "split/ui/SplitPointImport.h"
 #include "split/ui/TUpDown.h"
 
 #include <QCheckBox>
@@ -56,7 +56,7 @@ void BuildPreview(TSplitForm &f)
     f.PlayerLayout->addWidget(f.NCTPlayButtonB1);
     f.PlayerLayout->addWidget(f.NCTSliderB1, 1);
     f.PlayerLayout->addWidget(f.NCTTimeDisplay1);
-    f.Preview = new TPreviewPanel(TPreviewVariant::SplitWizard, f.FileR, f.AudioInformation, *f.AudioPlayer1,
+    f.Preview = new PreviewPanel(PreviewVariant::SplitWizard, f.FileR, f.AudioInformation, *f.AudioPlayer1,
                                   f.NCTPlayButtonB1, f.NCTSliderB1, f.NCTTimeDisplay1,
                                   [&f](const QString &text) { f.StatusPanel1->setText(text); }, &f);
     f.EditorControls << f.NCTPlayButtonB1 << f.NCTSliderB1;
@@ -74,7 +74,7 @@ void BuildPointEditor(TSplitForm &f)
     hooks.OutputExtension = [&f] { return f.SelectedExtension(); };
     hooks.RefreshPieChart = [&f](int32_t count) { f.RefreshPieChart(count); };
     hooks.ResetManualPlan = [&f] { f.ResetManualPlan(); };
-    f.PointEditor = new TSplitPointEditor(
+    f.PointEditor = new SplitPointControls(
         &f, f.Plan, {f.SpeedBtnSet, f.CheckTip, f.ListView1, f.BitBtnEdit, f.BitBtnRemove, f.BitBtnRemoveAll},
         std::move(hooks));
 }
@@ -83,7 +83,7 @@ void BuildPointEditor(TSplitForm &f)
 // Exact precision cuts where they are; the user may still pick another.
 void BuildPointImport(TSplitForm &f, QPushButton *importCue, QPushButton *detectSilences)
 {
-    new TSplitPointImport(&f, f.Plan, f.AudioInformation, importCue, detectSilences,
+    new SplitPointImport(&f, f.Plan, f.AudioInformation, importCue, detectSilences,
                           [&f] { return f.SelectedExtension(); },
                           [&f] {
                               f.PointEditor->RebuildPartList();

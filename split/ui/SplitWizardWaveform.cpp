@@ -3,10 +3,10 @@
 #include "audio/MulDiv.h"
 #include "audio/TAudioPlayer2.h"
 #include "audio/ui/TNCTSliderB2.h"
-#include "audio/ui/TPreviewPanel.h"
+#include "audio/ui/PreviewPanel.h"
 #include "split/SplitPointEditor.h"
 #include "split/ui/TSplitForm.h"
-#include "split/ui/TSplitPointEditor.h"
+#include "split/ui/SplitPointControls.h"
 #include "split/ui/TWaveformStrip.h"
 
 #include <QComboBox>
@@ -27,22 +27,22 @@ constexpr int SliderMax = 1000;
 
 } // namespace
 
-TSplitWaveform::TSplitWaveform(TSplitForm &form) : QObject(&form), f_(form), strip_(new TWaveformStrip)
+SplitWaveform::SplitWaveform(TSplitForm &form) : QObject(&form), f_(form), strip_(new TWaveformStrip)
 {
     setObjectName("SplitWaveform");
     poll_.setInterval(PollMs);
-    connect(&poll_, &QTimer::timeout, this, &TSplitWaveform::PollWorker);
-    connect(strip_, &TWaveformStrip::SeekRequested, this, &TSplitWaveform::StripSeek);
-    connect(strip_, &TWaveformStrip::PointMoved, this, &TSplitWaveform::StripPointMoved);
+    connect(&poll_, &QTimer::timeout, this, &SplitWaveform::PollWorker);
+    connect(strip_, &TWaveformStrip::SeekRequested, this, &SplitWaveform::StripSeek);
+    connect(strip_, &TWaveformStrip::PointMoved, this, &SplitWaveform::StripPointMoved);
     form.installEventFilter(this);
 }
 
-TSplitWaveform::~TSplitWaveform()
+SplitWaveform::~SplitWaveform()
 {
     worker_.Stop();
 }
 
-void TSplitWaveform::SetSource(const QString &path)
+void SplitWaveform::SetSource(const QString &path)
 {
     if (path == source_)
         return;
@@ -58,20 +58,20 @@ void TSplitWaveform::SetSource(const QString &path)
     poll_.start();
 }
 
-void TSplitWaveform::Stop()
+void SplitWaveform::Stop()
 {
     worker_.Stop();
     poll_.stop();
 }
 
-bool TSplitWaveform::eventFilter(QObject *watched, QEvent *event)
+bool SplitWaveform::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == &f_ && event->type() == QEvent::Close)
         Stop();
     return QObject::eventFilter(watched, event);
 }
 
-void TSplitWaveform::PollWorker()
+void SplitWaveform::PollWorker()
 {
     const bool known = status_.sampleRate > 0;
     // Asked before the poll: a worker that ends between the two has its last
@@ -89,7 +89,7 @@ void TSplitWaveform::PollWorker()
         poll_.stop();
 }
 
-void TSplitWaveform::ReadPlan()
+void SplitWaveform::ReadPlan()
 {
     if (status_.sampleRate <= 0)
         return;
@@ -101,7 +101,7 @@ void TSplitWaveform::ReadPlan()
     strip_->SetSelectedPart(f_.PointEditor->SelectedRow());
 }
 
-void TSplitWaveform::StripSeek(int64_t frame)
+void SplitWaveform::StripSeek(int64_t frame)
 {
     const int64_t total = strip_->TotalFrames();
     if (total <= 0)
@@ -109,7 +109,7 @@ void TSplitWaveform::StripSeek(int64_t frame)
     f_.Preview->SeekPreview(int(std::clamp<int64_t>(MulDiv64(frame, SliderMax, total), 0, SliderMax)));
 }
 
-void TSplitWaveform::StripPointMoved(int index, int64_t frame)
+void SplitWaveform::StripPointMoved(int index, int64_t frame)
 {
     if (SplitPointEditor::MoveSplitPointTo(f_.Plan, index, frame, status_.sampleRate)) {
         f_.PointEditor->RebuildPartList(); // which reads the plan back into the strip
@@ -122,9 +122,9 @@ void TSplitWaveform::StripPointMoved(int index, int64_t frame)
 
 namespace split_wizard {
 
-TSplitWaveform *BuildWaveform(TSplitForm &f)
+SplitWaveform *BuildWaveform(TSplitForm &f)
 {
-    auto *waveform = new TSplitWaveform(f);
+    auto *waveform = new SplitWaveform(f);
     auto *group = qobject_cast<QVBoxLayout *>(f.GroupBoxManual->layout());
     group->insertWidget(group->indexOf(f.ListView1), waveform->Strip());
     f.EditorControls << waveform->Strip();
@@ -132,13 +132,13 @@ TSplitWaveform *BuildWaveform(TSplitForm &f)
     TWaveformStrip *strip = waveform->Strip();
     // The source is known once step 1 shows its name (cleared again when it
     // cannot be read).
-    QObject::connect(f.EdFileName, &QLineEdit::textChanged, waveform, &TSplitWaveform::SetSource);
-    QObject::connect(f.PointEditor, &TSplitPointEditor::PartListRebuilt, waveform, &TSplitWaveform::ReadPlan);
+    QObject::connect(f.EdFileName, &QLineEdit::textChanged, waveform, &SplitWaveform::SetSource);
+    QObject::connect(f.PointEditor, &SplitPointControls::PartListRebuilt, waveform, &SplitWaveform::ReadPlan);
     // The strip is the context of what follows, and the editor and preview
     // are watched: the window's children go in no fixed order when it is
     // destroyed, and a list or slider may still report then.
-    const QPointer<TSplitPointEditor> editor = f.PointEditor;
-    const QPointer<TPreviewPanel> preview = f.Preview;
+    const QPointer<SplitPointControls> editor = f.PointEditor;
+    const QPointer<PreviewPanel> preview = f.Preview;
     QObject::connect(f.ListView1, &QTreeWidget::itemSelectionChanged, strip, [editor, strip] {
         if (editor)
             strip->SetSelectedPart(editor->SelectedRow());

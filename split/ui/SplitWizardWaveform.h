@@ -16,11 +16,11 @@ class TWaveformStrip;
 // so they are usually there by step 3) and keeps the strip in step with the
 // plan, the parts list and the preview. Stops the worker when the window
 // closes or the source changes.
-class TSplitWaveform : public QObject {
+class SplitWaveform : public QObject {
     Q_OBJECT
 public:
-    explicit TSplitWaveform(TSplitForm &form);
-    ~TSplitWaveform() override;
+    explicit SplitWaveform(TSplitForm &form);
+    ~SplitWaveform() override;
 
     TWaveformStrip *Strip() const { return strip_; }
     const WaveformPeaksWorker::Status &Status() const { return status_; }
@@ -53,6 +53,6 @@ namespace split_wizard {
 
 // Puts the waveform strip into step 3's split-point group above the parts
 // list and wires it; after the preview and the editor are built.
-TSplitWaveform *BuildWaveform(TSplitForm &form);
+SplitWaveform *BuildWaveform(TSplitForm &form);
 
 } // namespace split_wizard

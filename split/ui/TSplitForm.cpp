@@ -5,14 +5,14 @@
 #include "base/OutputFormat.h"
 #include "audio/AudioError.h"
 #include "audio/TAudioPlayer2.h"
-#include "audio/ui/TPreviewPanel.h"
+#include "audio/ui/PreviewPanel.h"
 #include "config/ProgramSettings.h"
 #include "config/ui/TSettingForm.h"
 #include "split/ui/SplitWizardObserver.h"
 #include "split/ui/SplitWizardSteps.h"
 #include "split/ui/SplitWizardViews.h"
 #include "split/ui/TSplitPieChart.h"
-#include "split/ui/TSplitPointEditor.h"
+#include "split/ui/SplitPointControls.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

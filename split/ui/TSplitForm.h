@@ -31,8 +31,8 @@ class TAudioPlayer2;
 class TNCTPlayButtonB2;
 class TNCTSliderB2;
 class TNCTTimeDisplay2;
-class TPreviewPanel;
-class TSplitPointEditor;
+class PreviewPanel;
+class SplitPointControls;
 
 // The split wizard: step 1 opens the source and shows its tag, step 2 the
 // output format and folder, step 3 how to split, step 4 the summary and the
@@ -117,10 +117,10 @@ public:
     TNCTPlayButtonB2 *NCTPlayButtonB1 = nullptr;
     TNCTSliderB2 *NCTSliderB1 = nullptr;
     TNCTTimeDisplay2 *NCTTimeDisplay1 = nullptr;
-    TPreviewPanel *Preview = nullptr;
+    PreviewPanel *Preview = nullptr;
     // Handlers of the "Split Point Settings" group (Set, list clicks and hints,
     // Edit Selection, Remove, Remove All); owned by the window.
-    TSplitPointEditor *PointEditor = nullptr;
+    SplitPointControls *PointEditor = nullptr;
 
     // Step 4.
     QWidget *TabSheet4;

@@ -30,7 +30,7 @@ namespace {
 struct Opening {
     QString className;
     bool launcherMinimised;
-    TWindowMode mode;
+    LauncherMode mode;
 };
 
 class Launcher : public ProgramDirTest {
@@ -221,10 +221,10 @@ TEST_F(Launcher, MergeThenConvertOpenTwoFreshWindowsInTheirModes)
     f->SpeedBtnConvertClick();
     EXPECT_EQ(created.size(), 2u);
     ASSERT_EQ(openings.size(), 2u);
-    EXPECT_EQ(openings[0].mode, TWindowMode::Merge);
-    EXPECT_EQ(openings[1].mode, TWindowMode::Convert);
+    EXPECT_EQ(openings[0].mode, LauncherMode::Merge);
+    EXPECT_EQ(openings[1].mode, LauncherMode::Convert);
     EXPECT_TRUE(openings[0].launcherMinimised && openings[1].launcherMinimised);
-    EXPECT_EQ(WindowMode, TWindowMode::Convert);
+    EXPECT_EQ(WindowMode, LauncherMode::Convert);
     EXPECT_EQ(MergeForm, nullptr);
 }
 

@@ -46,7 +46,7 @@ protected:
 
     ConvertRequest Request(const QStringList &sources, int formatIndex, const QString &savePath)
     {
-        TSourceFileList list;
+        MergeSourceList list;
         list.Add(sources);
         list.Refresh(InformationProbe(info));
         ConvertRequest r;
@@ -63,7 +63,7 @@ protected:
     TAudioInformation2 info;
     TAudioFile2LameEnc encoder;
     RecordingObserver observer;
-    TConvertEngine engine{fileR, fileW, info, encoder, observer};
+    ConvertEngine engine{fileR, fileW, info, encoder, observer};
     TProgramSettings settings;
 };
 

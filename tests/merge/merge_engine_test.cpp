@@ -56,7 +56,7 @@ protected:
 
     MergeRequest Request(const QStringList &sources, const QString &format = "WAV")
     {
-        TSourceFileList list;
+        MergeSourceList list;
         list.Add(sources);
         list.Refresh(InformationProbe(info));
         MergeRequest r;
@@ -73,7 +73,7 @@ protected:
     TAudioInformation2 info;
     TAudioFile2LameEnc encoder;
     RecordingObserver observer;
-    TMergeEngine engine{fileR, fileW, info, encoder, observer};
+    MergeEngine engine{fileR, fileW, info, encoder, observer};
     TProgramSettings settings;
 };
 

@@ -46,7 +46,7 @@ TEST(DeriveFormatText, ShortensMpeg1LayerAndBlanksTheFirstColon)
 
 TEST(SourceList, RowsShowNameFormatLengthSizeAndFolder)
 {
-    TSourceFileList list;
+    MergeSourceList list;
     list.Add({"/music/a/one.mp3"});
     list.Refresh(FakeProbe({{"/music/a/one.mp3", Facts("MPEG 1.0 layer-3: 44100 Hz", 59999, 999, 2645955)}}));
     ASSERT_EQ(list.Entries().size(), 1);
@@ -62,7 +62,7 @@ TEST(SourceList, RowsShowNameFormatLengthSizeAndFolder)
 
 TEST(SourceList, TotalsDivideEachFileBeforeAdding)
 {
-    TSourceFileList list;
+    MergeSourceList list;
     list.Add({"/a.wav", "/b.wav"});
     list.Refresh(FakeProbe({{"/a.wav", Facts("PCM", 1999, 999, 88)}, {"/b.wav", Facts("PCM", 1999, 999, 12)}}));
     EXPECT_EQ(list.TotalSizeKb, 0);
@@ -72,7 +72,7 @@ TEST(SourceList, TotalsDivideEachFileBeforeAdding)
 
 TEST(SourceList, TotalsLineForThreeFiles)
 {
-    TSourceFileList list;
+    MergeSourceList list;
     list.Add({"/x/1.mp3", "/x/2.mp3", "/x/3.mp3"});
     list.Refresh(FakeProbe({{"/x/1.mp3", Facts("MP3", 300000, 5000000, 1)},
                             {"/x/2.mp3", Facts("MP3", 327000, 6000000, 2)},
@@ -90,7 +90,7 @@ TEST(SourceList, TotalsLineForThreeFiles)
 
 TEST(SourceList, UnreadableFileStaysWithZeros)
 {
-    TSourceFileList list;
+    MergeSourceList list;
     list.Add({"/x/broken.mp3"});
     list.Refresh(FakeProbe({}));
     ASSERT_EQ(list.Entries().size(), 1);
@@ -101,7 +101,7 @@ TEST(SourceList, UnreadableFileStaysWithZeros)
 
 TEST(SourceList, DuplicatePathGetsTheNextNumber)
 {
-    TSourceFileList list;
+    MergeSourceList list;
     list.Add({"/a.mp3"});
     list.Add({"/a.mp3"});
     list.Refresh(FakeProbe({}));
@@ -112,7 +112,7 @@ TEST(SourceList, DuplicatePathGetsTheNextNumber)
 
 TEST(SourceList, MovesAndRemovesAtTheEdgesChangeNothing)
 {
-    TSourceFileList list;
+    MergeSourceList list;
     list.Add({"/1", "/2", "/3", "/4"});
     EXPECT_FALSE(list.MoveUp(1));
     EXPECT_FALSE(list.MoveDown(4));

@@ -5,7 +5,7 @@
 #include "audio/ui/TNCTPlayButtonB2.h"
 #include "audio/ui/TNCTSliderB2.h"
 #include "audio/ui/TNCTTimeDisplay2.h"
-#include "audio/ui/TPreviewPanel.h"
+#include "audio/ui/PreviewPanel.h"
 #include "tests/common/AudioFixtures.h"
 
 #include <QMediaDevices>
@@ -32,10 +32,10 @@ struct Window {
     TNCTTimeDisplay2 display;
     QStringList status;
     QList<int> sliderValues; // every value the slider took, from code or user
-    TPreviewPanel panel;
+    PreviewPanel panel;
 
-    explicit Window(TPreviewVariant v)
-        : panel(v, FileR, info, player, &strip, &slider, v == TPreviewVariant::SplitWizard ? &display : nullptr,
+    explicit Window(PreviewVariant v)
+        : panel(v, FileR, info, player, &strip, &slider, v == PreviewVariant::SplitWizard ? &display : nullptr,
                 [this](const QString &s) { status << s; })
     {
         slider.resize(400, 30);
@@ -81,7 +81,7 @@ protected:
     // A split-wizard panel on `file`, its information loaded as step 1 does.
     std::unique_ptr<Window> splitWindow(const QString &file)
     {
-        auto w = std::make_unique<Window>(TPreviewVariant::SplitWizard);
+        auto w = std::make_unique<Window>(PreviewVariant::SplitWizard);
         w->info.LoadFile(file);
         w->panel.PreviewFile = file;
         return w;
@@ -104,7 +104,7 @@ TEST_F(PreviewFiles, ReaderAndInformationAgreeOnTheGeneratedFile)
 
 TEST_F(PreviewFiles, PauseAndStopWhileIdleDoNothing)
 {
-    Window w(TPreviewVariant::SplitWizard);
+    Window w(PreviewVariant::SplitWizard);
     w.panel.PreviewFile = threeSeconds;
     w.click(2);
     w.click(3);
@@ -117,7 +117,7 @@ TEST_F(PreviewFiles, PauseAndStopWhileIdleDoNothing)
 
 TEST_F(PreviewFiles, AFileThatCannotBeOpenedChangesNothing)
 {
-    Window w(TPreviewVariant::SplitWizard);
+    Window w(PreviewVariant::SplitWizard);
     w.panel.PreviewFile = dir->filePath("missing.wav");
     w.slider.setValue(300);
     w.click(1);
@@ -129,7 +129,7 @@ TEST_F(PreviewFiles, AFileThatCannotBeOpenedChangesNothing)
 
 TEST_F(PreviewFiles, MergeWindowPlayWithoutAFileStops)
 {
-    Window w(TPreviewVariant::MergeWindow);
+    Window w(PreviewVariant::MergeWindow);
     w.slider.setValue(250);
     w.click(1);
     EXPECT_FALSE(w.panel.PreviewActive);
@@ -139,7 +139,7 @@ TEST_F(PreviewFiles, MergeWindowPlayWithoutAFileStops)
 
 TEST_F(PreviewFiles, IdleSplitSliderMovesTheTimeDisplay)
 {
-    Window w(TPreviewVariant::SplitWizard);
+    Window w(PreviewVariant::SplitWizard);
     w.info.LoadFile(ninety);
     w.panel.PreviewFile = ninety;
     w.slider.setValue(495);
@@ -153,7 +153,7 @@ TEST_F(PreviewFiles, IdleSplitSliderMovesTheTimeDisplay)
 
 TEST_F(PreviewFiles, IdleMergeSliderLeavesEverythingAlone)
 {
-    Window w(TPreviewVariant::MergeWindow);
+    Window w(PreviewVariant::MergeWindow);
     w.info.LoadFile(ninety);
     QTest::keyClick(&w.slider, Qt::Key_End);
     EXPECT_EQ(w.slider.Value(), 1000);
@@ -315,7 +315,7 @@ TEST_F(PlayingPreview, SliderNeverGoesBeyondTheEnd)
 
 TEST_F(PlayingPreview, MergeWindowPlaysTheChosenRowAndLoadsItsInformation)
 {
-    Window w(TPreviewVariant::MergeWindow);
+    Window w(PreviewVariant::MergeWindow);
     w.panel.PreviewFile = oneSecond;
     w.click(1);
     ASSERT_TRUE(w.panel.PreviewActive);

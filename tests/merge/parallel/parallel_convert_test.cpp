@@ -44,14 +44,14 @@ protected:
     // Converts with a fresh engine and observer; returns what was reported.
     RecordingObserver Convert(const QStringList &sources, int format, const QString &out, int jobs,
                               bool copyTags = false,
-                              std::function<void(TConvertEngine &, const RecordingObserver &)> onBreathe = {})
+                              std::function<void(ConvertEngine &, const RecordingObserver &)> onBreathe = {})
     {
         TAudioFile2 fileR, fileW;
         TAudioInformation2 info;
         TAudioFile2LameEnc encoder;
         RecordingObserver observer;
-        TConvertEngine engine(fileR, fileW, info, encoder, observer);
-        TSourceFileList list;
+        ConvertEngine engine(fileR, fileW, info, encoder, observer);
+        MergeSourceList list;
         list.Add(sources);
         list.Refresh(InformationProbe(info));
         ConvertRequest r;
@@ -124,7 +124,7 @@ TEST_F(ParallelConvertTest, StopClosesTheRunningFilesAndPassesOverTheRest)
         sources << Mp3(QString("in/%1.mp3").arg(name), 10.0);
     const QString out = Path("out/");
     // Cancel once the second file has begun: both workers are busy then.
-    const RecordingObserver seen = Convert(sources, 0, out, 2, false, [](TConvertEngine &engine, const RecordingObserver &o) {
+    const RecordingObserver seen = Convert(sources, 0, out, 2, false, [](ConvertEngine &engine, const RecordingObserver &o) {
         if (o.rowStatus.contains(2))
             engine.Stop();
     });

@@ -12,7 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include "audio/ui/TPreviewPanel.h"
+#include "audio/ui/PreviewPanel.h"
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -44,7 +44,7 @@ protected:
         ProgramSettings = TProgramSettings{};
         ProgramSettings.savepath = dir.filePath("out") + "/";
         ProgramSettings.saveformat = "mp3";
-        WindowMode = TWindowMode::Merge;
+        WindowMode = LauncherMode::Merge;
     }
     void TearDown() override
     {
@@ -52,7 +52,7 @@ protected:
         SetProgramDirectoryForTesting({});
     }
 
-    TMergeForm *Open(TWindowMode mode = TWindowMode::Merge)
+    TMergeForm *Open(LauncherMode mode = LauncherMode::Merge)
     {
         WindowMode = mode;
         form = new TMergeForm(nullptr);
@@ -94,13 +94,13 @@ void DeleteLater() { QCoreApplication::sendPostedEvents(nullptr, QEvent::Deferre
 
 TEST_F(MergeFormTest, EachModeShowsItsCaptionAndOnlyItsPanel)
 {
-    Open(TWindowMode::Convert);
+    Open(LauncherMode::Convert);
     EXPECT_EQ(form->windowTitle(), "Convert audio files");
     EXPECT_TRUE(form->TabSheet2->isVisible());
     EXPECT_FALSE(form->TabSheet1->isVisible());
     delete form.data();
 
-    Open(TWindowMode::Merge);
+    Open(LauncherMode::Merge);
     EXPECT_EQ(form->windowTitle(), "Merge audio files");
     EXPECT_TRUE(form->TabSheet1->isVisible());
     EXPECT_FALSE(form->TabSheet2->isVisible());
@@ -196,7 +196,7 @@ TEST_F(MergeFormTest, MoveRemoveAndRemoveAllKeepTheRowsInStep)
 
 TEST_F(MergeFormTest, ContextMenuFollowsTheSelectionAndTheMode)
 {
-    Open(TWindowMode::Convert);
+    Open(LauncherMode::Convert);
     EXPECT_TRUE(form->AddFiles1->isEnabled());
     EXPECT_FALSE(form->StartConverting1->isEnabled());
     platform.openAnswers << QStringList{"/x/1.mp3", "/x/2.mp3"};
@@ -218,7 +218,7 @@ TEST_F(MergeFormTest, ContextMenuFollowsTheSelectionAndTheMode)
     form->ToolBtnRemoveAllClick();
     EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
 
-    WindowMode = TWindowMode::Merge;
+    WindowMode = LauncherMode::Merge;
     form->PopupMenu1Popup();
     EXPECT_EQ(form->StartConverting1->text(), "Start Merging");
 }
@@ -242,7 +242,7 @@ TEST_F(MergeFormTest, FilesDroppedOnTheListAreAppended)
 
 TEST_F(MergeFormTest, ConvertButtonAnswersAnEmptyList)
 {
-    Open(TWindowMode::Convert);
+    Open(LauncherMode::Convert);
     EXPECT_TRUE(form->BitBtnConvert->isEnabled());
     QTest::mouseClick(form->BitBtnConvert, Qt::LeftButton);
     EXPECT_EQ(platform.messages(), QStringList{"Please add files first!"});
@@ -376,7 +376,7 @@ TEST_F(MergeFormTest, TagDialogOkStoresTheValues)
 
 TEST_F(MergeFormTest, StartItemDuringAConversionStopsItAndTheWindowStays)
 {
-    Open(TWindowMode::Convert);
+    Open(LauncherMode::Convert);
     const QString a = Tone("a.wav", 3.0);
     const QString b = Tone("b.wav", 2.0);
     platform.openAnswers << QStringList{a, b};
@@ -400,7 +400,7 @@ TEST_F(MergeFormTest, StartItemDuringAConversionStopsItAndTheWindowStays)
 
 TEST_F(MergeFormTest, FilesAtOnceAreLockedDuringAConversionAndSavedWithIt)
 {
-    Open(TWindowMode::Convert);
+    Open(LauncherMode::Convert);
     EXPECT_EQ(form->SpinJobs->text(), "All cores");
     form->SpinJobs->setValue(2);
     platform.openAnswers << QStringList{Tone("a.wav", 1.0), Tone("b.wav", 1.0), Tone("c.wav", 1.0)};
@@ -430,7 +430,7 @@ TEST_F(MergeFormTest, AVanishedFileEndsItsRunWithTheSummaryAndTheNextRunStartsAf
     } watching;
     QList<int> gaugeAtBox;
     QStringList statusAtBox;
-    Open(TWindowMode::Convert);
+    Open(LauncherMode::Convert);
     watching.onMessageBox = [&] {
         gaugeAtBox << form->Gauge2->value();
         statusAtBox << form->StatusPanel2->text();

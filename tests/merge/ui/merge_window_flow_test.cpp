@@ -5,7 +5,7 @@
 #include "tests/common/ui/ScriptedPlatform.h"
 
 #include "audio/TAudioPlayer2.h"
-#include "audio/ui/TPreviewPanel.h"
+#include "audio/ui/PreviewPanel.h"
 #include "config/ProgramSettings.h"
 #include "merge/WindowMode.h"
 #include "merge/ui/TId3TagForm.h"
@@ -60,7 +60,7 @@ protected:
         SetProgramDirectoryForTesting({});
     }
 
-    TMergeForm *Open(TWindowMode mode)
+    TMergeForm *Open(LauncherMode mode)
     {
         WindowMode = mode;
         form = new TMergeForm(nullptr);
@@ -141,12 +141,12 @@ TEST_F(MergeWindowFlowTest, BothPanelsAndTheTagDialogShowTheirWholeTexts)
     if (HasFatalFailure())
         return;
 
-    for (TWindowMode mode : {TWindowMode::Merge, TWindowMode::Convert}) {
+    for (LauncherMode mode : {LauncherMode::Merge, LauncherMode::Convert}) {
         Open(mode);
         AddThroughDialog({a, b, c});
         form->ListView1->setCurrentItem(form->ListView1->topLevelItem(1));
         QCoreApplication::processEvents();
-        QWidget *page = mode == TWindowMode::Merge ? form->TabSheet1 : form->TabSheet2;
+        QWidget *page = mode == LauncherMode::Merge ? form->TabSheet1 : form->TabSheet2;
         ExpectWholeTexts(page);
         // The totals line and the state panel are read whole.
         EXPECT_GE(form->StatusPanel1->width(), form->StatusPanel1->sizeHint().width());
@@ -157,11 +157,11 @@ TEST_F(MergeWindowFlowTest, BothPanelsAndTheTagDialogShowTheirWholeTexts)
         // What a narrow column cuts is in the cell's tool tip.
         EXPECT_EQ(form->ListView1->topLevelItem(0)->toolTip(1), a);
         EXPECT_EQ(form->ListView1->topLevelItem(1)->toolTip(2), form->ListView1->topLevelItem(1)->text(2));
-        Screenshot(form, mode == TWindowMode::Merge ? "qv-merge-mode.png" : "qv-convert-mode.png");
+        Screenshot(form, mode == LauncherMode::Merge ? "qv-merge-mode.png" : "qv-convert-mode.png");
         delete form.data();
     }
 
-    Open(TWindowMode::Merge);
+    Open(LauncherMode::Merge);
     bool shown = false;
     QTimer::singleShot(0, form, [&] {
         ASSERT_NE(Id3TagForm, nullptr);
@@ -177,7 +177,7 @@ TEST_F(MergeWindowFlowTest, BothPanelsAndTheTagDialogShowTheirWholeTexts)
 
 TEST_F(MergeWindowFlowTest, MixedFormatsMergeIntoOneTaggedMp3)
 {
-    Open(TWindowMode::Merge);
+    Open(LauncherMode::Merge);
     const QString mp3 = Tone("one.mp3", 2.0, 44100, 2, kMp3);
     const QString ogg = Tone("two.ogg", 1.5, 48000, 1, kOgg);
     const QString wav = Tone("three.wav", 1.0, 22050, 2, kWav);
@@ -225,7 +225,7 @@ TEST_F(MergeWindowFlowTest, MixedFormatsMergeIntoOneTaggedMp3)
 
 TEST_F(MergeWindowFlowTest, FolderOfMixedFilesConvertsToOggWithTheirTags)
 {
-    Open(TWindowMode::Convert);
+    Open(LauncherMode::Convert);
     struct Source {
         QString path;
         QString title;
@@ -276,7 +276,7 @@ TEST_F(MergeWindowFlowTest, DoubleClickPlaysAndMergeStopsThePreviewFirst)
 {
     if (QMediaDevices::defaultAudioOutput().isNull())
         GTEST_SKIP() << "no sound server (start the PulseAudio null sink)";
-    Open(TWindowMode::Merge);
+    Open(LauncherMode::Merge);
     const QString a = Tone("a.wav", 3.0, 44100, 2, kWav);
     const QString b = Tone("b.ogg", 2.0, 48000, 1, kOgg);
     if (HasFatalFailure())
@@ -348,7 +348,7 @@ class MergeWindowDiskFullTest : public MergeWindowFlowTest, public ::testing::Wi
 
 TEST_P(MergeWindowDiskFullTest, DiskFullDuringAMergeNamesTheOutputAndRemovesIt)
 {
-    Open(TWindowMode::Merge);
+    Open(LauncherMode::Merge);
     const QString a = Tone("a.wav", 3.0, 44100, 2, kWav);
     const QString b = Tone("b.wav", 3.0, 44100, 2, kWav);
     if (HasFatalFailure())

@@ -1,5 +1,5 @@
 #include "split/ui/TEditSelectionForm.h"
-#include "split/ui/TSplitPointEditor.h"
+#include "split/ui/SplitPointControls.h"
 #include "tests/common/ui/ScriptedPlatform.h"
 
 #include <QAction>
@@ -56,9 +56,9 @@ protected:
         hooks.DurationMs = [] { return int64_t(300000); };
         hooks.OutputExtension = [] { return QString("mp3"); };
         hooks.RefreshPieChart = [this](int32_t count) { pies << count; };
-        editor = new TSplitPointEditor(&window, plan, controls, hooks);
+        editor = new SplitPointControls(&window, plan, controls, hooks);
         editor->SetEnabled(true);
-        TSplitPointEditor::FillPartList(controls.ListView1, plan);
+        SplitPointControls::FillPartList(controls.ListView1, plan);
         window.resize(500, 400);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -123,7 +123,7 @@ protected:
     SplitPlan plan;
     QWidget window;
     SplitPointEditorControls controls;
-    TSplitPointEditor *editor = nullptr;
+    SplitPointControls *editor = nullptr;
     int32_t elapsed = 0;
     bool playing = false;
     QList<int> seeks;
@@ -216,7 +216,7 @@ TEST_F(EditorHarness, CheckBoxTogglesReachThePlanAtOnceByMouseAndKeyboard)
     EXPECT_EQ(List()->topLevelItem(2)->checkState(0), Qt::Unchecked);
     EXPECT_FALSE(plan.PartSaveFlags[3]);
     // A rebuild before any further click shows what the user chose.
-    TSplitPointEditor::FillPartList(List(), plan);
+    SplitPointControls::FillPartList(List(), plan);
     EXPECT_EQ(List()->topLevelItem(2)->checkState(0), Qt::Unchecked);
     EXPECT_EQ(List()->topLevelItem(0)->checkState(0), Qt::Checked);
 }
@@ -290,7 +290,7 @@ TEST_F(EditorHarness, EditDialogShowsTheSelectedPart)
 {
     SetAt({10, 20});
     plan.TimePoints.back() = 30;
-    TSplitPointEditor::FillPartList(List(), plan);
+    SplitPointControls::FillPartList(List(), plan);
 
     ClickRow(1);
     WithDialog([&] { controls.BitBtnEdit->click(); },
@@ -332,7 +332,7 @@ TEST_F(EditorHarness, EditDialogOkMovesSharedPointsAndRenames)
 {
     SetAt({10, 20});
     plan.TimePoints.back() = 30;
-    TSplitPointEditor::FillPartList(List(), plan);
+    SplitPointControls::FillPartList(List(), plan);
     const int chartCalls = int(pies.size());
     ClickRow(1);
     WithDialog([&] { editor->Edit1Click(); },

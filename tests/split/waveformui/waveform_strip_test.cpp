@@ -2,7 +2,7 @@
 #include "config/ProgramSettings.h"
 #include "split/ui/SplitWizardWaveform.h"
 #include "split/ui/TSplitForm.h"
-#include "split/ui/TSplitPointEditor.h"
+#include "split/ui/SplitPointControls.h"
 #include "split/ui/TWaveformStrip.h"
 #include "tests/common/AudioFixtures.h"
 #include "tests/common/ui/ScriptedPlatform.h"
@@ -90,7 +90,7 @@ protected:
         SplitForm = form;
         owner.show();
         form->show();
-        waveform = form->findChild<TSplitWaveform *>("SplitWaveform");
+        waveform = form->findChild<SplitWaveform *>("SplitWaveform");
         ASSERT_NE(waveform, nullptr);
     }
 
@@ -137,7 +137,7 @@ protected:
     QWidget owner;
     TProgramSettings saved;
     QPointer<TSplitForm> form;
-    TSplitWaveform *waveform = nullptr;
+    SplitWaveform *waveform = nullptr;
     TWaveformStrip *strip = nullptr;
 };
 

@@ -1,4 +1,4 @@
-#include "split/ui/TSplitPointImport.h"
+#include "split/ui/SplitPointImport.h"
 
 #include "audio/AudioError.h"
 #include "audio/TAudioInformation2.h"
@@ -11,7 +11,7 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 
-TSplitPointImport::TSplitPointImport(QWidget *window, SplitPlan &plan, const TAudioInformation2 &info,
+SplitPointImport::SplitPointImport(QWidget *window, SplitPlan &plan, const TAudioInformation2 &info,
                                      QAbstractButton *importCue, QAbstractButton *detectSilences,
                                      std::function<QString()> extension, std::function<void()> planReplaced)
     : QObject(window), window_(window), plan_(plan), info_(info), extension_(std::move(extension)),
@@ -22,11 +22,11 @@ TSplitPointImport::TSplitPointImport(QWidget *window, SplitPlan &plan, const TAu
     importCue->setToolTip("Split at the tracks of a CUE sheet");
     detectSilences->setText("Detect Silences...");
     detectSilences->setToolTip("Split at the silences of the file");
-    connect(importCue, &QAbstractButton::clicked, this, &TSplitPointImport::BitBtnImportCueClick);
-    connect(detectSilences, &QAbstractButton::clicked, this, &TSplitPointImport::BitBtnDetectSilencesClick);
+    connect(importCue, &QAbstractButton::clicked, this, &SplitPointImport::BitBtnImportCueClick);
+    connect(detectSilences, &QAbstractButton::clicked, this, &SplitPointImport::BitBtnDetectSilencesClick);
 }
 
-void TSplitPointImport::BitBtnImportCueClick()
+void SplitPointImport::BitBtnImportCueClick()
 {
     const QStringList chosen = Platform().OpenFiles("Import a CUE sheet", "CUE sheets (*.cue);;All files (*)", false);
     if (chosen.isEmpty())
@@ -50,7 +50,7 @@ void TSplitPointImport::BitBtnImportCueClick()
     planReplaced_();
 }
 
-void TSplitPointImport::BitBtnDetectSilencesClick()
+void SplitPointImport::BitBtnDetectSilencesClick()
 {
     TSilenceForm form(window_, silence_);
     if (form.exec() != QDialog::Accepted)

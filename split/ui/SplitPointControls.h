@@ -54,10 +54,10 @@ struct SplitPointEditorHooks {
 // its own beyond the plan and the list rows, and keeps the rows' check boxes
 // and the plan's save flags equal: any change of a check box, by mouse or
 // keyboard, is copied into the plan at once.
-class TSplitPointEditor : public QObject {
+class SplitPointControls : public QObject {
     Q_OBJECT
 public:
-    TSplitPointEditor(QObject *parent, SplitPlan &plan, const SplitPointEditorControls &controls,
+    SplitPointControls(QObject *parent, SplitPlan &plan, const SplitPointEditorControls &controls,
                       SplitPointEditorHooks hooks);
 
     // Enables or disables the group's controls together (the window adds the

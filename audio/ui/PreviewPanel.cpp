@@ -1,4 +1,4 @@
-#include "audio/ui/TPreviewPanel.h"
+#include "audio/ui/PreviewPanel.h"
 
 #include "audio/MulDiv.h"
 #include "audio/TAudioFile2.h"
@@ -16,47 +16,47 @@ constexpr int kSliderMax = 1000;
 constexpr int kSeekMode = 3;
 } // namespace
 
-TPreviewPanel::TPreviewPanel(TPreviewVariant variant, TAudioFile2 &FileR_, TAudioInformation2 &Information_,
+PreviewPanel::PreviewPanel(PreviewVariant variant, TAudioFile2 &FileR_, TAudioInformation2 &Information_,
                              TAudioPlayer2 &AudioPlayer1_, TNCTPlayButtonB2 *NCTPlayButtonB1_,
                              TNCTSliderB2 *NCTSliderB1_, TNCTTimeDisplay2 *NCTTimeDisplay1_, StatusText status,
                              QObject *parent)
     : QObject(parent), variant_(variant), FileR(FileR_), Information(Information_), AudioPlayer1(AudioPlayer1_),
       NCTPlayButtonB1(NCTPlayButtonB1_), NCTSliderB1(NCTSliderB1_),
-      NCTTimeDisplay1(variant == TPreviewVariant::SplitWizard ? NCTTimeDisplay1_ : nullptr), status_(std::move(status))
+      NCTTimeDisplay1(variant == PreviewVariant::SplitWizard ? NCTTimeDisplay1_ : nullptr), status_(std::move(status))
 {
     if (NCTPlayButtonB1)
-        connect(NCTPlayButtonB1, &TNCTPlayButtonB2::OnMouseClick, this, &TPreviewPanel::NCTPlayButtonB1MouseClick);
+        connect(NCTPlayButtonB1, &TNCTPlayButtonB2::OnMouseClick, this, &PreviewPanel::NCTPlayButtonB1MouseClick);
     if (NCTSliderB1) {
-        connect(NCTSliderB1, &TNCTSliderB2::OnMouseDown, this, &TPreviewPanel::NCTSliderB1MouseDown);
-        connect(NCTSliderB1, &TNCTSliderB2::OnMouseUp, this, &TPreviewPanel::NCTSliderB1MouseUp);
-        connect(NCTSliderB1, &TNCTSliderB2::OnValueChange, this, &TPreviewPanel::NCTSliderB1ValueChange);
+        connect(NCTSliderB1, &TNCTSliderB2::OnMouseDown, this, &PreviewPanel::NCTSliderB1MouseDown);
+        connect(NCTSliderB1, &TNCTSliderB2::OnMouseUp, this, &PreviewPanel::NCTSliderB1MouseUp);
+        connect(NCTSliderB1, &TNCTSliderB2::OnValueChange, this, &PreviewPanel::NCTSliderB1ValueChange);
     }
-    connect(&AudioPlayer1, &TAudioPlayer2::OnTimer, this, &TPreviewPanel::AudioPlayer1Timer);
-    connect(&AudioPlayer1, &TAudioPlayer2::OnRequestOnLoadArray, this, &TPreviewPanel::AudioPlayer1RequestOnLoadArray);
-    connect(&AudioPlayer1, &TAudioPlayer2::OnEndArrayPlay, this, &TPreviewPanel::AudioPlayer1EndArrayPlay);
-    connect(&AudioPlayer1, &TAudioPlayer2::OnEndPlay, this, &TPreviewPanel::AudioPlayer1EndPlay);
+    connect(&AudioPlayer1, &TAudioPlayer2::OnTimer, this, &PreviewPanel::AudioPlayer1Timer);
+    connect(&AudioPlayer1, &TAudioPlayer2::OnRequestOnLoadArray, this, &PreviewPanel::AudioPlayer1RequestOnLoadArray);
+    connect(&AudioPlayer1, &TAudioPlayer2::OnEndArrayPlay, this, &PreviewPanel::AudioPlayer1EndArrayPlay);
+    connect(&AudioPlayer1, &TAudioPlayer2::OnEndPlay, this, &PreviewPanel::AudioPlayer1EndPlay);
 }
 
-int TPreviewPanel::ElapsedSeconds() const
+int PreviewPanel::ElapsedSeconds() const
 {
     if (!NCTTimeDisplay1)
         return 0;
     return NCTTimeDisplay1->Hours() * 3600 + NCTTimeDisplay1->Minutes() * 60 + NCTTimeDisplay1->Seconds();
 }
 
-int64_t TPreviewPanel::sliderFrame() const
+int64_t PreviewPanel::sliderFrame() const
 {
     const int value = NCTSliderB1 ? NCTSliderB1->Value() : 0;
     return std::max<int64_t>(0, MulDiv64(value, Information.TotalSamples(), kSliderMax));
 }
 
-void TPreviewPanel::setStatus(const QString &text) const
+void PreviewPanel::setStatus(const QString &text) const
 {
     if (status_)
         status_(text);
 }
 
-void TPreviewPanel::PlayPreview()
+void PreviewPanel::PlayPreview()
 {
     if (PreviewActive && !PreviewPaused)
         return;
@@ -106,7 +106,7 @@ void TPreviewPanel::PlayPreview()
     setStatus(QStringLiteral("Playing..."));
 }
 
-void TPreviewPanel::PausePreview()
+void PreviewPanel::PausePreview()
 {
     if (!PreviewActive || PreviewPaused)
         return;
@@ -118,7 +118,7 @@ void TPreviewPanel::PausePreview()
     setStatus(QStringLiteral("Pause"));
 }
 
-void TPreviewPanel::StopPreview()
+void PreviewPanel::StopPreview()
 {
     AudioPlayer1.Stop();
     FileR.CloseFile();
@@ -137,7 +137,7 @@ void TPreviewPanel::StopPreview()
     setStatus(QStringLiteral("Stop"));
 }
 
-void TPreviewPanel::FeedPreview()
+void PreviewPanel::FeedPreview()
 {
     if (!PreviewActive)
         return;
@@ -146,7 +146,7 @@ void TPreviewPanel::FeedPreview()
     AudioPlayer1.LoadArray(FileR.ReadArray(PreviewBlockSamples));
 }
 
-void TPreviewPanel::SeekPreview(int Value)
+void PreviewPanel::SeekPreview(int Value)
 {
     if (NCTSliderB1)
         NCTSliderB1->setValue(Value);
@@ -155,7 +155,7 @@ void TPreviewPanel::SeekPreview(int Value)
     NCTSliderB1ValueChange(NCTSliderB1 ? NCTSliderB1->Value() : Value);
 }
 
-void TPreviewPanel::NCTPlayButtonB1MouseClick(int Button)
+void PreviewPanel::NCTPlayButtonB1MouseClick(int Button)
 {
     switch (Button) {
     case 1:
@@ -174,7 +174,7 @@ void TPreviewPanel::NCTPlayButtonB1MouseClick(int Button)
     }
 }
 
-void TPreviewPanel::NCTSliderB1MouseDown()
+void PreviewPanel::NCTSliderB1MouseDown()
 {
     SliderDragging = true;
     if (PreviewActive && PreviewPaused) {
@@ -188,7 +188,7 @@ void TPreviewPanel::NCTSliderB1MouseDown()
     }
 }
 
-void TPreviewPanel::NCTSliderB1MouseUp()
+void PreviewPanel::NCTSliderB1MouseUp()
 {
     if (!PreviewActive) {
         SliderDragging = false;
@@ -208,7 +208,7 @@ void TPreviewPanel::NCTSliderB1MouseUp()
     FeedPreview();
 }
 
-void TPreviewPanel::NCTSliderB1ValueChange(int Value)
+void PreviewPanel::NCTSliderB1ValueChange(int Value)
 {
     if (!isSplit() || PreviewActive || !NCTTimeDisplay1)
         return;
@@ -225,7 +225,7 @@ void TPreviewPanel::NCTSliderB1ValueChange(int Value)
     NCTTimeDisplay1->setMilliseconds(t);
 }
 
-void TPreviewPanel::AudioPlayer1Timer(qint64 CurrentSamples, int, int)
+void PreviewPanel::AudioPlayer1Timer(qint64 CurrentSamples, int, int)
 {
     const int64_t p = PreviewStartSample + CurrentSamples;
     if (NCTTimeDisplay1)
@@ -237,6 +237,6 @@ void TPreviewPanel::AudioPlayer1Timer(qint64 CurrentSamples, int, int)
     NCTSliderB1->setValue(static_cast<int>(std::clamp<int64_t>(MulDiv64(p, kSliderMax, Information.TotalSamples()), 0, kSliderMax)));
 }
 
-void TPreviewPanel::AudioPlayer1RequestOnLoadArray() { FeedPreview(); }
-void TPreviewPanel::AudioPlayer1EndArrayPlay() { FeedPreview(); }
-void TPreviewPanel::AudioPlayer1EndPlay() { StopPreview(); }
+void PreviewPanel::AudioPlayer1RequestOnLoadArray() { FeedPreview(); }
+void PreviewPanel::AudioPlayer1EndArrayPlay() { FeedPreview(); }
+void PreviewPanel::AudioPlayer1EndPlay() { StopPreview(); }

@@ -16,7 +16,7 @@ class TNCTTimeDisplay2;
 // the merge/convert window plays the file chosen in its list (an empty choice
 // stops), loads the information object on every new run, tests the reader's
 // length instead of the information's TotalSamples, and has no time display.
-enum class TPreviewVariant { SplitWizard, MergeWindow };
+enum class PreviewVariant { SplitWizard, MergeWindow };
 
 // Preview playback for one window: streams 200 ms blocks from the window's
 // reader to its player, two ahead, and keeps the transport strip, slider,
@@ -30,12 +30,12 @@ enum class TPreviewVariant { SplitWizard, MergeWindow };
 // object, player and controls and keeps them alive as long as the panel. The
 // constructor connects the controls' and the player's events to the handlers
 // below; the window connects its menu items and list double-click itself.
-class TPreviewPanel : public QObject {
+class PreviewPanel : public QObject {
     Q_OBJECT
 public:
     using StatusText = std::function<void(const QString &)>;
 
-    TPreviewPanel(TPreviewVariant variant, TAudioFile2 &FileR, TAudioInformation2 &Information,
+    PreviewPanel(PreviewVariant variant, TAudioFile2 &FileR, TAudioInformation2 &Information,
                   TAudioPlayer2 &AudioPlayer1, TNCTPlayButtonB2 *NCTPlayButtonB1, TNCTSliderB2 *NCTSliderB1,
                   TNCTTimeDisplay2 *NCTTimeDisplay1, StatusText status, QObject *parent = nullptr);
 
@@ -68,11 +68,11 @@ public slots:
     void AudioPlayer1EndPlay();
 
 private:
-    bool isSplit() const { return variant_ == TPreviewVariant::SplitWizard; }
+    bool isSplit() const { return variant_ == PreviewVariant::SplitWizard; }
     int64_t sliderFrame() const; // the frame the slider points at
     void setStatus(const QString &text) const;
 
-    TPreviewVariant variant_;
+    PreviewVariant variant_;
     TAudioFile2 &FileR;
     TAudioInformation2 &Information;
     TAudioPlayer2 &AudioPlayer1;

@@ -1,4 +1,4 @@
-#include "split/ui/TSplitPointEditor.h"
+#include "split/ui/SplitPointControls.h"
 
 #include "config/ProgramSettings.h"
 #include "split/SplitPointEditor.h"
@@ -23,7 +23,7 @@ constexpr int ClassicColumnWidths[5] = {40, 60, 60, 50, 130};
 
 } // namespace
 
-TSplitPointEditor::TSplitPointEditor(QObject *parent, SplitPlan &plan, const SplitPointEditorControls &controls,
+SplitPointControls::SplitPointControls(QObject *parent, SplitPlan &plan, const SplitPointEditorControls &controls,
                                      SplitPointEditorHooks hooks)
     : QObject(parent), plan_(plan), c_(controls), hooks_(std::move(hooks))
 {
@@ -55,13 +55,13 @@ TSplitPointEditor::TSplitPointEditor(QObject *parent, SplitPlan &plan, const Spl
     Remove1 = PopupMenu1->addAction("Remove Selection");
     Remove1->setObjectName("Remove1");
 
-    connect(c_.SpeedBtnSet, &QAbstractButton::clicked, this, &TSplitPointEditor::SpeedBtnSetClick);
-    connect(c_.BitBtnEdit, &QAbstractButton::clicked, this, &TSplitPointEditor::Edit1Click);
-    connect(Edit1, &QAction::triggered, this, &TSplitPointEditor::Edit1Click);
-    connect(c_.BitBtnRemove, &QAbstractButton::clicked, this, &TSplitPointEditor::BitBtnRemoveClick);
-    connect(Remove1, &QAction::triggered, this, &TSplitPointEditor::BitBtnRemoveClick);
-    connect(c_.BitBtnRemoveAll, &QAbstractButton::clicked, this, &TSplitPointEditor::BitBtnRemoveAllClick);
-    connect(list, &QTreeWidget::itemChanged, this, &TSplitPointEditor::CopyRowChecked);
+    connect(c_.SpeedBtnSet, &QAbstractButton::clicked, this, &SplitPointControls::SpeedBtnSetClick);
+    connect(c_.BitBtnEdit, &QAbstractButton::clicked, this, &SplitPointControls::Edit1Click);
+    connect(Edit1, &QAction::triggered, this, &SplitPointControls::Edit1Click);
+    connect(c_.BitBtnRemove, &QAbstractButton::clicked, this, &SplitPointControls::BitBtnRemoveClick);
+    connect(Remove1, &QAction::triggered, this, &SplitPointControls::BitBtnRemoveClick);
+    connect(c_.BitBtnRemoveAll, &QAbstractButton::clicked, this, &SplitPointControls::BitBtnRemoveAllClick);
+    connect(list, &QTreeWidget::itemChanged, this, &SplitPointControls::CopyRowChecked);
     connect(list, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(c_.ListView1->viewport()->mapToGlobal(pos)); });
     // Clicks and double clicks anywhere in the list (also on empty space) and
@@ -73,7 +73,7 @@ TSplitPointEditor::TSplitPointEditor(QObject *parent, SplitPlan &plan, const Spl
     SetEnabled(false);
 }
 
-void TSplitPointEditor::SetEnabled(bool enabled)
+void SplitPointControls::SetEnabled(bool enabled)
 {
     for (QWidget *w : {static_cast<QWidget *>(c_.SpeedBtnSet), static_cast<QWidget *>(c_.BitBtnEdit),
                        static_cast<QWidget *>(c_.BitBtnRemove), static_cast<QWidget *>(c_.BitBtnRemoveAll),
@@ -81,18 +81,18 @@ void TSplitPointEditor::SetEnabled(bool enabled)
         w->setEnabled(enabled);
 }
 
-QString TSplitPointEditor::Extension() const
+QString SplitPointControls::Extension() const
 {
     return (hooks_.OutputExtension ? hooks_.OutputExtension() : ProgramSettings.saveformat).toLower();
 }
 
-void TSplitPointEditor::RebuildPartList()
+void SplitPointControls::RebuildPartList()
 {
     FillPartList(c_.ListView1, plan_);
     emit PartListRebuilt();
 }
 
-void TSplitPointEditor::FitPartColumns()
+void SplitPointControls::FitPartColumns()
 {
     QTreeWidget *list = c_.ListView1;
     const QFontMetrics header(list->header()->font());
@@ -102,19 +102,19 @@ void TSplitPointEditor::FitPartColumns()
     }
 }
 
-void TSplitPointEditor::RefreshPieChart()
+void SplitPointControls::RefreshPieChart()
 {
     if (hooks_.RefreshPieChart)
         hooks_.RefreshPieChart(plan_.PartCount);
 }
 
-int TSplitPointEditor::SelectedRow() const
+int SplitPointControls::SelectedRow() const
 {
     const QList<QTreeWidgetItem *> selected = c_.ListView1->selectedItems();
     return selected.isEmpty() ? -1 : c_.ListView1->indexOfTopLevelItem(selected.first());
 }
 
-void TSplitPointEditor::CopyRowChecked(QTreeWidgetItem *item, int column)
+void SplitPointControls::CopyRowChecked(QTreeWidgetItem *item, int column)
 {
     if (column != 0)
         return;
@@ -123,7 +123,7 @@ void TSplitPointEditor::CopyRowChecked(QTreeWidgetItem *item, int column)
         plan_.PartSaveFlags[k] = item->checkState(0) == Qt::Checked;
 }
 
-void TSplitPointEditor::SpeedBtnSetClick()
+void SplitPointControls::SpeedBtnSetClick()
 {
     const int32_t t = hooks_.ElapsedSeconds ? hooks_.ElapsedSeconds() : 0;
     SplitPointEditor::SetSplitPoint(plan_, t, Extension());
@@ -131,7 +131,7 @@ void TSplitPointEditor::SpeedBtnSetClick()
     RefreshPieChart();
 }
 
-void TSplitPointEditor::ListView1Click()
+void SplitPointControls::ListView1Click()
 {
     QTreeWidget *list = c_.ListView1;
     for (int i = 0; i < list->topLevelItemCount() && i + 1 < plan_.PartSaveFlags.size(); ++i)
@@ -158,7 +158,7 @@ void TSplitPointEditor::ListView1Click()
     }
 }
 
-QString TSplitPointEditor::ListView1InfoTip(const QTreeWidgetItem *item) const
+QString SplitPointControls::ListView1InfoTip(const QTreeWidgetItem *item) const
 {
     if (!item)
         return {};
@@ -168,7 +168,7 @@ QString TSplitPointEditor::ListView1InfoTip(const QTreeWidgetItem *item) const
     return SplitPointEditor::RowHint(plan_, caption.toInt() - 1, true);
 }
 
-void TSplitPointEditor::Edit1Click()
+void SplitPointControls::Edit1Click()
 {
     const int sel = SelectedRow();
     if (sel < 0)
@@ -194,7 +194,7 @@ void TSplitPointEditor::Edit1Click()
     EditSelectionForm->exec(); // deletes itself when closed
 }
 
-void TSplitPointEditor::BitBtnRemoveClick()
+void SplitPointControls::BitBtnRemoveClick()
 {
     if (c_.ListView1->topLevelItemCount() == 1)
         return;
@@ -203,7 +203,7 @@ void TSplitPointEditor::BitBtnRemoveClick()
     RefreshPieChart();
 }
 
-void TSplitPointEditor::BitBtnRemoveAllClick()
+void SplitPointControls::BitBtnRemoveAllClick()
 {
     if (hooks_.ResetManualPlan) {
         hooks_.ResetManualPlan();
@@ -214,7 +214,7 @@ void TSplitPointEditor::BitBtnRemoveAllClick()
     RefreshPieChart();
 }
 
-bool TSplitPointEditor::eventFilter(QObject *watched, QEvent *event)
+bool SplitPointControls::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == c_.ListView1) {
         // The space bar toggles the current row's check box whichever cell
@@ -275,7 +275,7 @@ bool TSplitPointEditor::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void TSplitPointEditor::FillPartList(QTreeWidget *list, const SplitPlan &plan)
+void SplitPointControls::FillPartList(QTreeWidget *list, const SplitPlan &plan)
 {
     const QSignalBlocker quiet(list); // rows being built are not user changes
     list->clear();

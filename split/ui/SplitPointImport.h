@@ -11,13 +11,13 @@ class TAudioInformation2;
 
 // "Import CUE..." and "Detect Silences..." of the split-point editor: both
 // replace the hand-set parts by parts at exact frames of the source.
-class TSplitPointImport : public QObject {
+class SplitPointImport : public QObject {
     Q_OBJECT
 public:
     // info: the loaded source (its length and rate); extension: the output
     // extension now chosen; planReplaced: called after the plan was replaced,
     // to rebuild the list and choose the exact cut.
-    TSplitPointImport(QWidget *window, SplitPlan &plan, const TAudioInformation2 &info,
+    SplitPointImport(QWidget *window, SplitPlan &plan, const TAudioInformation2 &info,
                       QAbstractButton *importCue, QAbstractButton *detectSilences,
                       std::function<QString()> extension, std::function<void()> planReplaced);
 
