@@ -15,6 +15,20 @@
 #include <taglib/wavpackfile.h>
 
 namespace audio_detail {
+namespace {
+
+// Musepack, Monkey's Audio and WavPack files: an APE tag is written, an
+// ID3v1 tag only read. Their classes share no base that offers these calls.
+template <typename File>
+void apeFileTags(File *file, bool forOutput, FileTags &t)
+{
+    if (forOutput || file->hasAPETag())
+        t.ape = file->APETag(true);
+    if (!forOutput && file->hasID3v1Tag())
+        t.id3v1 = file->ID3v1Tag();
+}
+
+} // namespace
 
 FileTags tagsOf(TagLib::File *file, bool forOutput)
 {
@@ -43,20 +57,11 @@ FileTags tagsOf(TagLib::File *file, bool forOutput)
         if (!forOutput && flac->hasID3v1Tag())
             t.id3v1 = flac->ID3v1Tag();
     } else if (auto *mpc = dynamic_cast<TagLib::MPC::File *>(file)) {
-        if (forOutput || mpc->hasAPETag())
-            t.ape = mpc->APETag(true);
-        if (!forOutput && mpc->hasID3v1Tag())
-            t.id3v1 = mpc->ID3v1Tag();
+        apeFileTags(mpc, forOutput, t);
     } else if (auto *monkey = dynamic_cast<TagLib::APE::File *>(file)) {
-        if (forOutput || monkey->hasAPETag())
-            t.ape = monkey->APETag(true);
-        if (!forOutput && monkey->hasID3v1Tag())
-            t.id3v1 = monkey->ID3v1Tag();
+        apeFileTags(monkey, forOutput, t);
     } else if (auto *wv = dynamic_cast<TagLib::WavPack::File *>(file)) {
-        if (forOutput || wv->hasAPETag())
-            t.ape = wv->APETag(true);
-        if (!forOutput && wv->hasID3v1Tag())
-            t.id3v1 = wv->ID3v1Tag();
+        apeFileTags(wv, forOutput, t);
     } else if (auto *tta = dynamic_cast<TagLib::TrueAudio::File *>(file)) {
         if (forOutput || tta->hasID3v2Tag())
             t.id3v2 = tta->ID3v2Tag(true);
