@@ -44,8 +44,6 @@ struct Window {
     bool Covers(int64_t a, int64_t b) const { return first <= a && (b <= first + frames || reachesEnd); }
 };
 
-} // namespace
-
 // One source's state, shared by the window's calls and both workers. Each
 // worker holds it too, so a worker told to stop may finish its last read
 // after the window has moved on to another source.
@@ -96,8 +94,6 @@ void Run::Want(int64_t a, int64_t b)
     wanted = Span{first, span};
     wake.notify_one();
 }
-
-namespace {
 
 // Raises a worker's flag however it leaves, so it can be joined without waiting.
 struct MarkDone {
