@@ -3,12 +3,15 @@
 // holds and what the editor's calls then cost, for waveform-source.sh to
 // time against a plain ffmpeg decode.
 //
-//   quorvis-source-pyramid FILE
+//   quorvis-source-pyramid [--build-only] FILE
+//
+// --build-only stops after the build, for timing it alone.
 #include "split/WaveformSource.h"
 
 #include <QString>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 namespace {
@@ -24,13 +27,14 @@ double Seconds(Clock::time_point from)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: quorvis-source-pyramid FILE\n");
+    const bool buildOnly = argc == 3 && std::string(argv[1]) == "--build-only";
+    if (argc != 2 && !buildOnly) {
+        std::fprintf(stderr, "usage: quorvis-source-pyramid [--build-only] FILE\n");
         return 2;
     }
     const Clock::time_point start = Clock::now();
     WaveformSource source;
-    source.Start(QString::fromLocal8Bit(argv[1]));
+    source.Start(QString::fromLocal8Bit(argv[argc - 1]));
     WaveformSource::Status status;
     // The window polls at its frame rate; polling more often here only makes
     // the end of the build seen sooner.
@@ -43,6 +47,8 @@ int main(int argc, char **argv)
     }
     std::printf("built %lld frames in %.3f s; pyramid %.2f MiB\n", static_cast<long long>(status.framesScanned),
                 build, double(source.PyramidBytes()) / (1 << 20));
+    if (buildOnly)
+        return 0;
 
     // A window 2000 columns wide, from the whole file down to the finest level.
     std::vector<PeakRange> columns;

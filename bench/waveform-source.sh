@@ -75,7 +75,7 @@ measure() {
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "n/a" }'; }
 
-ours="build-bench/quorvis-source-pyramid $flac"
+ours="build-bench/quorvis-source-pyramid --build-only $flac"
 theirs="${ff[*]} -i $flac -f null -"
 ot=() tt=() pr=()
 om=0 tm=0
@@ -90,4 +90,4 @@ echo "Pyramid of ${hours} h of FLAC against one decode, $rounds rounds:"
 printf '%-28s ours %7.2fs  ffmpeg %7.2fs  ratio %5s (median of paired ratios %s)  peak ours %6d KiB  ffmpeg %6d KiB\n' \
   "pyramid of ${hours} h FLAC" "$omed" "$tmed" "$(ratio "$omed" "$tmed")" "$(printf '%s\n' "${pr[@]}" | median)" "$om" "$tm"
 echo "One build, as reported by it:"
-$ours | sed 's/^/  /'
+build-bench/quorvis-source-pyramid "$flac" | sed 's/^/  /'

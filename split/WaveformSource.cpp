@@ -16,10 +16,12 @@ static_assert(WaveformSource::FinestBucket == PeakPyramid::FinestFrames);
 
 namespace {
 
-// Frames per read: short enough that a stop is seen within a few
-// milliseconds of decoding, long enough that publishing costs nothing
-// beside the decode.
-constexpr int64_t ReadFrames = 32768;
+// Frames per read: short enough that a stop is seen within a millisecond or
+// two of decoding, long enough that publishing costs nothing beside the
+// decode. Stereo arrays of this size stay below malloc's mmap threshold, so
+// each read reuses heap memory instead of faulting in fresh pages: a 3-hour
+// build took 5 % less CPU than with 32768-frame reads (seen).
+constexpr int64_t ReadFrames = 8192;
 // A window read is at least this long, and twice what was asked, so that
 // scrolling a little at a fine zoom stays inside the cache.
 constexpr int64_t LeastWindow = 1 << 16;
