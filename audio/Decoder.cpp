@@ -31,6 +31,12 @@ void Decoder::Impl::openCodecFor(const AVCodec *dec, const AVCodecParameters *pa
         // Needed for the decoder's own trimming of delay and padding.
         if (par)
             codec->pkt_timebase = src.stream()->time_base;
+        if (threads > 1) {
+            // Frame threads hand frames back in order, only later: the
+            // timeline and damage records see the same stream.
+            codec->thread_count = threads;
+            codec->thread_type = FF_THREAD_FRAME;
+        }
         rc = avcodec_open2(codec.get(), dec, nullptr);
     }
     if (rc < 0)
@@ -290,12 +296,13 @@ void Decoder::Impl::skipPending(int64_t frames)
     compact();
 }
 
-Decoder::Decoder(const QString &path)
+Decoder::Decoder(const QString &path, int threads)
     : d(std::make_unique<Impl>())
 {
     if (!d->packet || !d->frame)
         throw AudioError(QStringLiteral("Cannot open %1: out of memory").arg(displayName(path)));
     d->path = path;
+    d->threads = threads;
     OpenedContainer first = openSource(path);
     d->facts = describeSource(path, first);
     d->partStart.assign(d->partCount(), 0);

@@ -17,7 +17,9 @@ namespace audio_detail {
 // its time. Throws AudioError (naming the file and the reason) on failure.
 class Decoder {
 public:
-    explicit Decoder(const QString &path);
+    // threads > 1 lets the codec decode on that many threads, where it can:
+    // for a reader that goes through a whole file while other work waits.
+    explicit Decoder(const QString &path, int threads = 1);
     ~Decoder();
     Decoder(const Decoder &) = delete;
     Decoder &operator=(const Decoder &) = delete;

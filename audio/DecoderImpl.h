@@ -22,6 +22,7 @@ struct Decoder::Impl {
     using Loss = ReadLoss;
 
     QString path;
+    int threads = 1; // the codec's decoding threads
     SourceFacts facts;
     std::vector<int64_t> partStart; // output position where each part begins
     size_t part = 0;

@@ -16,7 +16,7 @@ void TAudioFile2::OpenFile(const QString &fileName, int, int)
     lastError_ = 0;
     lastErrorText_.clear();
     try {
-        decoder_ = std::make_unique<Decoder>(fileName);
+        decoder_ = std::make_unique<Decoder>(fileName, decodeThreads_);
     } catch (const AudioError &e) {
         lastError_ = 1;
         lastErrorText_ = e.text();

@@ -40,6 +40,10 @@ public:
     TAudioFile2 &operator=(const TAudioFile2 &) = delete;
 
     void OpenFile(const QString &fileName, int = 0, int = 1);
+    // Decoding threads for the files opened from now on (1, the default:
+    // the calling thread only). More pay off for one reader going through a
+    // whole file, such as the waveform's, not for many readers at once.
+    void SetDecodeThreads(int threads) { decodeThreads_ = threads; }
     void CreateFile(const QString &fileName, int = 0);
     void CloseFile();
     int LastError() const;
@@ -90,6 +94,7 @@ public:
     QString WmaProfileName() const;
 
 private:
+    int decodeThreads_ = 1;
     std::unique_ptr<audio_detail::Decoder> decoder_;
     std::unique_ptr<audio_detail::Writer> writer_;
     int lastError_ = 0;

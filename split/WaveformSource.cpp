@@ -107,6 +107,9 @@ void Build(const std::shared_ptr<Run> &run)
 {
     const MarkDone mark{run->builderDone};
     TAudioFile2 reader;
+    // The one decode of the whole file is what the user waits for; the
+    // window's thread is idle meanwhile.
+    reader.SetDecodeThreads(int(std::max(2u, std::thread::hardware_concurrency())));
     reader.OpenFile(run->path);
     if (reader.LastError() != 0) {
         const std::lock_guard lock(run->mutex);
