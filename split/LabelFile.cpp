@@ -204,8 +204,9 @@ void ApplyLabels(SplitPlan &plan, const std::vector<AudioLabel> &labels, const Q
     for (int32_t k = 1; k <= plan.PartCount; ++k) {
         const int64_t from = k > 1 ? points[size_t(k - 2)] : 0;
         const int64_t to = k <= int32_t(points.size()) ? points[size_t(k - 1)] : totalFrames;
-        // A point names the part it starts, as Audacity's export names the
-        // file after each label; else the region the part lies in.
+        // A label names the part it starts, as Audacity's export names the
+        // file after each label; the rest of a region cut by points takes
+        // numbered names, so that no two parts ask for one file.
         QString name;
         bool inRegion = false;
         for (const FrameLabel &f : framed) {
@@ -215,7 +216,7 @@ void ApplyLabels(SplitPlan &plan, const std::vector<AudioLabel> &labels, const Q
         for (const FrameLabel &f : framed) {
             if (f.region && f.start <= from && to <= f.end) {
                 inRegion = true;
-                if (name.isEmpty())
+                if (name.isEmpty() && f.start == from)
                     name = f.text;
             }
         }
