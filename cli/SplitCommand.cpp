@@ -3,12 +3,15 @@
 #include "audio/TAudioInformation2.h"
 #include "cli/Commands.h"
 #include "split/CueSheet.h"
+#include "split/LabelFile.h"
 #include "split/SilenceDetector.h"
 #include "split/SplitEngine.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace cli {
 namespace {
@@ -82,20 +85,27 @@ private:
 
 int SplitCommand(const QStringList &args)
 {
-    const Arguments a = Parse(args, {"parts", "every", "at", "cue", "threshold", "min-silence", "format", "out", "precision", "jobs"},
+    const Arguments a = Parse(args, {"parts", "every", "at", "cue", "labels", "threshold", "min-silence", "tracks", "format",
+                                     "out", "precision", "jobs"},
                               {"silence", "trim-silence", "no-tag", "quiet", "lossless", "overwrite"});
     if (a.positional.size() != 1)
         throw UsageError("split takes exactly one source file");
     const int modes = int(a.has("parts")) + int(a.has("every")) + int(a.has("at")) + int(a.has("cue"))
-                      + int(a.has("silence"));
+                      + int(a.has("labels")) + int(a.has("silence"));
     if (modes != 1)
-        throw UsageError("split needs exactly one of --parts, --every, --at, --cue and --silence");
-    if (!a.has("silence") && (a.has("threshold") || a.has("min-silence") || a.has("trim-silence")))
-        throw UsageError("--threshold, --min-silence and --trim-silence go with --silence");
+        throw UsageError("split needs exactly one of --parts, --every, --at, --cue, --labels and --silence");
+    if (!a.has("silence") && (a.has("threshold") || a.has("min-silence") || a.has("tracks") || a.has("trim-silence")))
+        throw UsageError("--threshold, --min-silence, --tracks and --trim-silence go with --silence");
     SilenceSettings silence;
     silence.thresholdDb = NumberOption(a, "threshold", silence.thresholdDb, -150, 0, "a level in dB from -150 to 0, such as -40");
     silence.minSeconds = NumberOption(a, "min-silence", silence.minSeconds, 0.01, 3600, "a length in seconds from 0.01 to 3600, such as 1.5");
     silence.dropSilences = a.has("trim-silence");
+    if (a.has("tracks")) {
+        bool ok = false;
+        silence.tracks = a.value("tracks").toInt(&ok);
+        if (!ok || silence.tracks < 0)
+            throw UsageError("--tracks must be a whole number of tracks, or 0 for a cut at every silence");
+    }
 
     TProgramSettings settings = ProgramSettings;
     settings.saveformat = FormatOption(a, settings);
@@ -164,6 +174,16 @@ int SplitCommand(const QStringList &args)
             report.Error(e.text());
             return Failed;
         }
+    } else if (a.has("labels")) {
+        mode = SplitMode::BySettings;
+        try {
+            const QString labels = QFileInfo(a.value("labels")).absoluteFilePath();
+            ApplyLabels(plan, ReadLabelFile(labels), labels, info.TotalSamples(), info.SampleRate(),
+                        settings.saveformat);
+        } catch (const LabelFileError &e) {
+            report.Error(e.text());
+            return Failed;
+        }
     } else if (a.has("silence")) {
         mode = SplitMode::BySettings;
         plan.ResetManualPlan(settings.saveformat);
@@ -176,12 +196,19 @@ int SplitCommand(const QStringList &args)
         }
         if (!found)
             return Failed;
-        if (ApplySilences(plan, *found, info.TotalSamples(), info.SampleRate(), silence.dropSilences,
+        const std::vector<SilentStretch> chosen = ChooseTrackSilences(*found, info.TotalSamples(), silence.tracks);
+        if (ApplySilences(plan, chosen, info.TotalSamples(), info.SampleRate(), silence.dropSilences,
                           settings.saveformat) == 0) {
             report.Error(QString("No silence of at least %1 s below %2 dB between sounds in %3; nothing was split")
                              .arg(silence.minSeconds).arg(silence.thresholdDb).arg(QDir::toNativeSeparators(source)));
             return Failed;
         }
+        const int32_t between = int32_t(std::count_if(found->begin(), found->end(), [&info](const SilentStretch &st) {
+            return st.start > 0 && st.end < info.TotalSamples();
+        }));
+        if (silence.tracks > between + 1)
+            report.Warning(QString("%1 holds %2 silences between sounds: split into %3 tracks, not %4")
+                               .arg(QDir::toNativeSeparators(source)).arg(between).arg(between + 1).arg(silence.tracks));
     } else {
         mode = SplitMode::BySettings;
         plan.ResetManualPlan(settings.saveformat);

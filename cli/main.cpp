@@ -9,7 +9,8 @@ static const char usageText[] =
     "usage:\n"
     "  quorvis-cli info FILE... [--json]\n"
     "  quorvis-cli split FILE (--parts N | --every SECONDS | --at T1,T2,... | --cue SHEET.cue\n"
-    "              | --silence [--threshold DB] [--min-silence SECONDS] [--trim-silence])\n"
+    "              | --labels LABELS.txt | --silence [--threshold DB] [--min-silence SECONDS]\n"
+    "              [--tracks N] [--trim-silence])\n"
     "              [--format mp3|wav|wma|ogg|flac|opus] [--out DIR]\n"
     "              [--precision exact|low|normal|high|very-high] [--lossless] [--no-tag]\n"
     "              [--jobs N] (parts written at once; 0, the default, every core)\n"
@@ -22,11 +23,15 @@ static const char usageText[] =
     "common options: --quiet (no progress); -- ends the options, so every\n"
     "argument after it is a file, even one whose name starts with \"-\"\n"
     "Times for --at are seconds or m:ss. --cue cuts where each track of the sheet\n"
-    "starts and names and tags the parts from it. --silence cuts in the middle of\n"
-    "each silence (below -40 dB for at least 1 s unless told); --trim-silence cuts\n"
-    "the silences out instead. Encoder settings, the default format and the\n"
-    "default folder come from setup.ini beside the program (for an installed\n"
-    "copy ~/.config/quorvis/setup.ini); it is never written.\n";
+    "starts and names and tags the parts from it. --labels cuts at the labels of\n"
+    "an Audacity label file: at each point label, and around each region label,\n"
+    "naming the part by its text (the stretches between regions are not written).\n"
+    "--silence cuts in the middle of each silence (below -40 dB for at least 1 s\n"
+    "unless told); --tracks N cuts at the N-1 longest silences only (0, the\n"
+    "default, at every one); --trim-silence cuts the silences out instead.\n"
+    "Encoder settings, the default format and the default folder come from\n"
+    "setup.ini beside the program (for an installed copy\n"
+    "~/.config/quorvis/setup.ini); it is never written.\n";
 
 int main(int argc, char **argv)
 {

@@ -5,6 +5,7 @@
 #include "audio/TAudioFile2.h"
 
 #include <QDir>
+#include <algorithm>
 #include <cmath>
 
 SilenceFinder::SilenceFinder(int sampleRate, int channels, double thresholdDb, double minSeconds)
@@ -66,6 +67,32 @@ std::optional<std::vector<SilentStretch>> FindSilences(const QString &path, cons
     }
     reader.CloseFile();
     return finder.Finish();
+}
+
+std::vector<SilentStretch> ChooseTrackSilences(const std::vector<SilentStretch> &silences, int64_t totalFrames,
+                                               int32_t tracks)
+{
+    const auto inner = [totalFrames](const SilentStretch &s) { return s.start > 0 && s.end < totalFrames; };
+    std::vector<size_t> between;
+    for (size_t i = 0; i < silences.size(); ++i) {
+        if (inner(silences[i]))
+            between.push_back(i);
+    }
+    if (tracks <= 0 || size_t(tracks) > between.size())
+        return silences;
+    std::stable_sort(between.begin(), between.end(), [&silences](size_t a, size_t b) {
+        return silences[a].end - silences[a].start > silences[b].end - silences[b].start;
+    });
+    between.resize(size_t(tracks) - 1);
+    std::vector<bool> keep(silences.size(), false);
+    for (const size_t i : between)
+        keep[i] = true;
+    std::vector<SilentStretch> chosen;
+    for (size_t i = 0; i < silences.size(); ++i) {
+        if (keep[i] || !inner(silences[i]))
+            chosen.push_back(silences[i]);
+    }
+    return chosen;
 }
 
 int32_t ApplySilences(SplitPlan &plan, const std::vector<SilentStretch> &silences, int64_t totalFrames,

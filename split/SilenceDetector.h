@@ -19,6 +19,7 @@ struct SilenceSettings {
     double thresholdDb = -40.0; // dB below full scale
     double minSeconds = 1.0;    // shorter quiet stretches are pauses within the music
     bool dropSilences = false;  // cut the silences out instead of cutting in their middles
+    int32_t tracks = 0;         // parts with sound wanted; 0 for a part between every two silences
 };
 
 // Finds silent stretches in decoded audio fed block by block; knows nothing
@@ -50,6 +51,17 @@ private:
 // file when it cannot be read.
 std::optional<std::vector<SilentStretch>> FindSilences(const QString &path, const SilenceSettings &settings,
                                                        const std::function<bool(int percent)> &progress = {});
+
+// The silences that make `tracks` parts of a source of totalFrames frames:
+// of the silences between sounds, the tracks - 1 longest (the earlier of two
+// as long), in time order; all of them for tracks 0 or when there are no more.
+// The silences at the very start and end are kept: they split no track, and
+// dropping silences should still cut them off, since a user who asks for ten
+// tracks with the silences dropped expects ten tracks without the lead-in and
+// the run-out. The inner silences not chosen stay inside their tracks, even
+// when dropping, as the pauses within a piece they are.
+std::vector<SilentStretch> ChooseTrackSilences(const std::vector<SilentStretch> &silences, int64_t totalFrames,
+                                               int32_t tracks);
 
 // Replaces the plan's hand-set parts from the silences of a source of
 // totalFrames frames. Without dropping, one split point in the middle of each

@@ -12,6 +12,27 @@ QString PartNumberText(int32_t k)
     return k <= 9 ? QString("0%1").arg(k) : QString::number(k);
 }
 
+// Point k as the list shows it: milliseconds from the start, and whether it
+// lies between two seconds.
+struct ShownPoint {
+    int64_t ms = 0;
+    bool fractional = false;
+};
+
+ShownPoint ShowPoint(const SplitPlan &plan, size_t k)
+{
+    const int64_t exact = plan.ExactFrame(k);
+    const int64_t rate = plan.SampleRate;
+    if (exact == NoExactFrame || rate <= 0 || exact % rate == 0)
+        return {int64_t(k < plan.TimePoints.size() ? plan.TimePoints[k] : 0) * 1000, false};
+    return {(exact * 2000 + rate) / (2 * rate), true};
+}
+
+QString PointText(const ShownPoint &p)
+{
+    return p.fractional ? FormatMinutesSecondsMs(p.ms) : FormatMinutesSeconds(int32_t(p.ms / 1000));
+}
+
 } // namespace
 
 QString SplitPlan::PartBaseName() const
@@ -59,6 +80,7 @@ void SplitPlan::SetExactPoints(const std::vector<int64_t> &frames, int sampleRat
     const size_t size = size_t(PartCount) + 1;
     TimePoints.assign(size, 0);
     PointFrames.assign(size, NoExactFrame);
+    SampleRate = sampleRate;
     for (size_t k = 1; k < size - 1; ++k) {
         PointFrames[k] = frames[k - 1];
         // The list's whole seconds, never past the source's own.
@@ -87,9 +109,13 @@ QList<SplitPartRow> SplitPlan::PartRows() const
     for (int32_t k = 1; k <= PartCount && k < qsizetype(TimePoints.size()); ++k) {
         SplitPartRow row;
         row.number = k;
-        row.startText = FormatMinutesSeconds(TimePoints[k - 1]);
-        row.endText = FormatMinutesSeconds(TimePoints[k]);
-        row.lengthText = FormatMinutesSeconds(TimePoints[k] - TimePoints[k - 1]);
+        const ShownPoint start = ShowPoint(*this, size_t(k - 1));
+        const ShownPoint end = ShowPoint(*this, size_t(k));
+        row.startText = PointText(start);
+        row.endText = PointText(end);
+        // The length is the difference of what the row shows, so the three
+        // columns agree for the reader.
+        row.lengthText = PointText({end.ms - start.ms, start.fractional || end.fractional});
         row.fileName = k < PartNames.size() ? PartNames[k] : QString();
         row.checked = k < PartSaveFlags.size() && PartSaveFlags[k];
         rows << row;

@@ -62,6 +62,9 @@ public:
     // seconds. Same length as TimePoints; a shorter array means NoExactFrame
     // for the points it lacks.
     std::vector<int64_t> PointFrames{NoExactFrame, NoExactFrame};
+    // Frames per second of PointFrames, set by whatever stores an exact frame;
+    // 0 until then. The list needs it to show a point between two seconds.
+    int SampleRate = 0;
     // Empty, or a tag per part number (index 0 unused), kept like the names:
     // with the part number, not with the stretch of time.
     QList<SplitPartTag> PartTags;
@@ -97,7 +100,10 @@ public:
     // The exact frame of point k, NoExactFrame when it has none.
     int64_t ExactFrame(size_t k) const { return k < PointFrames.size() ? PointFrames[k] : NoExactFrame; }
 
-    // The rows of the parts list for the hand-set parts 1..PartCount.
+    // The rows of the parts list for the hand-set parts 1..PartCount: "mm:ss"
+    // for a point on a whole second, "mm:ss.mmm" (to the nearest millisecond)
+    // for an exact one between two; a length with either kind of end takes
+    // the finer form.
     QList<SplitPartRow> PartRows() const;
 
     // Sets PartCount and SamplePoints for a run. totalSamples in frames,

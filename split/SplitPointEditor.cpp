@@ -56,11 +56,11 @@ QString DefaultPartName(const SplitPlan &plan, int32_t k, const QString &extensi
     return plan.NumberedPartName(k, extension.toLower());
 }
 
-void SetSplitPoint(SplitPlan &plan, int32_t t, const QString &extension)
+namespace {
+
+// What "Set as split point" does after inserting, whether or not it did.
+void NameLastPart(SplitPlan &plan, const QString &extension)
 {
-    if (plan.TimePoints.empty())
-        plan.TimePoints = {0};
-    InsertSplitPoint(plan, t);
     const int32_t n = PointCount(plan) - 1;
     plan.PartCount = n;
     // TimePoints already has n + 1 entries; only the attribute arrays grow.
@@ -74,6 +74,48 @@ void SetSplitPoint(SplitPlan &plan, int32_t t, const QString &extension)
     plan.PartNames[n] = DefaultPartName(plan, n, extension);
     plan.PartTips[n] = QStringLiteral("No tip");
     plan.PartSaveFlags[n] = true;
+}
+
+// Inserts the exact frame between the two points whose frames it lies
+// strictly between; after the last point only when its whole second lies
+// after that point's, which is the source's end in whole seconds.
+void InsertSplitPointAt(SplitPlan &plan, int64_t frame, int sampleRate)
+{
+    FitPointFrames(plan);
+    const int32_t t = int32_t(std::min<int64_t>(frame / sampleRate, std::numeric_limits<int32_t>::max()));
+    const int32_t n = PointCount(plan) - 1;
+    for (int32_t idx = 1; idx <= n; ++idx) {
+        if (PointFrameAt(plan, idx - 1, sampleRate) < frame && frame < PointFrameAt(plan, idx, sampleRate)) {
+            plan.TimePoints.insert(plan.TimePoints.begin() + idx, t);
+            plan.PointFrames.insert(plan.PointFrames.begin() + idx, frame);
+            plan.SampleRate = sampleRate;
+            return;
+        }
+    }
+    if (t > plan.TimePoints.back()) {
+        plan.TimePoints.push_back(t);
+        plan.PointFrames.push_back(frame);
+        plan.SampleRate = sampleRate;
+    }
+}
+
+} // namespace
+
+void SetSplitPoint(SplitPlan &plan, int32_t t, const QString &extension)
+{
+    if (plan.TimePoints.empty())
+        plan.TimePoints = {0};
+    InsertSplitPoint(plan, t);
+    NameLastPart(plan, extension);
+}
+
+void SetSplitPointAt(SplitPlan &plan, int64_t frame, int sampleRate, const QString &extension)
+{
+    if (plan.TimePoints.empty())
+        plan.TimePoints = {0};
+    if (sampleRate > 0 && frame > 0)
+        InsertSplitPointAt(plan, frame, sampleRate);
+    NameLastPart(plan, extension);
 }
 
 bool RemoveSplitPoint(SplitPlan &plan, int row)
@@ -121,6 +163,7 @@ bool MoveSplitPointTo(SplitPlan &plan, int32_t point, int64_t frame, int sampleR
         return false;
     FitPointFrames(plan);
     plan.PointFrames[size_t(point)] = frame;
+    plan.SampleRate = sampleRate;
     plan.TimePoints[size_t(point)] = int32_t(std::min<int64_t>(frame / sampleRate, plan.TimePoints[size_t(point + 1)]));
     return true;
 }

@@ -25,6 +25,12 @@ bool InsertSplitPoint(SplitPlan &plan, int32_t t);
 // even when nothing was inserted.
 void SetSplitPoint(SplitPlan &plan, int32_t t, const QString &extension);
 
+// "Set as split point" at the play position: as SetSplitPoint, but the point
+// is the exact `frame` of a source at sampleRate (the list shows it to the
+// millisecond) and the neighbours are compared by their frames. A frame on
+// or before a point, or within the last point's second, inserts nothing.
+void SetSplitPointAt(SplitPlan &plan, int64_t frame, int sampleRate, const QString &extension);
+
 // Removes the split point at the start of part row + 1 (for row 0, the point
 // after part 1), joining two neighbouring parts; no time is lost. Save flags
 // move down with the times; names and tips stay with their numbers and the

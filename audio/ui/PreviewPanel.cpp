@@ -44,6 +44,13 @@ int PreviewPanel::ElapsedSeconds() const
     return NCTTimeDisplay1->Hours() * 3600 + NCTTimeDisplay1->Minutes() * 60 + NCTTimeDisplay1->Seconds();
 }
 
+int64_t PreviewPanel::PositionFrame() const
+{
+    if (!PreviewActive)
+        return sliderFrame();
+    return PreviewPaused ? PreviewStartSample : PreviewStartSample + AudioPlayer1.PlayedSamples();
+}
+
 int64_t PreviewPanel::sliderFrame() const
 {
     const int value = NCTSliderB1 ? NCTSliderB1->Value() : 0;

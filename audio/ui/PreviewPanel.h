@@ -48,6 +48,10 @@ public:
 
     // Hours * 3600 + Minutes * 60 + Seconds of the time display; 0 without one.
     int ElapsedSeconds() const;
+    // The frame of the source being heard: while playing, what the player has
+    // played from where it started; paused, where it stopped; idle, where
+    // the slider points.
+    int64_t PositionFrame() const;
 
 public slots:
     void PlayPreview();

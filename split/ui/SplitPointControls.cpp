@@ -125,8 +125,13 @@ void SplitPointControls::CopyRowChecked(QTreeWidgetItem *item, int column)
 
 void SplitPointControls::SpeedBtnSetClick()
 {
-    const int32_t t = hooks_.ElapsedSeconds ? hooks_.ElapsedSeconds() : 0;
-    SplitPointEditor::SetSplitPoint(plan_, t, Extension());
+    const int rate = hooks_.SampleRate ? hooks_.SampleRate() : 0;
+    if (hooks_.PositionFrame && rate > 0) {
+        SplitPointEditor::SetSplitPointAt(plan_, hooks_.PositionFrame(), rate, Extension());
+    } else {
+        const int32_t t = hooks_.ElapsedSeconds ? hooks_.ElapsedSeconds() : 0;
+        SplitPointEditor::SetSplitPoint(plan_, t, Extension());
+    }
     RebuildPartList();
     RefreshPieChart();
 }

@@ -31,6 +31,11 @@ struct SplitPointEditorControls {
 struct SplitPointEditorHooks {
     // Whole seconds shown by the preview's time display (default 0).
     std::function<int32_t()> ElapsedSeconds;
+    // The frame of the source being heard, and the source's frames per
+    // second; "Set as split point" places the point there when both are
+    // given, else at ElapsedSeconds.
+    std::function<int64_t()> PositionFrame;
+    std::function<int()> SampleRate;
     // Moves the preview slider to v (0..1000) as a user's drag would.
     std::function<void(int v)> SeekPreview;
     // Sets the time display, in milliseconds.

@@ -78,7 +78,8 @@ void SplitPointImport::BitBtnDetectSilencesClick()
     if (!found)
         return;
     SplitPlan next = plan_;
-    if (ApplySilences(next, *found, info_.TotalSamples(), info_.SampleRate(), silence_.dropSilences, extension_()) == 0) {
+    const std::vector<SilentStretch> chosen = ChooseTrackSilences(*found, info_.TotalSamples(), silence_.tracks);
+    if (ApplySilences(next, chosen, info_.TotalSamples(), info_.SampleRate(), silence_.dropSilences, extension_()) == 0) {
         Platform().InformationBox(QString("No silence of at least %1 s below %2 dB was found between sounds.")
                                       .arg(silence_.minSeconds).arg(silence_.thresholdDb));
         return;

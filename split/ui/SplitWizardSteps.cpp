@@ -66,6 +66,8 @@ void BuildPointEditor(TSplitForm &f)
 {
     SplitPointEditorHooks hooks;
     hooks.ElapsedSeconds = [&f] { return f.Preview->ElapsedSeconds(); };
+    hooks.PositionFrame = [&f] { return f.Preview->PositionFrame(); };
+    hooks.SampleRate = [&f] { return f.AudioInformation.SampleRate(); };
     hooks.SeekPreview = [&f](int v) { f.Preview->SeekPreview(v); };
     hooks.SetDisplayMilliseconds = [&f](int64_t ms) { f.NCTTimeDisplay1->setMilliseconds(ms); };
     hooks.PreviewActive = [&f] { return f.Preview->PreviewActive; };

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 TSilenceForm::TSilenceForm(QWidget *parent, const SilenceSettings &initial) : QDialog(parent)
@@ -24,6 +25,12 @@ TSilenceForm::TSilenceForm(QWidget *parent, const SilenceSettings &initial) : QD
     EdMinSilence->setSingleStep(0.1);
     EdMinSilence->setSuffix(" s");
     EdMinSilence->setValue(initial.minSeconds);
+    EdTracks = new QSpinBox;
+    EdTracks->setObjectName("EdTracks");
+    EdTracks->setRange(0, 999);
+    // For a recording of a known album; 0 cuts at every silence found.
+    EdTracks->setSpecialValueText("Any");
+    EdTracks->setValue(initial.tracks);
     CheckDropSilence = new QCheckBox("Drop the silent stretches");
     CheckDropSilence->setObjectName("CheckDropSilence");
     CheckDropSilence->setChecked(initial.dropSilences);
@@ -34,6 +41,7 @@ TSilenceForm::TSilenceForm(QWidget *parent, const SilenceSettings &initial) : QD
     auto *form = new QFormLayout;
     form->addRow("Threshold", EdThreshold);
     form->addRow("Minimum silence length", EdMinSilence);
+    form->addRow("Number of tracks", EdTracks);
     form->addRow(CheckDropSilence);
     auto *root = new QVBoxLayout(this);
     root->addLayout(form);
@@ -45,6 +53,7 @@ SilenceSettings TSilenceForm::Settings() const
     SilenceSettings s;
     s.thresholdDb = EdThreshold->value();
     s.minSeconds = EdMinSilence->value();
+    s.tracks = EdTracks->value();
     s.dropSilences = CheckDropSilence->isChecked();
     return s;
 }

@@ -5,9 +5,10 @@
 
 class QCheckBox;
 class QDoubleSpinBox;
+class QSpinBox;
 
-// Asks how to find silences: the threshold, the shortest silence and
-// whether the silences are cut out. Collects the values only; the caller
+// Asks how to find silences: the threshold, the shortest silence, how many
+// tracks the file holds and whether the silences are cut out. Collects the values only; the caller
 // searches.
 class TSilenceForm : public QDialog {
     Q_OBJECT
@@ -18,5 +19,6 @@ public:
 
     QDoubleSpinBox *EdThreshold;  // dB
     QDoubleSpinBox *EdMinSilence; // seconds
+    QSpinBox *EdTracks; // 0 for any number
     QCheckBox *CheckDropSilence;
 };

@@ -163,6 +163,66 @@ TEST_F(Cli, SplitAtSilencesCanDropTheSilences)
     EXPECT_NEAR(double(fixtures::DecodedFrames(out + "/tones-02.wav")), 2 * 44100, 2205);
 }
 
+TEST_F(Cli, SplitByLabelsWritesTheRegionsUnderTheirNamesAndCutsAtPoints)
+{
+    const QString labels = dir.filePath("labels.txt");
+    QFile f(labels);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("0.500000\t2.250000\tFirst take\r\n\\\t100.0\t900.0\r\n1.500000\t1.500000\t\r\n"
+            "3.000000\t5.000000\tSecond/take\r\n");
+    f.close();
+    const QString out = dir.filePath("labels");
+    const Result r = RunCli({"split", source, "--labels", labels, "--format", "wav", "--out", out, "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // The unlabelled stretches (0-0.5, 2.25-3, 5-6 s) are not written.
+    EXPECT_EQ(QDir(out).entryList(QDir::Files, QDir::Name),
+              (QStringList{"First take.wav", "Second_take.wav", "tone-03.wav"}));
+    EXPECT_NEAR(fixtures::ProbeFile(out + "/First take.wav").duration, 1.0, 0.001);
+    EXPECT_NEAR(fixtures::ProbeFile(out + "/tone-03.wav").duration, 0.75, 0.001);
+    EXPECT_NEAR(fixtures::ProbeFile(out + "/Second_take.wav").duration, 2.0, 0.001);
+
+    QFile bad(labels);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("1.0\t2.0\tok\nsoon\t3\tx\n");
+    bad.close();
+    const Result refused = RunCli({"split", source, "--labels", labels, "--format", "wav", "--out", out});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("labels.txt, line 2: \"soon\" is not a time in seconds")) << refused.err.toStdString();
+}
+
+TEST_F(Cli, SplitAtSilencesIntoANumberOfTracksTakesTheLongestSilences)
+{
+    // Silences of 0.6, 1.0 and 0.7 s between four tones.
+    const QString tones = dir.filePath("tones.wav");
+    ASSERT_EQ(fixtures::Run("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                       "aevalsrc='if(between(t,1,1.6)+between(t,3,4)+between(t,5.3,6),0,"
+                                       "0.5*sin(2*PI*440*t))':s=44100:d=8",
+                                       "-ac", "2", "-c:a", "pcm_s16le", tones}),
+              0);
+    struct Case {
+        QStringList options;
+        QList<double> seconds;
+    };
+    // Cut in the middles (1.3, 3.5 and 5.65 s) of the chosen ones.
+    const QList<Case> cases{{{"--tracks", "3"}, {3.5, 2.15, 2.35}},
+                            {{"--tracks", "2", "--trim-silence"}, {3.0, 4.0}},
+                            {{"--tracks", "0"}, {1.3, 2.2, 2.15, 2.35}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        const QString out = dir.filePath("tracks" + c.options.join(""));
+        const Result r = RunCli(QStringList{"split", tones, "--silence", "--min-silence", "0.5", "--format", "wav",
+                                            "--out", out, "--quiet"}
+                                + c.options);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
+        ASSERT_EQ(files.size(), c.seconds.size()) << files.join(' ').toStdString();
+        for (int i = 0; i < files.size(); ++i)
+            EXPECT_NEAR(fixtures::ProbeFile(out + "/" + files[i]).duration, c.seconds[i], 0.02) << i;
+    }
+    EXPECT_EQ(RunCli({"split", tones, "--parts", "2", "--tracks", "3"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"split", tones, "--silence", "--tracks", "-1"}).exitCode, 2);
+}
+
 TEST_F(Cli, SplitKeepsPartsAlreadyThereUnlessToldToOverwrite)
 {
     const QString out = dir.filePath("again");

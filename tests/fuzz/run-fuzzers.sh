@@ -25,7 +25,7 @@ fi
 # Seeds: small real files of each kind the parsers meet. The file-opening
 # targets take a first byte choosing the extension (0 mp3, 1 wav, 2 ogg).
 seeds=$build/seeds
-rm -rf "$seeds" && mkdir -p "$seeds"/{mpeg_scan,mp3_frame_cutter,information,reader,ini_file,tag_year}
+rm -rf "$seeds" && mkdir -p "$seeds"/{mpeg_scan,mp3_frame_cutter,information,reader,ini_file,tag_year,label_file}
 gen() { ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=440:sample_rate=$1:duration=$2" "${@:3}"; }
 raw=$(mktemp -d)
 gen 44100 0.5 -ac 2 -c:a libmp3lame -b:a 128k "$raw/cbr.mp3"
@@ -43,6 +43,8 @@ for t in information reader; do
 done
 printf '[General]\r\nsavepath=/home/me/Music/\r\nmp3_bitrate=128\r\n; a comment\r\n\r\n[Setup]\r\nwav_bps=$18\r\nname="quoted value"\r\n' \
   >"$seeds/ini_file/setup.ini"
+printf '1.000000\t3.500000\tIntro\r\n\\\t120.000000\t4400.000000\r\n2.250000\t2.250000\tSolo\r\n5,5\t8\tOutro\n' \
+  >"$seeds/label_file/audacity.txt"
 printf '1999' >"$seeds/tag_year/decimal"
 printf '  -$7CF' >"$seeds/tag_year/hex"
 printf '0x7FFFFFFF' >"$seeds/tag_year/limit"

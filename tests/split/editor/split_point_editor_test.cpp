@@ -54,6 +54,52 @@ TEST(SetSplitPoint, SplitsThePartThatHoldsTheTimeAndNamesTheNewLastPart)
     EXPECT_EQ(rows[1].startText + rows[1].endText + rows[1].lengthText, "01:0005:0004:00");
 }
 
+namespace {
+
+// Points at 60 s (hand-set) and at 2:00.25 (exact) of a 5-minute source at
+// 1000 frames a second; a point set at `frame`, and the points after it.
+struct AtFrame {
+    int64_t frame;
+    TimePointsArr seconds;
+    std::vector<int64_t> frames;
+};
+
+class SetSplitPointAtFrame : public ::testing::TestWithParam<AtFrame> {};
+
+} // namespace
+
+TEST_P(SetSplitPointAtFrame, InsertsTheExactFrameBetweenItsNeighbours)
+{
+    SplitPlan plan = FiveMinutePlan();
+    SetSplitPoint(plan, 60, "mp3");
+    ASSERT_TRUE(MoveSplitPointTo(plan, 1, 60000, 1000));
+    SetSplitPointAt(plan, 120250, 1000, "mp3");
+    SetSplitPointAt(plan, GetParam().frame, 1000, "mp3");
+    EXPECT_EQ(plan.TimePoints, GetParam().seconds);
+    EXPECT_EQ(plan.PointFrames, GetParam().frames);
+    EXPECT_EQ(plan.PartNames.last(), QStringLiteral("show-0%1.mp3").arg(plan.PartCount));
+}
+
+constexpr int64_t None = NoExactFrame;
+INSTANTIATE_TEST_SUITE_P(
+    Frames, SetSplitPointAtFrame,
+    ::testing::Values(AtFrame{90500, {0, 60, 90, 120, 300}, {None, 60000, 90500, 120250, None}},
+                      AtFrame{120100, {0, 60, 120, 120, 300}, {None, 60000, 120100, 120250, None}},
+                      AtFrame{120250, {0, 60, 120, 300}, {None, 60000, 120250, None}}, // on a point
+                      AtFrame{300400, {0, 60, 120, 300}, {None, 60000, 120250, None}}, // in the last second
+                      AtFrame{0, {0, 60, 120, 300}, {None, 60000, 120250, None}}));
+
+TEST(SetSplitPoint, TheListShowsAPointBetweenTwoSecondsToTheMillisecond)
+{
+    SplitPlan plan = FiveMinutePlan();
+    SetSplitPointAt(plan, 150 * 44100 + 22712, 44100, "mp3"); // 150.51501 s
+    SetSplitPointAt(plan, 60 * 44100, 44100, "mp3");
+    QStringList shown;
+    for (const SplitPartRow &row : plan.PartRows())
+        shown << row.startText + " " + row.endText + " " + row.lengthText;
+    EXPECT_EQ(shown, (QStringList{"00:00 01:00 01:00", "01:00 02:30.515 01:30.515", "02:30.515 05:00 02:29.485"}));
+}
+
 TEST(SetSplitPoint, AnEarlierPointLeavesNamesWithTheirNumbers)
 {
     SplitPlan plan = FiveMinutePlan();

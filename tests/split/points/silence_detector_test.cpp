@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -81,3 +82,35 @@ INSTANTIATE_TEST_SUITE_P(Formats, SilencesOfAFile,
                          ::testing::Values(QStringList{"wav", "-c:a", "pcm_s16le"},
                                            QStringList{"mp3", "-c:a", "libmp3lame", "-b:a", "128k"}),
                          [](const auto &p) { return p.param.first().toStdString(); });
+
+namespace {
+
+// Silences of a 100-frame source: at the start, three between sounds (20,
+// 5 and 12 frames long) and at the end.
+const std::vector<SilentStretch> Found{{0, 4}, {10, 30}, {40, 45}, {60, 72}, {90, 100}};
+
+class TrackCount : public ::testing::TestWithParam<std::tuple<int32_t, std::vector<SilentStretch>>> {};
+
+} // namespace
+
+TEST_P(TrackCount, OnlyTheLongestSilencesBetweenSoundsEndTracks)
+{
+    EXPECT_EQ(ChooseTrackSilences(Found, 100, std::get<0>(GetParam())), std::get<1>(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, TrackCount,
+    ::testing::Values(std::make_tuple(0, Found), std::make_tuple(4, Found), std::make_tuple(9, Found),
+                      std::make_tuple(3, std::vector<SilentStretch>{{0, 4}, {10, 30}, {60, 72}, {90, 100}}),
+                      std::make_tuple(2, std::vector<SilentStretch>{{0, 4}, {10, 30}, {90, 100}}),
+                      std::make_tuple(1, std::vector<SilentStretch>{{0, 4}, {90, 100}})));
+
+TEST(TrackCount, DroppingStillCutsOffTheLeadInAndRunOut)
+{
+    SplitPlan plan;
+    plan.SourcePath = "/music/tape.wav";
+    plan.DurationSeconds = 1;
+    ASSERT_EQ(ApplySilences(plan, ChooseTrackSilences(Found, 100, 2), 100, 100, true, "wav"), 3);
+    EXPECT_EQ(plan.PointFrames, (std::vector<int64_t>{NoExactFrame, 4, 10, 30, 90, NoExactFrame}));
+    EXPECT_EQ(plan.PartSaveFlags.mid(1), (QList<bool>{false, true, false, true, false}));
+}

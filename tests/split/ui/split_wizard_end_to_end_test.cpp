@@ -125,8 +125,9 @@ protected:
     }
 
     // Moves the preview to `ms` the way the slider does and sets a split
-    // point there. The position is chosen inside a second, so the whole
-    // seconds the point takes do not depend on the rounding of the slider.
+    // point there, at the frame the slider points at. The position is chosen
+    // inside a second, so the time display's whole seconds do not depend on
+    // the rounding of the slider.
     void SetSplitPointAt(int64_t ms, int32_t expectedSeconds)
     {
         const int64_t durationMs = form->AudioInformation.Duration();
@@ -178,7 +179,8 @@ TEST_F(SplitWizardEndToEnd, BySettingsWritesTheCheckedPartsUnderTheirNames)
     QTreeWidget *list = form->ListView1;
     ASSERT_EQ(list->topLevelItemCount(), 3);
     EXPECT_EQ(form->Chart1->SliceCount(), 3);
-    const QStringList ends{"00:04", "00:08", "00:12"};
+    // The slider's steps are 12 ms: 8500 ms is step 708.
+    const QStringList ends{"00:04.500", "00:08.496", "00:12"};
     for (int r = 0; r < 3; ++r) {
         EXPECT_EQ(list->topLevelItem(r)->text(2), ends[r]);
         EXPECT_EQ(list->topLevelItem(r)->text(4), QString("tone-0%1.ogg").arg(r + 1));
@@ -210,9 +212,8 @@ TEST_F(SplitWizardEndToEnd, BySettingsWritesTheCheckedPartsUnderTheirNames)
 
     SplitNow();
     EXPECT_EQ(OutputFiles(), (QStringList{"Middle Part.ogg", "tone-01.ogg"}));
-    const int64_t perSecond = kRate;
-    ExpectPart("tone-01.ogg", 4 * perSecond, "vorbis");
-    ExpectPart("Middle Part.ogg", 4 * perSecond, "vorbis");
+    ExpectPart("tone-01.ogg", int64_t(4.5 * kRate), "vorbis");
+    ExpectPart("Middle Part.ogg", int64_t(8.496 * kRate) - int64_t(4.5 * kRate), "vorbis");
 }
 
 TEST_F(SplitWizardEndToEnd, KeyboardTogglesOfTheRowsReachTheSaveFlagsAndTheRun)
@@ -287,13 +288,17 @@ TEST_F(SplitWizardEndToEnd, PointsSetWhileListeningCutWhereTheTimeDisplayStood)
     ASSERT_EQ(form->Preview->ElapsedSeconds(), heard);
     QTest::mouseClick(form->SpeedBtnSet, Qt::LeftButton);
     ASSERT_EQ(form->ListView1->topLevelItemCount(), 2);
-    EXPECT_EQ(form->Plan.TimePoints[1], heard);
+    // The point is where playback stopped, to the frame; the display, which
+    // follows the player in steps, showed no later second.
+    const int64_t paused = form->Preview->PreviewStartSample;
+    EXPECT_EQ(form->Plan.PointFrames[1], paused);
+    EXPECT_GE(form->Plan.TimePoints[1], heard);
 
     // "Split Now" stops the preview first: the reader is shared with it.
     SplitNow();
     EXPECT_FALSE(form->Preview->PreviewActive);
     EXPECT_EQ(OutputFiles(), (QStringList{"tone-01.wav", "tone-02.wav"}));
     const int64_t total = fixtures::DecodedFrames(source);
-    ExpectPart("tone-01.wav", int64_t(heard) * kRate, "pcm_s16le");
-    ExpectPart("tone-02.wav", total - int64_t(heard) * kRate, "pcm_s16le");
+    ExpectPart("tone-01.wav", paused, "pcm_s16le");
+    ExpectPart("tone-02.wav", total - paused, "pcm_s16le");
 }

@@ -3,6 +3,7 @@
 #include "split/ui/TSilenceForm.h"
 #include "split/ui/TSplitPieChart.h"
 #include "split/ui/TUpDown.h"
+#include "audio/ui/PreviewPanel.h"
 #include "audio/ui/TNCTSliderB2.h"
 #include "tests/common/AudioFixtures.h"
 #include "tests/common/ui/ScriptedPlatform.h"
@@ -10,6 +11,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QSpinBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -525,6 +528,22 @@ TEST_F(SplitWizardTest, ExactPrecisionAsksForExactCutsAndTheOthersDoNot)
     EXPECT_EQ(form->Run.PrecisionDivisor, 8);
 }
 
+TEST_F(SplitWizardTest, SetAsSplitPointTakesThePositionsExactFrame)
+{
+    ToStep3();
+    form->RBManual->click();
+    form->Preview->SeekPreview(500); // half of 3 s
+    ASSERT_EQ(form->Preview->ElapsedSeconds(), 1);
+    QTest::mouseClick(form->SpeedBtnSet, Qt::LeftButton);
+    ASSERT_EQ(form->ListView1->topLevelItemCount(), 2);
+    EXPECT_EQ(form->Plan.PointFrames[1], 66150);
+    const QTreeWidgetItem *first = form->ListView1->topLevelItem(0);
+    const QTreeWidgetItem *second = form->ListView1->topLevelItem(1);
+    EXPECT_EQ(QStringList({first->text(1), first->text(2), first->text(3)}), QStringList({"00:00", "00:01.500", "00:01.500"}));
+    EXPECT_EQ(QStringList({second->text(1), second->text(2), second->text(3)}), QStringList({"00:01.500", "00:03", "00:01.500"}));
+    EXPECT_EQ(second->text(4), "tone-02.wav");
+}
+
 TEST_F(SplitWizardTest, ImportedCueSheetReplacesThePartsAndChoosesTheExactCut)
 {
     ToStep3();
@@ -550,10 +569,40 @@ TEST_F(SplitWizardTest, ImportedCueSheetReplacesThePartsAndChoosesTheExactCut)
     import->click();
     ASSERT_EQ(form->ListView1->topLevelItemCount(), 2);
     EXPECT_EQ(form->ListView1->topLevelItem(1)->text(4), "02 - Two.wav");
-    EXPECT_EQ(form->ListView1->topLevelItem(1)->text(1), "00:01");
+    EXPECT_EQ(form->ListView1->topLevelItem(1)->text(1), "00:01.667");
     EXPECT_EQ(form->Plan.PointFrames[1], 44100 + 50 * 588);
     EXPECT_EQ(form->cbPrecision->currentText(), "Exact");
     EXPECT_TRUE(form->Run.ExactCut);
+}
+
+TEST_F(SplitWizardTest, ANumberOfTracksSplitsAtTheLongestSilencesOnly)
+{
+    const QString path = dir.filePath("tape.wav");
+    ASSERT_EQ(fixtures::Run("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                       "aevalsrc='if(between(t,1,1.6)+between(t,2.5,3.5),0,0.5*sin(2*PI*440*t))'"
+                                       ":s=44100:d=5",
+                                       "-c:a", "pcm_s16le", path}),
+              0);
+    platform.openAnswers << QStringList{path};
+    form->SpeedBtnOpen->click();
+    Next();
+    Next();
+    form->RBManual->click();
+    QTimer::singleShot(0, form, [] {
+        auto *dialog = qobject_cast<TSilenceForm *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        auto *layout = dialog->findChild<QFormLayout *>();
+        ASSERT_TRUE(layout);
+        auto *label = qobject_cast<QLabel *>(layout->labelForField(dialog->EdTracks));
+        ASSERT_TRUE(label);
+        EXPECT_EQ(label->text(), "Number of tracks");
+        dialog->EdMinSilence->setValue(0.5);
+        dialog->EdTracks->setValue(2);
+        dialog->accept();
+    });
+    form->findChild<QPushButton *>("BitBtnDetectSilences")->click();
+    ASSERT_EQ(form->ListView1->topLevelItemCount(), 2);
+    EXPECT_NEAR(double(form->Plan.PointFrames[1]), 3.0 * 44100, 441);
 }
 
 TEST_F(SplitWizardTest, DetectedSilencesBecomeUncheckedPartsWhenDropped)

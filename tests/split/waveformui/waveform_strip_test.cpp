@@ -171,12 +171,15 @@ TEST_F(WizardWaveformTest, DraggingALineMovesThePointAndTheListFollows)
     ToManualStep();
     SetPointsAt({3, 7});
     Drag(strip, strip->XOf(3 * 44100), strip->XOf(5 * 44100));
-    // The point keeps the frame it was dropped at; the list shows its second.
+    // The point keeps the frame it was dropped at; the list shows its
+    // second, to the millisecond when it lies between two.
     const double framesPerPixel = 10.0 * 44100 / strip->width();
-    EXPECT_NEAR(double(form->Plan.PointFrames[1]), 5.0 * 44100, 2 * framesPerPixel);
-    EXPECT_EQ(strip->SplitPoints()[1], form->Plan.PointFrames[1]);
+    const int64_t dropped = form->Plan.PointFrames[1];
+    EXPECT_NEAR(double(dropped), 5.0 * 44100, 2 * framesPerPixel);
+    EXPECT_EQ(strip->SplitPoints()[1], dropped);
     EXPECT_EQ(form->ListView1->topLevelItem(0)->text(2),
-              FormatMinutesSeconds(int32_t(form->Plan.PointFrames[1] / 44100)));
+              dropped % 44100 == 0 ? FormatMinutesSeconds(int32_t(dropped / 44100))
+                                   : FormatMinutesSecondsMs((dropped * 1000 + 22050) / 44100));
     EXPECT_EQ(form->cbPrecision->currentIndex(), 4) << "a point set on the waveform is cut exactly";
     // Onto the neighbour it cannot go: it stops one frame before it.
     Drag(strip, strip->XOf(form->Plan.PointFrames[1]), strip->width() - 1);
