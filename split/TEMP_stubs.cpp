@@ -8,7 +8,12 @@ struct WaveformSource::Impl {
 };
 WaveformSource::WaveformSource() : impl_(std::make_unique<Impl>()) {}
 WaveformSource::~WaveformSource() = default;
-void WaveformSource::Start(const QString &path) { impl_->status = {}; impl_->status.source = path; }
+void WaveformSource::Start(const QString &path)
+{
+    impl_->status = {};
+    impl_->status.source = path;
+    impl_->status.finished = true;
+}
 void WaveformSource::Stop() {}
 WaveformSource::Status WaveformSource::Poll() const { return impl_->status; }
 void WaveformSource::Columns(int, double, double, int columns, std::vector<PeakRange> &out) const

@@ -33,6 +33,7 @@ public:
 
     WaveformEditorWidgets W;
     const WaveformEditorModel &Model() const { return *model_; }
+    const WaveformSource &Source() const { return *source_; }
     // The plan given, with the edited parts at exact frames.
     SplitPlan EditedPlan() const;
     int SelectedPart() const { return selectedPart_; }
