@@ -4,7 +4,7 @@
 #include "merge/ConvertEngine.h"
 #include "merge/MergeEngine.h"
 #include "merge/OutputNames.h"
-#include "merge/RunObserver.h"
+#include "base/RunReport.h"
 #include "merge/SourceList.h"
 #include "base/OutputFormat.h"
 #include "base/TagYear.h"
@@ -16,18 +16,17 @@
 namespace cli {
 namespace {
 
-// Shows a merge or conversion run on standard error. The command line never
-// writes setup.ini, so the settings hooks do nothing.
-class CliRunObserver : public RunObserver {
+// Shows a merge or conversion run on standard error.
+class CliRunReport : public RunReport {
 public:
-    CliRunObserver(Reporter &report, const MergeSourceList &list, std::function<void()> stop)
+    CliRunReport(Reporter &report, const MergeSourceList &list, std::function<void()> stop)
         : report_(report), list_(list), stop_(std::move(stop))
     {
     }
 
-    void SetGauge(int percent) override { report_.Progress(percent); }
-    void SetStatusText(const QString &text) override { report_.Status(text); }
-    void SetRowStatus(int row, const QString &text) override
+    void Progress(int percent) override { report_.Progress(percent); }
+    void Status(const QString &text) override { report_.Status(text); }
+    void RowStatus(int row, const QString &text) override
     {
         // Files converted at once report in turns: each is named when it first reports.
         if (!namedRows_.contains(row)) {
@@ -69,10 +68,6 @@ public:
             stop_();
         }
     }
-    void SetControlsEnabled(bool) override {}
-    void StopPreview() override {}
-    void OutputChosen(const QString &, const QString &) override {}
-    void SaveGeneralSettings(const QString &) override {}
 
     bool Succeeded() const { return completed_ && !failedRows_ && !report_.AnyError(); }
 
@@ -108,7 +103,7 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
         report.Error("Cannot create " + request.savePath);
         return Failed;
     }
-    TAudioFile2 fileR, fileW;
+    TAudioFile2 fileW;
     TAudioInformation2 info;
     TAudioFile2LameEnc encoder;
     const MergeSourceList list = ListOf(files, info);
@@ -116,11 +111,11 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
     request.listTotalSamples = list.ListTotalSamples;
 
     Engine *running = nullptr;
-    CliRunObserver observer(report, list, [&] {
+    CliRunReport observer(report, list, [&] {
         if (running)
             running->Stop();
     });
-    Engine engine(fileR, fileW, info, encoder, observer);
+    Engine engine(fileW, info, encoder, observer);
     running = &engine;
     start(engine, request, settings);
     report.Done();

@@ -49,12 +49,12 @@ double NumberOption(const Arguments &a, const QString &name, double fallback, do
     return v;
 }
 
-class CliSplitObserver : public SplitObserver {
+class CliSplitReport : public RunReport {
 public:
-    CliSplitObserver(Reporter &report, SplitRun &run, const SplitPlan &plan) : report_(report), run_(run), plan_(plan) {}
+    CliSplitReport(Reporter &report, SplitRun &run) : report_(report), run_(run) {}
     void Progress(int percent) override { report_.Progress(percent); }
-    void StatusText(const QString &text) override { report_.Status(text); }
-    void InformationMessage(const QString &message) override
+    void Status(const QString &text) override { report_.Status(text); }
+    void Information(const QString &message) override
     {
         // A completed run's message is news like the progress; a refusal or
         // a stop says why nothing (or not all) was written.
@@ -64,13 +64,8 @@ public:
         else
             report_.Message(text);
     }
-    void PlainMessage(const QString &text) override { report_.Error(text); }
-    void ErrorMessage(const QString &text) override { report_.Error(text); }
-    // Only the silences of --trim-silence are unchecked.
-    bool IsRowChecked(int row) const override
-    {
-        return row + 1 >= plan_.PartSaveFlags.size() || plan_.PartSaveFlags[row + 1];
-    }
+    void Message(const QString &text) override { report_.Error(text); }
+    void Error(const QString &text) override { report_.Error(text); }
     void Breathe() override
     {
         // Ctrl-C stops like the Cancel button: the current part is finished and closed.
@@ -81,7 +76,6 @@ public:
 private:
     Reporter &report_;
     SplitRun &run_;
-    const SplitPlan &plan_;
 };
 
 } // namespace
@@ -216,17 +210,19 @@ int SplitCommand(const QStringList &args)
         return Failed;
     }
 
-    TAudioFile2 fileR, fileW;
+    TAudioFile2 fileW;
     TAudioFile2LameEnc encoder;
-    CliSplitObserver observer(report, run, plan);
-    SplitEngine engine(fileR, fileW, info, encoder, settings, plan, run, observer);
+    CliSplitReport observer(report, run);
+    // Only the silences of --trim-silence are unchecked.
+    run.IsRowChecked = [&plan](int row) { return row + 1 >= plan.PartSaveFlags.size() || plan.PartSaveFlags[row + 1]; };
+    SplitEngine engine(fileW, info, encoder, settings, plan, run, observer);
     report.SetFile(source);
     const SplitOutcome outcome = engine.RunSplit(source, mode, number);
     report.Done();
     if (outcome == SplitOutcome::Completed || outcome == SplitOutcome::Cancelled) {
         for (int32_t k = 1; k <= plan.PartCount; ++k) {
             const QString path = engine.PartPath(mode, k);
-            const bool saved = mode != SplitMode::BySettings || observer.IsRowChecked(k - 1);
+            const bool saved = mode != SplitMode::BySettings || run.IsRowChecked(k - 1);
             // Replacing, a part a stopped run did not reach is still the older file.
             if (!saved || !QFileInfo::exists(path)
                 || (run.Overwrite && outcome != SplitOutcome::Completed))

@@ -2,16 +2,16 @@
 
 #include "audio/TAudioFile2.h"
 #include "audio/TAudioInformation2.h"
-#include "merge/RunObserver.h"
+#include "base/RunReport.h"
 #include "merge/RunTexts.h"
 
 #include <algorithm>
 #include <exception>
 
 OpenedSource OpenSource(TAudioInformation2 &info, TAudioFile2 &reader, int row, const QString &path,
-                        RunObserver &observer)
+                        RunReport &observer)
 {
-    observer.SetRowStatus(row, QStringLiteral("0%"));
+    observer.RowStatus(row, QStringLiteral("0%"));
     OpenedSource source;
     try {
         info.LoadFile(path);
@@ -32,7 +32,7 @@ OpenedSource OpenSource(TAudioInformation2 &info, TAudioFile2 &reader, int row, 
 namespace {
 
 template <class Flag>
-PumpResult Pump(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
+PumpResult Pump(TAudioFile2 &reader, TAudioFile2 &writer, RunReport &observer, const PumpPass &pass,
                 const Flag &running)
 {
     PumpResult result;
@@ -61,9 +61,9 @@ PumpResult Pump(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer,
         if (pass.position)
             pass.position->store(position, std::memory_order_relaxed);
         if (pass.listTotal != 0)
-            observer.SetGauge(int((pass.listDone + position) * 100 / pass.listTotal));
+            observer.Progress(int((pass.listDone + position) * 100 / pass.listTotal));
         if (pass.length != 0 && (pass.listTotal != 0 || !pass.rowOnlyWithGauge))
-            observer.SetRowStatus(pass.row, QString::number(position * 100 / pass.length) + QLatin1Char('%'));
+            observer.RowStatus(pass.row, QString::number(position * 100 / pass.length) + QLatin1Char('%'));
         observer.Breathe();
         if (!running) {
             result.end = PumpResult::Stopped;
@@ -76,13 +76,13 @@ PumpResult Pump(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer,
 
 } // namespace
 
-PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
+PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunReport &observer, const PumpPass &pass,
                       const bool &running)
 {
     return Pump(reader, writer, observer, pass, running);
 }
 
-PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
+PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunReport &observer, const PumpPass &pass,
                       const std::atomic<bool> &running)
 {
     return Pump(reader, writer, observer, pass, running);

@@ -5,7 +5,7 @@
 
 class TAudioFile2;
 class TAudioInformation2;
-class RunObserver;
+class RunReport;
 
 // A source ready to be read: its length as the run counts it, or why it could not be opened.
 struct OpenedSource {
@@ -18,7 +18,7 @@ struct OpenedSource {
 // The length comes from the tag reader, as the list's totals do, so the row
 // and the gauge end where the list said they would.
 OpenedSource OpenSource(TAudioInformation2 &info, TAudioFile2 &reader, int row, const QString &path,
-                        RunObserver &observer);
+                        RunReport &observer);
 
 // Where a source's block pass stands on the list: the row and the gauge it moves.
 struct PumpPass {
@@ -47,8 +47,8 @@ struct PumpResult {
 // after the block during which `running` turned false. The writer's input
 // format follows the reader before every read (a comparison when unchanged),
 // so a merge's writer takes each source as it comes. Neither file is closed.
-PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
+PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunReport &observer, const PumpPass &pass,
                       const bool &running);
 // The same for a file converted on a worker thread, stopped from another.
-PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunObserver &observer, const PumpPass &pass,
+PumpResult PumpBlocks(TAudioFile2 &reader, TAudioFile2 &writer, RunReport &observer, const PumpPass &pass,
                       const std::atomic<bool> &running);

@@ -6,10 +6,10 @@
 #include "merge/BlockPump.h"
 #include "config/OutputSetup.h"
 #include "merge/OutputNames.h"
-#include "merge/RunObserver.h"
+#include "base/RunReport.h"
 #include "merge/RunTexts.h"
 #include "merge/CloseQuietly.h"
-#include "merge/QueuedRunObserver.h"
+#include "base/QueuedRunReport.h"
 #include "base/OrderedPool.h"
 
 #include <QDir>
@@ -43,7 +43,7 @@ struct FileTools {
     TAudioFile2 &writer;
     TAudioInformation2 &info;
     TAudioFile2LameEnc &encoder;
-    RunObserver &observer;
+    RunReport &observer;
 };
 
 struct FileTask {
@@ -56,12 +56,6 @@ struct FileTask {
     int64_t listTotal = 0; // the gauge's 100%
     std::atomic<int64_t> *position = nullptr;
 };
-
-// cbFormat2's item, an index outside the list taken as its nearest end.
-OutputFormat ChosenFormat(const ConvertRequest &request)
-{
-    return *output_format::AtIndex(std::clamp(request.formatIndex, 0, output_format::Count() - 1));
-}
 
 // Why no file at all can be made in `folder` (the system's words), or empty
 // when one can: tells a folder the user cannot write to, or that is gone,
@@ -172,7 +166,7 @@ private:
         }
         if (!pumped.damage.isEmpty())
             outcome_.warnings << pumped.damage;
-        t_.observer.SetRowStatus(task_.row, running_ ? QStringLiteral("100%") : QStringLiteral("Stop"));
+        t_.observer.RowStatus(task_.row, running_ ? QStringLiteral("100%") : QStringLiteral("Stop"));
         t_.observer.OutputWritten(task_.row, written);
         return true;
     }
@@ -186,7 +180,7 @@ private:
             QFile::remove(written); // a half-written file is no conversion
         outcome_.failed = true;
         outcome_.error = text;
-        t_.observer.SetRowStatus(task_.row, QStringLiteral("Error"));
+        t_.observer.RowStatus(task_.row, QStringLiteral("Error"));
     }
 
     FileTools t_;
@@ -217,28 +211,34 @@ FileOutcome Skipped(const QString &input, const QString &written)
 
 } // namespace
 
-ConvertEngine::ConvertEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info,
-                               TAudioFile2LameEnc &encoder, RunObserver &observer)
-    : fileR_(fileR), fileW_(fileW), info_(info), encoder_(encoder), observer_(observer)
+ConvertEngine::ConvertEngine(TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
+                             RunReport &observer)
+    : reader_(std::make_unique<TAudioFile2>()), fileR_(*reader_), fileW_(fileW), info_(info), encoder_(encoder),
+      observer_(observer)
 {
+}
+
+ConvertEngine::~ConvertEngine() = default;
+
+OutputFormat ConvertEngine::ChosenFormat(const ConvertRequest &request)
+{
+    return *output_format::AtIndex(std::clamp(request.formatIndex, 0, output_format::Count() - 1));
+}
+
+QString ConvertEngine::Refusal(const ConvertRequest &request)
+{
+    if (request.sources.isEmpty())
+        return QStringLiteral("Please add files first!");
+    if (request.savePath.isEmpty())
+        return QStringLiteral("Please select save path!");
+    return {};
 }
 
 
 void ConvertEngine::Start(const ConvertRequest &request, const TProgramSettings &settings)
 {
-    if (request.sources.isEmpty()) {
-        observer_.Information(QStringLiteral("Please add files first!"));
-        return;
-    }
-    if (request.savePath.isEmpty()) {
-        observer_.Information(QStringLiteral("Please select save path!"));
-        return;
-    }
-    observer_.OutputChosen(request.savePath, output_format::Word(ChosenFormat(request)));
-    try {
-        observer_.SaveGeneralSettings(request.mergeFileName);
-    } catch (const std::exception &e) {
-        observer_.Error(QString::fromStdString(e.what()));
+    if (const QString refusal = Refusal(request); !refusal.isEmpty()) {
+        observer_.Information(refusal);
         return;
     }
     RunConversion(request, settings);
@@ -252,7 +252,7 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
         // Pressed again during a run: the running loop sees the cleared flag
         // after its block and ends as a stopped run.
         converting_ = false;
-        observer_.SetStatusText(QStringLiteral("Stop"));
+        observer_.Status(QStringLiteral("Stop"));
         return;
     }
 
@@ -267,11 +267,10 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
     // run the event loop, and a press on Convert then stops this run instead
     // of starting a second one.
     converting_ = true;
-    observer_.SetControlsEnabled(false);
-    observer_.StopPreview();
+    observer_.Began();
     // Nothing of the run before shows: its gauge may have ended anywhere.
-    observer_.SetStatusText(QStringLiteral("Converting..."));
-    observer_.SetGauge(0);
+    observer_.Status(QStringLiteral("Converting..."));
+    observer_.Progress(0);
     samplesDone_ = 0;
     failures_ = 0;
     currentIndex_ = 0;
@@ -297,36 +296,36 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
 
     if (!folderFailure_.isEmpty()) {
         // The files after it would all fail alike: one message ends the run.
-        observer_.SetStatusText(QStringLiteral("Failed"));
+        observer_.Status(QStringLiteral("Failed"));
         observer_.Error(WithWarnings(folderFailure_, failureLines_ + warnings_));
         BackToIdle();
         return;
     }
     if (converting_) {
         if (failures_ == 0) {
-            observer_.SetStatusText(QStringLiteral("Complete!"));
+            observer_.Status(QStringLiteral("Complete!"));
             observer_.Information(WithWarnings(QStringLiteral("Complete converting files!"), warnings_));
         } else {
-            observer_.SetStatusText(QStringLiteral("Finished"));
+            observer_.Status(QStringLiteral("Finished"));
             observer_.Information(
                 WithWarnings(QStringLiteral("Finished converting files, but %1 of %2 file(s) could not be converted.")
                                  .arg(failures_)
                                  .arg(count),
                              failureLines_ + warnings_));
         }
-        observer_.SetGauge(100);
+        observer_.Progress(100);
     } else {
-        observer_.SetStatusText(QStringLiteral("Cancel"));
+        observer_.Status(QStringLiteral("Cancel"));
         observer_.Information(WithWarnings(QStringLiteral("Cancel converting files!"), failureLines_ + warnings_));
     }
     converting_ = false;
-    observer_.SetControlsEnabled(true);
+    observer_.Ended();
 }
 
 void ConvertEngine::PassOverMissing(int row, const QString &path)
 {
     observer_.Message(QStringLiteral("Invalid input file name: ") + path);
-    observer_.SetRowStatus(row, QStringLiteral("Error"));
+    observer_.RowStatus(row, QStringLiteral("Error"));
     ++failures_;
 }
 
@@ -348,7 +347,7 @@ void ConvertEngine::ConvertSource(const ConvertRequest &request, const TProgramS
     const QString output = ConvertOutputPath(request.savePath, currentInput_, output_format::Extension(format));
     const QString written = WrittenPath(output);
     if (OwnedByASource(request.sources, written)) {
-        observer_.SetRowStatus(currentIndex_, QStringLiteral("Skipped"));
+        observer_.RowStatus(currentIndex_, QStringLiteral("Skipped"));
         Tally(Skipped(currentInput_, written));
         return;
     }
@@ -404,7 +403,7 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
     }
 
     OrderedPool pool(jobs, size_t(count));
-    QueuedRunObserver reports(pool, observer_);
+    QueuedRunReport reports(pool, observer_);
     std::vector<std::unique_ptr<ConvertWorker>> workers;
     for (int j = 0; j < jobs; ++j)
         workers.push_back(std::make_unique<ConvertWorker>());
@@ -417,7 +416,7 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
             done += p.load(std::memory_order_relaxed);
         const int gauge = int(done * 100 / request.listTotalSamples);
         if (gauge != lastGauge)
-            observer_.SetGauge(lastGauge = gauge);
+            observer_.Progress(lastGauge = gauge);
     };
 
     // As one at a time, a missing source is passed over with its box, a
@@ -431,7 +430,7 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
             return false;
         }
         if (skipped[k]) {
-            observer_.SetRowStatus(task.row, QStringLiteral("Skipped"));
+            observer_.RowStatus(task.row, QStringLiteral("Skipped"));
             outcomes[k] = Skipped(task.input, task.written);
             return false;
         }
@@ -447,7 +446,7 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
             CloseBothQuietly(w.reader, w.writer);
             outcome.failed = true;
             outcome.error = QString::fromStdString(e.what());
-            reports.SetRowStatus(task.row, QStringLiteral("Error"));
+            reports.RowStatus(task.row, QStringLiteral("Error"));
         }
         positions[k].store(outcome.counted, std::memory_order_relaxed);
         const bool folderFailed = !outcome.folderFailure.isEmpty();
@@ -477,5 +476,5 @@ void ConvertEngine::BackToIdle()
 {
     CloseQuietly();
     converting_ = false;
-    observer_.SetControlsEnabled(true);
+    observer_.Ended();
 }

@@ -1,15 +1,17 @@
 #pragma once
+#include "base/OutputFormat.h"
 #include "config/ProgramSettings.h"
 
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 class TAudioFile2;
 struct TAudioFile2LameEnc;
 class TAudioInformation2;
-class RunObserver;
+class RunReport;
 struct ConvertFileOutcome;
 
 // What the convert panel holds when Convert is pressed.
@@ -33,12 +35,18 @@ struct ConvertRequest {
 // when every file has ended. The observer is called on the calling thread only.
 class ConvertEngine {
 public:
-    ConvertEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
-                   RunObserver &observer);
+    // The engine reads with a reader of its own: the window's belongs to its preview.
+    ConvertEngine(TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder, RunReport &observer);
+    ~ConvertEngine();
 
-    // The Convert button (and the context menu's start item): checks, saves the
-    // general settings, then runs the conversion; pressed during a run it stops
-    // the run instead (the call then returns at once).
+    // Why the Convert button cannot start with this request ("Please add
+    // files first!"); empty when it can.
+    static QString Refusal(const ConvertRequest &request);
+    // cbFormat2's item, an index outside the list taken as its nearest end.
+    static OutputFormat ChosenFormat(const ConvertRequest &request);
+    // The Convert button (and the context menu's start item): reports a
+    // refusal, else runs the conversion; pressed during a run it stops the
+    // run instead (the call then returns at once).
     void Start(const ConvertRequest &request, const TProgramSettings &settings);
 
     // Also while a stopped run's workers are still closing their files.
@@ -61,11 +69,12 @@ private:
     void CloseQuietly();
     void BackToIdle();
 
+    std::unique_ptr<TAudioFile2> reader_;
     TAudioFile2 &fileR_;
     TAudioFile2 &fileW_;
     TAudioInformation2 &info_;
     TAudioFile2LameEnc &encoder_;
-    RunObserver &observer_;
+    RunReport &observer_;
 
     // Read by the workers after each block, hence atomic.
     std::atomic<bool> converting_ = false;

@@ -5,7 +5,7 @@
 #include "config/OutputSetup.h"
 #include "merge/BlockPump.h"
 #include "merge/OutputNames.h"
-#include "merge/RunObserver.h"
+#include "base/RunReport.h"
 #include "merge/RunTexts.h"
 #include "merge/CloseQuietly.h"
 
@@ -30,42 +30,51 @@ int64_t MergedLength(const QList<SourceLength> &sources, int rate)
     return total;
 }
 
-MergeEngine::MergeEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info,
-                           TAudioFile2LameEnc &encoder, RunObserver &observer)
-    : fileR_(fileR), fileW_(fileW), info_(info), encoder_(encoder), observer_(observer)
+MergeEngine::MergeEngine(TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
+                         RunReport &observer)
+    : reader_(std::make_unique<TAudioFile2>()), fileR_(*reader_), fileW_(fileW), info_(info), encoder_(encoder),
+      observer_(observer)
 {
 }
 
-QString MergeEngine::Run(const MergeRequest &request, const TProgramSettings &settings)
-{
-    if (request.sources.isEmpty()) {
-        observer_.Information(QStringLiteral("Please add files first!"));
-        return {};
-    }
-    if (request.fileNameText.isEmpty()) {
-        observer_.Information(QStringLiteral("Please input file name!"));
-        return {};
-    }
-    if (request.savePath.isEmpty()) {
-        observer_.Information(QStringLiteral("Please select save path!"));
-        return {};
-    }
+MergeEngine::~MergeEngine() = default;
 
-    const QString saveformat = request.formatText.toLower();
-    const QString name = MergeOutputName(request.fileNameText, saveformat);
-    const QString outputPath = request.savePath + name;
+QString MergeEngine::FormatWord(const MergeRequest &request) { return request.formatText.toLower(); }
+
+QString MergeEngine::OutputName(const MergeRequest &request)
+{
+    return MergeOutputName(request.fileNameText, FormatWord(request));
+}
+
+QString MergeEngine::Refusal(const MergeRequest &request)
+{
+    if (request.sources.isEmpty())
+        return QStringLiteral("Please add files first!");
+    if (request.fileNameText.isEmpty())
+        return QStringLiteral("Please input file name!");
+    if (request.savePath.isEmpty())
+        return QStringLiteral("Please select save path!");
+    const QString outputPath = request.savePath + OutputName(request);
     // Replacing the output would delete a source before it is read.
     for (const QString &source : request.sources) {
-        if (SameFile(source, outputPath)) {
-            observer_.Information(QStringLiteral("The output file %1 is one of the files to merge. "
-                                                 "Please choose another file name or folder.")
-                                      .arg(QDir::toNativeSeparators(outputPath)));
-            return {};
-        }
+        if (SameFile(source, outputPath))
+            return QStringLiteral("The output file %1 is one of the files to merge. "
+                                  "Please choose another file name or folder.")
+                .arg(QDir::toNativeSeparators(outputPath));
     }
+    return {};
+}
 
-    MergeInto(request, settings, saveformat, name);
-    return name;
+MergeResult MergeEngine::Run(const MergeRequest &request, const TProgramSettings &settings)
+{
+    if (const QString refusal = Refusal(request); !refusal.isEmpty()) {
+        observer_.Information(refusal);
+        return {};
+    }
+    const QString name = OutputName(request);
+    failed_ = false;
+    MergeInto(request, settings, FormatWord(request), name);
+    return {name, failed_};
 }
 
 void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings &settings, const QString &saveformat,
@@ -76,9 +85,7 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
     // run the event loop, and a second press on Merge must find a run going.
     merging_ = true;
     currentIndex_ = 0;
-    observer_.SetControlsEnabled(false);
-    observer_.StopPreview();
-    observer_.OutputChosen(request.savePath, saveformat);
+    observer_.Began();
     outputPath_ = outputPath;
     workPath_.clear();
     warnings_.clear();
@@ -147,8 +154,8 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
         return;
     }
 
-    observer_.SetStatusText(QStringLiteral("Merging ..."));
-    observer_.SetGauge(0); // nothing of the run before shows
+    observer_.Status(QStringLiteral("Merging ..."));
+    observer_.Progress(0); // nothing of the run before shows
     samplesDone_ = 0;
     if (MergeSources(request) == Outcome::Failed)
         return;
@@ -181,7 +188,7 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
         }
     }
     workPath_.clear();
-    observer_.SetGauge(100);
+    observer_.Progress(100);
 
     if (request.tagEnabled) {
         // The sources' loads left the last one's tag in the component: the
@@ -202,12 +209,12 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
     }
 
     if (merging_) {
-        observer_.SetStatusText(QStringLiteral("Complete!"));
-        observer_.SetRowStatus(currentIndex_, QStringLiteral("100%"));
+        observer_.Status(QStringLiteral("Complete!"));
+        observer_.RowStatus(currentIndex_, QStringLiteral("100%"));
         observer_.Information(WithWarnings(QStringLiteral("Complete merging files!"), warnings_));
     } else {
-        observer_.SetStatusText(QStringLiteral("Cancel"));
-        observer_.SetRowStatus(currentIndex_, QStringLiteral("Stop"));
+        observer_.Status(QStringLiteral("Cancel"));
+        observer_.RowStatus(currentIndex_, QStringLiteral("Stop"));
         QString text = QStringLiteral("Cancel merging files!");
         if (written != outputPath)
             text += QStringLiteral("\nThe merge so far was saved as %1; %2 was left as it was.")
@@ -216,12 +223,7 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
     }
 
     merging_ = false;
-    try {
-        observer_.SaveGeneralSettings(name);
-    } catch (const std::exception &e) {
-        observer_.Error(QString::fromStdString(e.what()));
-    }
-    observer_.SetControlsEnabled(true);
+    observer_.Ended();
 }
 
 MergeEngine::Outcome MergeEngine::MergeSources(const MergeRequest &request)
@@ -257,7 +259,7 @@ MergeEngine::Outcome MergeEngine::MergeSources(const MergeRequest &request)
             break;
         }
         samplesDone_ += opened.length;
-        observer_.SetRowStatus(k, QStringLiteral("100%"));
+        observer_.RowStatus(k, QStringLiteral("100%"));
         NoteDamage(pumped.damage);
         fileR_.CloseFile();
     }
@@ -307,9 +309,10 @@ void MergeEngine::Fail(const QString &text)
         workPath_.clear();
     }
     if (currentIndex_ > 0)
-        observer_.SetRowStatus(currentIndex_, QStringLiteral("Error"));
-    observer_.SetStatusText(QStringLiteral("Failed"));
+        observer_.RowStatus(currentIndex_, QStringLiteral("Error"));
+    observer_.Status(QStringLiteral("Failed"));
     merging_ = false;
+    failed_ = true;
     observer_.Error(text);
-    observer_.SetControlsEnabled(true);
+    observer_.Ended();
 }

@@ -4,11 +4,12 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 
 class TAudioFile2;
 struct TAudioFile2LameEnc;
 class TAudioInformation2;
-class RunObserver;
+class RunReport;
 
 // The tag values last accepted in the tag dialog; empty until its first OK.
 struct MergeTagFields {
@@ -38,19 +39,31 @@ struct SourceLength {
 // rate adds nothing.
 int64_t MergedLength(const QList<SourceLength> &sources, int rate);
 
+// How a Merge press ended.
+struct MergeResult {
+    QString name;        // the output's file name ("Untitled.mp3"); empty when the request was refused
+    bool failed = false; // the run began and failed; the output was left as it was
+};
+
 // Joins every source, in list order, into one output file, block by block on
 // the calling thread, breathing through the observer after each block.
 class MergeEngine {
 public:
-    MergeEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
-                 RunObserver &observer);
+    // The engine reads with a reader of its own: the window's belongs to its preview.
+    MergeEngine(TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder, RunReport &observer);
+    ~MergeEngine();
 
-    // The Merge button: checks the request, runs the merge and returns when it
-    // has ended (completed, stopped or failed). Everything is reported through
-    // the observer. `settings` supplies the encoder fields. Returns the
-    // output's file name ("Untitled.mp3") once the checks have let the run
-    // begin, whatever its end; empty when the request was refused.
-    QString Run(const MergeRequest &request, const TProgramSettings &settings);
+    // Why the Merge button cannot start with this request ("Please add files
+    // first!"); empty when it can.
+    static QString Refusal(const MergeRequest &request);
+    // The output's format word ("mp3") and file name ("Untitled.mp3").
+    static QString FormatWord(const MergeRequest &request);
+    static QString OutputName(const MergeRequest &request);
+
+    // The Merge button: reports a refusal, else runs the merge and returns
+    // when it has ended (completed, stopped or failed). Everything is
+    // reported through the observer. `settings` supplies the encoder fields.
+    MergeResult Run(const MergeRequest &request, const TProgramSettings &settings);
 
     bool Merging() const { return merging_; }
     // Asks a running merge to end after its current block.
@@ -76,13 +89,15 @@ private:
     // Keeps a source's damage line (none when empty) for the end message.
     void NoteDamage(const QString &line);
 
+    std::unique_ptr<TAudioFile2> reader_;
     TAudioFile2 &fileR_;
     TAudioFile2 &fileW_;
     TAudioInformation2 &info_;
     TAudioFile2LameEnc &encoder_;
-    RunObserver &observer_;
+    RunReport &observer_;
 
     bool merging_ = false;
+    bool failed_ = false; // of the run in progress or the last one
     int currentIndex_ = 0;
     int64_t samplesDone_ = 0;
     int32_t blockSize_ = 0;

@@ -37,13 +37,14 @@ QString WithDamage(const QString &message, const QString &sourcePath, const QStr
 
 } // namespace
 
-SplitEngine::SplitEngine(TAudioFile2 &fileR, TAudioFile2 &fileW, TAudioInformation2 &audioInformation,
-                         TAudioFile2LameEnc &mp3LameEncoder, const TProgramSettings &settings, SplitPlan &plan,
-                         SplitRun &run, SplitObserver &observer)
-    : FileR(fileR), FileW(fileW), AudioInformation(audioInformation), MP3LameEncoder(mp3LameEncoder),
-      settings_(settings), plan_(plan), run_(run), observer_(observer)
+SplitEngine::SplitEngine(TAudioFile2 &fileW, TAudioInformation2 &audioInformation, TAudioFile2LameEnc &mp3LameEncoder,
+                         const TProgramSettings &settings, SplitPlan &plan, SplitRun &run, RunReport &observer)
+    : reader_(std::make_unique<TAudioFile2>()), FileR(*reader_), FileW(fileW), AudioInformation(audioInformation),
+      MP3LameEncoder(mp3LameEncoder), settings_(settings), plan_(plan), run_(run), observer_(observer)
 {
 }
+
+SplitEngine::~SplitEngine() = default;
 
 QString SplitEngine::PlannedPartFileName(SplitMode mode, int32_t k) const
 {
@@ -85,7 +86,7 @@ QString SplitEngine::PartPath(SplitMode mode, int32_t k) const
 bool SplitEngine::PartSaved(SplitMode mode, int32_t k) const
 {
     // The list's check boxes decide, read at the moment they matter.
-    return mode != SplitMode::BySettings || observer_.IsRowChecked(k - 1);
+    return mode != SplitMode::BySettings || !run_.IsRowChecked || run_.IsRowChecked(k - 1);
 }
 
 bool SplitEngine::WouldOverwriteSource(SplitMode mode, QString *partPath) const
@@ -223,7 +224,7 @@ void SplitEngine::ConfigureSplitWriter()
 {
     if (const std::optional<OutputFormat> format = output_format::FromWord(settings_.saveformat))
         ConfigureOutput(FileW, MP3LameEncoder, *format, settings_, OggSettingsRule::QualityModeFirst,
-                        [this] { observer_.PlainMessage("Incorrect format"); });
+                        [this] { observer_.Message("Incorrect format"); });
 }
 
 void SplitEngine::ReadBlocks(SplitMode mode)
@@ -311,13 +312,13 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
     plan_.BuildSamplePoints(mode, number, totalSamples, AudioInformation.Duration());
     if (plan_.SamplePoints.size() < size_t(plan_.PartCount) + 1) {
         // Only a part count or length of 0 leaves the plan without points; the wizard refuses those.
-        observer_.InformationMessage("Please input correct number!");
+        observer_.Information("Please input correct number!");
         return SplitOutcome::Refused;
     }
 
     QString clash;
     if (WouldOverwriteSource(mode, &clash)) {
-        observer_.InformationMessage("The part file " + clash
+        observer_.Information("The part file " + clash
                                      + " would replace the source file. Please give the part another name.");
         return SplitOutcome::Refused;
     }
@@ -329,33 +330,44 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
     for (int32_t k = 1; k <= plan_.PartCount; ++k)
         partsToWrite_ += PartSaved(mode, k) ? 1 : 0;
     if (partsToWrite_ == 0) {
-        observer_.InformationMessage("Please check at least one part to save!");
+        observer_.Information("Please check at least one part to save!");
         return SplitOutcome::Refused;
     }
 
     int32_t first = 0, second = 0;
     if (FindSharedPartFile(mode, &first, &second)) {
-        observer_.InformationMessage("The parts " + QString::number(first) + " and " + QString::number(second)
+        observer_.Information("The parts " + QString::number(first) + " and " + QString::number(second)
                                      + " would both be written to " + PartPath(mode, first)
                                      + ". Please give one of them another name.");
         return SplitOutcome::Refused;
     }
     ResolvePartNames(mode);
 
+    observer_.Began();
+    // Ended is reported however the run ends, an escaping exception included.
+    struct EndReport {
+        RunReport &report;
+        ~EndReport() { report.Ended(); }
+    } endReport{observer_};
+    const SplitOutcome outcome = WriteParts(sourcePath, mode, totalSamples);
+    // The source's tag is the one the window shows again.
+    AudioInformation.setInfoTrack(QString());
+    AudioInformation.setInfoOverrides({});
+    return outcome;
+}
+
+SplitOutcome SplitEngine::WriteParts(const QString &sourcePath, SplitMode mode, int64_t totalSamples)
+{
     run_.PartsAtOnce = 1;
-    if (run_.Lossless) {
-        const SplitOutcome outcome = RunLossless(mode);
-        AudioInformation.setInfoTrack(QString());
-        AudioInformation.setInfoOverrides({});
-        return outcome;
-    }
+    if (run_.Lossless)
+        return RunLossless(mode);
 
     FileR.OpenFile(sourcePath, 0, 1);
     if (FileR.LastError() != 0) {
         const QString reason = FileR.LastErrorText();
         FileR.CloseFile();
-        observer_.StatusText("Error");
-        observer_.ErrorMessage("Unable to open the file " + sourcePath + (reason.isEmpty() ? QString() : "\n" + reason));
+        observer_.Status("Error");
+        observer_.Error("Unable to open the file " + sourcePath + (reason.isEmpty() ? QString() : "\n" + reason));
         return SplitOutcome::Failed;
     }
 
@@ -375,10 +387,7 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         if (jobs > 1) {
             const int sourceRate = FileR.SampleRate();
             FileR.CloseFile(); // each worker reads with a reader of its own
-            const SplitOutcome outcome = RunInParallel(mode, jobs, sourceRate);
-            AudioInformation.setInfoTrack(QString());
-            AudioInformation.setInfoOverrides({});
-            return outcome;
+            return RunInParallel(mode, jobs, sourceRate);
         }
 
         AnnouncePart(1);
@@ -403,13 +412,11 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
         failure = e.text();
     }
     if (failure) {
-        observer_.StatusText("Error");
-        observer_.ErrorMessage(*failure);
+        observer_.Status("Error");
+        observer_.Error(*failure);
     }
     const QString damage = FileR.ReadDamage(); // asked before the reader closes
     FileR.CloseFile();
-    AudioInformation.setInfoTrack(QString());
-    AudioInformation.setInfoOverrides({});
     if (failure) {
         run_.Running = false;
         return SplitOutcome::Failed;
@@ -429,8 +436,8 @@ void SplitEngine::CloseWriterQuietly()
 SplitOutcome SplitEngine::Fail(const QString &text)
 {
     run_.Running = false;
-    observer_.StatusText("Error");
-    observer_.ErrorMessage(text);
+    observer_.Status("Error");
+    observer_.Error(text);
     return SplitOutcome::Failed;
 }
 
@@ -439,12 +446,12 @@ SplitOutcome SplitEngine::EndRun(const QString &damage)
     const bool cancelled = !run_.Running;
     run_.Running = false;
     if (cancelled) {
-        observer_.StatusText("Cancel");
-        observer_.InformationMessage(WithDamage("Cancel splitting file " + sourcePath_ + "!", sourcePath_, damage));
+        observer_.Status("Cancel");
+        observer_.Information(WithDamage("Cancel splitting file " + sourcePath_ + "!", sourcePath_, damage));
         return SplitOutcome::Cancelled;
     }
     observer_.Progress(100);
-    observer_.StatusText("Complete!");
-    observer_.InformationMessage(WithDamage("Complete splitting file " + sourcePath_ + "!", sourcePath_, damage));
+    observer_.Status("Complete!");
+    observer_.Information(WithDamage("Complete splitting file " + sourcePath_ + "!", sourcePath_, damage));
     return SplitOutcome::Completed;
 }

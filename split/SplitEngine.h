@@ -2,6 +2,7 @@
 #include "audio/PcmArray.h"
 #include "audio/TAudioFile2.h"
 #include "audio/TAudioInformation2.h"
+#include "base/RunReport.h"
 #include "base/FrameMath.h"
 #include "config/ProgramSettings.h"
 #include "split/ParallelParts.h"
@@ -9,25 +10,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
-
-// The run's only way out to whoever shows it (the wizard, or a test).
-class SplitObserver {
-public:
-    virtual ~SplitObserver() = default;
-    virtual void Progress(int percent) = 0;              // 0..100
-    virtual void StatusText(const QString &text) = 0;    // "Splitting...", "Complete!", "Cancel"
-    virtual void InformationMessage(const QString &text) = 0;
-    virtual void PlainMessage(const QString &text) = 0;
-    // A failure the user must know about (file names and the reason).
-    virtual void ErrorMessage(const QString &text) = 0;
-    // Whether the parts list's row (0-based; row k-1 is part k) is checked.
-    // Asked in BySettings mode only, at the moment a part begins or a block is written.
-    virtual bool IsRowChecked(int row) const = 0;
-    // Called after every block: the window processes its pending events here
-    // (painting, the Cancel button).
-    virtual void Breathe() = 0;
-};
 
 // The run's state, held by the window next to its plan so that its Cancel
 // button can clear Running while the loop is between blocks.
@@ -49,6 +34,10 @@ struct SplitRun {
     int64_t SamplesRead = 0;       // frames read so far, unsaved parts included
     int32_t CurrentPart = 0;       // from 1
     QString CurrentPartFileName;   // without folder
+    // Whether the parts list's row (0-based; row k-1 is part k) is checked.
+    // Asked in BySettings mode only, at the moment a part begins or a block
+    // is written; unset, every row is.
+    std::function<bool(int row)> IsRowChecked;
 };
 
 enum class SplitOutcome {
@@ -69,9 +58,11 @@ enum class SplitOutcome {
 // caller's thread only.
 class SplitEngine {
 public:
-    SplitEngine(TAudioFile2 &FileR, TAudioFile2 &FileW, TAudioInformation2 &AudioInformation,
-                TAudioFile2LameEnc &MP3LameEncoder, const TProgramSettings &settings, SplitPlan &plan,
-                SplitRun &run, SplitObserver &observer);
+    // The engine reads the source with a reader of its own: the window's
+    // belongs to its preview.
+    SplitEngine(TAudioFile2 &FileW, TAudioInformation2 &AudioInformation, TAudioFile2LameEnc &MP3LameEncoder,
+                const TProgramSettings &settings, SplitPlan &plan, SplitRun &run, RunReport &observer);
+    ~SplitEngine();
 
     // number: PartCount (ByAmount), SecondsPerPart (ByTime), 0 (BySettings).
     SplitOutcome RunSplit(const QString &sourcePath, SplitMode mode, int32_t number);
@@ -90,6 +81,8 @@ public:
     QString PlannedPartFileName(SplitMode mode, int32_t k) const;
 
 private:
+    // The run once its checks have passed.
+    SplitOutcome WriteParts(const QString &sourcePath, SplitMode mode, int64_t totalSamples);
     // Ends a run that failed: the status and the message say why.
     SplitOutcome Fail(const QString &text);
     // Ends a run that was read through or cancelled; `damage` names what the
@@ -134,6 +127,7 @@ private:
     // Two saved parts (numbers *first < *second) that share one file name.
     bool FindSharedPartFile(SplitMode mode, int32_t *first, int32_t *second) const;
 
+    std::unique_ptr<TAudioFile2> reader_;
     TAudioFile2 &FileR;
     TAudioFile2 &FileW;
     TAudioInformation2 &AudioInformation;
@@ -141,7 +135,7 @@ private:
     TProgramSettings settings_;
     SplitPlan &plan_;
     SplitRun &run_;
-    SplitObserver &observer_;
+    RunReport &observer_;
     QString sourcePath_;
     SplitMode mode_ = SplitMode::ByAmount; // of the run in progress
     int32_t partsToWrite_ = 0; // parts this run writes: the n of each part's "k/n"

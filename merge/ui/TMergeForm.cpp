@@ -36,8 +36,8 @@ TMergeForm *MergeForm = nullptr;
 TMergeForm::TMergeForm(QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                          | Qt::WindowCloseButtonHint),
-      mergeEngine_(FileR, FileW, AudioInformation1, MP3LameEncoder, observer_),
-      convertEngine_(FileR, FileW, AudioInformation1, MP3LameEncoder, observer_)
+      mergeEngine_(FileW, AudioInformation1, MP3LameEncoder, observer_),
+      convertEngine_(FileW, AudioInformation1, MP3LameEncoder, observer_)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName("MergeForm");
@@ -376,8 +376,15 @@ void TMergeForm::BitBtnMergeClick()
     request.tagEnabled = CheckID3Tag->isChecked();
     request.tag = MergeTag;
     const TProgramSettings settings = ProgramSettings;
-    if (const QString name = mergeEngine_.Run(request, settings); !name.isEmpty())
-        MergeFileName = name;
+    // The run's folder and format become the program's current ones, also
+    // for a run that fails: they are what the user chose last.
+    if (MergeEngine::Refusal(request).isEmpty())
+        RememberOutput(request.savePath, MergeEngine::FormatWord(request));
+    const MergeResult result = mergeEngine_.Run(request, settings);
+    if (!result.name.isEmpty())
+        MergeFileName = result.name;
+    if (!result.name.isEmpty() && !result.failed)
+        SaveRunSettings(result.name);
     FinishRun();
 }
 
@@ -396,9 +403,34 @@ void TMergeForm::BitBtnConvertClick()
         request.savePath = EdSavePath2->text();
     const bool wasRunning = Converting();
     const TProgramSettings settings = ProgramSettings;
+    // Saved before the run, so that a run that is stopped or fails still
+    // leaves the folder and format chosen; a refused press saves nothing.
+    if (ConvertEngine::Refusal(request).isEmpty()) {
+        RememberOutput(request.savePath, output_format::Word(ConvertEngine::ChosenFormat(request)));
+        if (!SaveRunSettings(MergeFileName))
+            return;
+    }
     convertEngine_.Start(request, settings);
     if (!wasRunning)
         FinishRun();
+}
+
+void TMergeForm::RememberOutput(const QString &savepath, const QString &saveformat)
+{
+    ProgramSettings.savepath = savepath;
+    ProgramSettings.saveformat = saveformat;
+}
+
+bool TMergeForm::SaveRunSettings(const QString &mergeFileName)
+{
+    try {
+        SaveGeneralSettings(mergeFileName);
+        SaveJobsSetting();
+        return true;
+    } catch (const std::exception &e) {
+        observer_.Error(QString::fromStdString(e.what()));
+        return false;
+    }
 }
 
 void TMergeForm::FinishRun()

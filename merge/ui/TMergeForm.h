@@ -4,7 +4,7 @@
 #include "merge/ConvertEngine.h"
 #include "merge/MergeEngine.h"
 #include "merge/SourceList.h"
-#include "merge/ui/MergeFormObserver.h"
+#include "merge/ui/MergeFormReport.h"
 
 #include <QDialog>
 #include <QString>
@@ -143,12 +143,18 @@ private:
     bool PreviewActive() const;
     void StopPreviewIfActive();
     void FinishRun();
+    // The run's output folder (ends with a separator) and format word become
+    // the program's current ones.
+    void RememberOutput(const QString &savepath, const QString &saveformat);
+    // Writes the "general" section of setup.ini and the jobs setting; says
+    // why in the error box when it cannot.
+    bool SaveRunSettings(const QString &mergeFileName);
     // The tool bar, the page's own controls and the preview's play button.
     void SetRunControlsEnabled(bool on, std::initializer_list<QWidget *> page);
 
-    friend class MergeFormObserver; // stops the preview for a run
+    friend class MergeFormReport; // stops the preview for a run
 
-    MergeFormObserver observer_{*this};
+    MergeFormReport observer_{*this};
     MergeEngine mergeEngine_;
     ConvertEngine convertEngine_;
     bool closePending_ = false; // close once the running merge or conversion returns

@@ -8,7 +8,7 @@
 #include "audio/ui/PreviewPanel.h"
 #include "config/ProgramSettings.h"
 #include "config/ui/TSettingForm.h"
-#include "split/ui/SplitWizardObserver.h"
+#include "split/ui/SplitWizardReport.h"
 #include "split/ui/SplitWizardSteps.h"
 #include "split/ui/SplitWizardViews.h"
 #include "split/ui/TSplitPieChart.h"
@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTreeWidget>
 
 TSplitForm *SplitForm = nullptr;
 
@@ -416,10 +417,14 @@ void TSplitForm::BitBtnSplitClick()
     else if (Plan.Mode == SplitMode::ByTime)
         number = Plan.SecondsPerPart;
 
-    SplitWizardObserver observer(*this);
+    SplitWizardReport observer(*this);
+    Run.IsRowChecked = [this](int row) {
+        const QTreeWidgetItem *item = ListView1->topLevelItem(row);
+        return item && item->checkState(0) == Qt::Checked;
+    };
     SplitOutcome outcome = SplitOutcome::Failed;
     try {
-        SplitEngine engine(FileR, FileW, AudioInformation, MP3LameEncoder, ProgramSettings, Plan, Run, observer);
+        SplitEngine engine(FileW, AudioInformation, MP3LameEncoder, ProgramSettings, Plan, Run, observer);
         outcome = engine.RunSplit(Plan.SourcePath, Plan.Mode, number);
     } catch (const std::exception &e) {
         Run.Running = false;

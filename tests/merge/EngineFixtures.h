@@ -2,7 +2,7 @@
 #include "tests/common/AudioFixtures.h"
 
 #include "audio/TAudioFile2.h"
-#include "merge/RunObserver.h"
+#include "base/RunReport.h"
 
 #include <QFile>
 #include <QList>
@@ -50,7 +50,7 @@ inline QString ReaderDamage(const QString &path)
 
 // Records everything a run reports; `onBreathe` runs after each block (the
 // count starts at 1), which is where a test presses Cancel.
-class RecordingObserver : public RunObserver {
+class RecordingObserver : public RunReport {
 public:
     struct Box {
         QString kind; // "information", "message", "error"
@@ -62,11 +62,8 @@ public:
     QMap<int, QStringList> rowStatus; // every text written to a row, in order
     QMap<int, QString> written;       // the file each converted row was written to
     QList<Box> boxes;
-    QList<bool> controlsEnabled;
-    QStringList savedMergeNames;
-    QString savepath, saveformat;
+    QStringList lifecycle; // "began", "ended"
     int breaths = 0;
-    int previewStops = 0;
     std::function<void(int breath)> onBreathe;
 
     QString lastRow(int row) const { return rowStatus.value(row).value(rowStatus.value(row).size() - 1); }
@@ -79,9 +76,9 @@ public:
         return out;
     }
 
-    void SetGauge(int percent) override { gauge << percent; }
-    void SetStatusText(const QString &text) override { statusTexts << text; }
-    void SetRowStatus(int row, const QString &text) override { rowStatus[row] << text; }
+    void Progress(int percent) override { gauge << percent; }
+    void Status(const QString &text) override { statusTexts << text; }
+    void RowStatus(int row, const QString &text) override { rowStatus[row] << text; }
     void OutputWritten(int row, const QString &path) override { written[row] = path; }
     void Information(const QString &text) override { boxes << Box{"information", text}; }
     void Message(const QString &text) override { boxes << Box{"message", text}; }
@@ -92,12 +89,6 @@ public:
         if (onBreathe)
             onBreathe(breaths);
     }
-    void SetControlsEnabled(bool on) override { controlsEnabled << on; }
-    void StopPreview() override { ++previewStops; }
-    void OutputChosen(const QString &p, const QString &f) override
-    {
-        savepath = p;
-        saveformat = f;
-    }
-    void SaveGeneralSettings(const QString &mergeFileName) override { savedMergeNames << mergeFileName; }
+    void Began() override { lifecycle << "began"; }
+    void Ended() override { lifecycle << "ended"; }
 };

@@ -73,7 +73,7 @@ protected:
     TAudioInformation2 info;
     TAudioFile2LameEnc encoder;
     RecordingObserver observer;
-    MergeEngine engine{fileR, fileW, info, encoder, observer};
+    MergeEngine engine{fileW, info, encoder, observer};
     TProgramSettings settings;
 };
 
@@ -103,7 +103,7 @@ TEST_P(MergeEachFormat, OneOutputAsLongAsAllSources)
 {
     const QStringList sources = MakeSources();
     const QString format = GetParam();
-    engine.Run(Request(sources, format), settings);
+    const MergeResult result = engine.Run(Request(sources, format), settings);
 
     const QString output = out() + "Untitled." + format.toLower();
     ASSERT_TRUE(QFileInfo::exists(output)) << observer.boxes.value(0).text.toStdString();
@@ -115,9 +115,9 @@ TEST_P(MergeEachFormat, OneOutputAsLongAsAllSources)
         EXPECT_EQ(observer.rowStatus[row].first(), "0%");
         EXPECT_EQ(observer.lastRow(row), "100%");
     }
-    EXPECT_EQ(observer.controlsEnabled, (QList<bool>{false, true}));
-    EXPECT_EQ(observer.savedMergeNames, QStringList{"Untitled." + format.toLower()});
-    EXPECT_EQ(observer.saveformat, format.toLower());
+    EXPECT_EQ(observer.lifecycle, (QStringList{"began", "ended"}));
+    EXPECT_EQ(result.name, "Untitled." + format.toLower());
+    EXPECT_FALSE(result.failed);
     EXPECT_FALSE(engine.Merging());
     EXPECT_NEAR(SecondsOf(output), 2.0 + 4.0 + 2.5, 0.1);
 }
@@ -185,7 +185,7 @@ TEST_F(MergeEngineTest, StopDuringTheSecondOfThreeSources)
         if (breath == 3)
             engine.Stop();
     };
-    engine.Run(r, settings);
+    const MergeResult result = engine.Run(r, settings);
 
     EXPECT_EQ(observer.statusTexts.last(), "Cancel");
     EXPECT_EQ(observer.lastRow(1), "100%");
@@ -193,7 +193,8 @@ TEST_F(MergeEngineTest, StopDuringTheSecondOfThreeSources)
     EXPECT_FALSE(observer.rowStatus.contains(3));
     EXPECT_EQ(observer.gauge.last(), 100);
     EXPECT_EQ(observer.texts("information"), QStringList{"Cancel merging files!"});
-    EXPECT_EQ(observer.savedMergeNames, QStringList{"Untitled.wav"});
+    EXPECT_EQ(result.name, "Untitled.wav");
+    EXPECT_FALSE(result.failed);
     const QString output = out() + "Untitled.wav";
     EXPECT_LT(SecondsOf(output), 2.0 + 4.0);
     EXPECT_GT(SecondsOf(output), 2.0);
@@ -310,8 +311,7 @@ TEST_F(MergeEngineTest, InputChecksComeFirstAndChangeNothing)
     engine.Run(r, settings);
     EXPECT_EQ(observer.texts("information"),
               (QStringList{"Please add files first!", "Please input file name!", "Please select save path!"}));
-    EXPECT_TRUE(observer.controlsEnabled.isEmpty());
-    EXPECT_EQ(observer.previewStops, 0);
+    EXPECT_TRUE(observer.lifecycle.isEmpty());
 }
 
 TEST_F(MergeEngineTest, RefusesToMergeIntoOneOfItsSources)
@@ -324,7 +324,7 @@ TEST_F(MergeEngineTest, RefusesToMergeIntoOneOfItsSources)
     engine.Run(r, settings);
     ASSERT_EQ(observer.boxes.size(), 1);
     EXPECT_TRUE(observer.boxes[0].text.contains("one.wav"));
-    EXPECT_TRUE(observer.controlsEnabled.isEmpty());
+    EXPECT_TRUE(observer.lifecycle.isEmpty());
     QFile f(sources[0]);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
@@ -339,17 +339,17 @@ TEST_F(MergeEngineTest, UnreadableSourceEndsTheRunAndRemovesTheOutput)
     f.write(QByteArray(4000, 'x'));
     f.close();
     sources.insert(1, broken);
-    engine.Run(Request(sources, "WAV"), settings);
+    const MergeResult result = engine.Run(Request(sources, "WAV"), settings);
 
     ASSERT_EQ(observer.texts("error").size(), 1);
     EXPECT_EQ(observer.texts("error")[0].count(broken), 1) << observer.texts("error")[0].toStdString();
     EXPECT_TRUE(observer.texts("information").isEmpty());
     EXPECT_EQ(observer.lastRow(2), "Error");
     EXPECT_FALSE(observer.rowStatus.contains(3));
-    EXPECT_EQ(observer.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_EQ(observer.lifecycle, (QStringList{"began", "ended"}));
     EXPECT_FALSE(engine.Merging());
     EXPECT_EQ(EverythingIn(out()), QStringList{});
-    EXPECT_TRUE(observer.savedMergeNames.isEmpty());
+    EXPECT_TRUE(result.failed);
 }
 
 TEST_F(MergeEngineTest, UnreadableFirstSourceStartsNothing)
@@ -359,7 +359,7 @@ TEST_F(MergeEngineTest, UnreadableFirstSourceStartsNothing)
     engine.Run(Request({missing}, "WAV"), settings);
     ASSERT_EQ(observer.texts("error").size(), 1);
     EXPECT_TRUE(observer.texts("error")[0].contains(missing));
-    EXPECT_EQ(observer.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_EQ(observer.lifecycle, (QStringList{"began", "ended"}));
     EXPECT_FALSE(QFileInfo::exists(out() + "Untitled.wav"));
 }
 
@@ -373,7 +373,7 @@ TEST_F(MergeEngineTest, UncreatableFolderIsReportedAndTheWindowReturnsToIdle)
     r.savePath = dir.filePath("file/sub") + "/";
     engine.Run(r, settings);
     EXPECT_EQ(observer.texts("error"), QStringList{"Cannot create " + r.savePath});
-    EXPECT_EQ(observer.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_EQ(observer.lifecycle, (QStringList{"began", "ended"}));
     EXPECT_FALSE(engine.Merging());
 }
 
@@ -384,7 +384,7 @@ TEST_F(MergeEngineTest, OutputThatCannotBeReplacedIsReported)
     engine.Run(Request(sources, "WAV"), settings);
     ASSERT_EQ(observer.texts("error").size(), 1);
     EXPECT_TRUE(observer.texts("error")[0].contains("Untitled.wav"));
-    EXPECT_EQ(observer.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_EQ(observer.lifecycle, (QStringList{"began", "ended"}));
     EXPECT_TRUE(QFileInfo(out() + "Untitled.wav/inside").isDir());
 }
 

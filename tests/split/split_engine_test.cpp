@@ -17,7 +17,7 @@
 namespace {
 
 // Records what the window would show; can press Cancel after a given block.
-class RecordingObserver : public SplitObserver {
+class RecordingObserver : public RunReport {
 public:
     explicit RecordingObserver(SplitRun &run) : run_(run) {}
 
@@ -32,11 +32,11 @@ public:
     std::function<void()> onBreathe;
 
     void Progress(int percent) override { progress << percent; }
-    void StatusText(const QString &text) override { statuses << text; }
-    void InformationMessage(const QString &text) override { information << text; }
-    void PlainMessage(const QString &text) override { plain << text; }
-    void ErrorMessage(const QString &text) override { errors << text; }
-    bool IsRowChecked(int row) const override { return row >= checkedRows.size() || checkedRows[row]; }
+    void Status(const QString &text) override { statuses << text; }
+    void Information(const QString &text) override { information << text; }
+    void Message(const QString &text) override { plain << text; }
+    void Error(const QString &text) override { errors << text; }
+    bool IsRowChecked(int row) const { return row >= checkedRows.size() || checkedRows[row]; }
     void Breathe() override
     {
         if (++blocks == cancelAfterBlock)
@@ -78,7 +78,8 @@ protected:
 
     SplitOutcome Run(SplitMode mode, int32_t number)
     {
-        SplitEngine engine(fileR, fileW, info, lame, settings, plan, run, observer);
+        run.IsRowChecked = [this](int row) { return observer.IsRowChecked(row); };
+        SplitEngine engine(fileW, info, lame, settings, plan, run, observer);
         try {
             return engine.RunSplit(source, mode, number);
         } catch (const AudioError &e) {

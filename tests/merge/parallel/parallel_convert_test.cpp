@@ -50,7 +50,7 @@ protected:
         TAudioInformation2 info;
         TAudioFile2LameEnc encoder;
         RecordingObserver observer;
-        ConvertEngine engine(fileR, fileW, info, encoder, observer);
+        ConvertEngine engine(fileW, info, encoder, observer);
         MergeSourceList list;
         list.Add(sources);
         list.Refresh(InformationProbe(info));
@@ -96,7 +96,7 @@ TEST_P(ParallelEachFormat, SameFilesAndNamesAsOneAtATime)
         runs << Convert(sources, format, out, jobs, true);
         EXPECT_EQ(runs.last().texts("information"), QStringList{"Complete converting files!"}) << jobs;
         EXPECT_EQ(runs.last().gauge.last(), 100);
-        EXPECT_EQ(runs.last().controlsEnabled, (QList<bool>{false, true}));
+        EXPECT_EQ(runs.last().lifecycle, (QStringList{"began", "ended"}));
         for (int row = 1; row <= 4; ++row)
             EXPECT_EQ(runs.last().lastRow(row), "100%") << jobs << " " << row;
     }
@@ -170,7 +170,7 @@ TEST_F(ParallelConvertTest, AFailingFileLeavesTheOthersConverted)
     for (int row : {1, 3, 4})
         EXPECT_EQ(seen.lastRow(row), "100%") << row;
     EXPECT_EQ(QDir(out).entryList(QDir::Files), (QStringList{"a.wav", "b.wav", "c.wav"}));
-    EXPECT_EQ(seen.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_EQ(seen.lifecycle, (QStringList{"began", "ended"}));
 }
 
 class EachJobCount : public ParallelConvertTest, public ::testing::WithParamInterface<int> {};
@@ -190,7 +190,7 @@ TEST_P(EachJobCount, AVanishedSourceIsPassedOverAndTheRunGoesOn)
     EXPECT_EQ(seen.gauge.first(), 0);
     EXPECT_EQ((QStringList{seen.lastRow(1), seen.lastRow(2), seen.lastRow(3)}), (QStringList{"100%", "Error", "100%"}));
     EXPECT_EQ(QDir(out).entryList(QDir::Files), (QStringList{"a.wav", "c.wav"}));
-    EXPECT_EQ(seen.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_EQ(seen.lifecycle, (QStringList{"began", "ended"}));
 }
 
 // A folder nobody may write to: one message naming it and the reason, not one per file.
@@ -209,7 +209,7 @@ TEST_P(EachJobCount, AReadOnlyFolderEndsTheRunWithOneMessage)
     EXPECT_TRUE(seen.boxes[0].text.contains(out)) << seen.boxes[0].text.toStdString();
     EXPECT_TRUE(seen.boxes[0].text.contains("Permission denied")) << seen.boxes[0].text.toStdString();
     EXPECT_EQ(seen.statusTexts.last(), "Failed");
-    EXPECT_EQ(seen.controlsEnabled, (QList<bool>{false, true}));
+    EXPECT_EQ(seen.lifecycle, (QStringList{"began", "ended"}));
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{});
 }
 

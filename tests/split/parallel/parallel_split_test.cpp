@@ -17,7 +17,7 @@
 
 namespace {
 
-class Observer : public SplitObserver {
+class Observer : public RunReport {
 public:
     explicit Observer(SplitRun &run) : run_(run) {}
     QStringList statuses, errors, information;
@@ -27,11 +27,10 @@ public:
         if (cancelOnceWriting && percent > 0)
             run_.Running = false;
     }
-    void StatusText(const QString &text) override { statuses << text; }
-    void InformationMessage(const QString &text) override { information << text; }
-    void PlainMessage(const QString &text) override { errors << text; }
-    void ErrorMessage(const QString &text) override { errors << text; }
-    bool IsRowChecked(int) const override { return true; }
+    void Status(const QString &text) override { statuses << text; }
+    void Information(const QString &text) override { information << text; }
+    void Message(const QString &text) override { errors << text; }
+    void Error(const QString &text) override { errors << text; }
     void Breathe() override {}
 
 private:
@@ -88,7 +87,7 @@ protected:
         TAudioFile2LameEnc lame;
         if (handSet)
             handSet(plan);
-        SplitEngine engine(fileR, fileW, info, lame, settings, plan, run, observer);
+        SplitEngine engine(fileW, info, lame, settings, plan, run, observer);
         return engine.RunSplit(source, handSet ? SplitMode::BySettings : SplitMode::ByAmount, count);
     }
 

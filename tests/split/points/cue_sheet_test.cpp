@@ -10,15 +10,14 @@
 
 namespace {
 
-class QuietObserver : public SplitObserver {
+class QuietObserver : public RunReport {
 public:
     QStringList messages;
     void Progress(int) override {}
-    void StatusText(const QString &) override {}
-    void InformationMessage(const QString &text) override { messages << text; }
-    void PlainMessage(const QString &text) override { messages << text; }
-    void ErrorMessage(const QString &text) override { messages << text; }
-    bool IsRowChecked(int) const override { return true; }
+    void Status(const QString &) override {}
+    void Information(const QString &text) override { messages << text; }
+    void Message(const QString &text) override { messages << text; }
+    void Error(const QString &text) override { messages << text; }
     void Breathe() override {}
 };
 
@@ -102,7 +101,7 @@ TEST_F(CueSheetTest, TracksCutAtTheirExactSamplesWithNamesAndTagsFromTheSheet)
     TAudioFile2 fileR, fileW;
     TAudioFile2LameEnc lame;
     QuietObserver observer;
-    SplitEngine engine(fileR, fileW, info, lame, settings, plan, run, observer);
+    SplitEngine engine(fileW, info, lame, settings, plan, run, observer);
     ASSERT_EQ(engine.RunSplit(source, SplitMode::BySettings, 0), SplitOutcome::Completed) << observer.messages.join('\n').toStdString();
 
     // 01:37 is frame 112 * 32000 / 75 = 47786.67, 03:74 frame 127573.33.
