@@ -73,6 +73,11 @@ QStringList QtPlatformServices::OpenFiles(const QString &title, const QString &f
     return one.isEmpty() ? QStringList() : QStringList{one};
 }
 
+QString QtPlatformServices::SaveFile(const QString &title, const QString &filter, const QString &suggested)
+{
+    return QFileDialog::getSaveFileName(dialogParent(), title, suggested, filter);
+}
+
 QString QtPlatformServices::BrowseFolder(const QString &caption)
 {
     return QFileDialog::getExistingDirectory(dialogParent(), caption);

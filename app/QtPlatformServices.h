@@ -10,6 +10,7 @@ public:
     void CaptionedBox(const QString &caption, const QString &text) override;
     bool QuestionBox(const QString &text) override;
     QStringList OpenFiles(const QString &title, const QString &filter, bool multiSelect) override;
+    QString SaveFile(const QString &title, const QString &filter, const QString &suggested) override;
     QString BrowseFolder(const QString &caption) override;
     void OpenPathOrUrl(const QString &pathOrUrl) override;
 };

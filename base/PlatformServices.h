@@ -27,6 +27,9 @@ public:
     // File-open dialog. filter is a Qt name filter list ("Audio (*.mp3 *.wav);;All (*)").
     // Returns the chosen paths, empty when cancelled.
     virtual QStringList OpenFiles(const QString &title, const QString &filter, bool multiSelect) = 0;
+    // File-save dialog starting at suggested (a path or a bare name); asks
+    // before replacing a file. Returns the chosen path, empty when cancelled.
+    virtual QString SaveFile(const QString &title, const QString &filter, const QString &suggested) = 0;
     // Folder browser with a caption; empty when cancelled.
     virtual QString BrowseFolder(const QString &caption) = 0;
     // Opens a file path or a URL with its default application; the result is ignored.

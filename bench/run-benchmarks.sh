@@ -6,10 +6,11 @@
 # (target: at most 1.0, acceptable up to 1.5), and must be far faster than our
 # re-encoding split; its parts are decoded and checked against the source.
 #
-#   bench/run-benchmarks.sh [--rounds N] [--quick] [--only peaks]
+#   bench/run-benchmarks.sh [--rounds N] [--quick] [--only peaks|editor]
 #
 # --quick uses 1-minute instead of 10-minute sources (a smoke run, not a measurement).
-# --only peaks runs the waveform case alone (it needs only the long MP3).
+# --only peaks runs the waveform case alone (it needs only the long MP3);
+# --only editor the waveform editor's repaint times alone (the same MP3).
 # Needs: ffmpeg, GNU time (/usr/bin/time), a C++ compiler; installs mp3splt when
 # missing. Builds quorvis-cli in build-bench/ (Release).
 set -euo pipefail
@@ -30,7 +31,7 @@ done
 
 # mp3splt is only a yardstick, so it is installed here and not with the build
 # dependencies.
-if [ "$only" != peaks ] && ! command -v mp3splt >/dev/null; then
+if [ "$only" != peaks ] && [ "$only" != editor ] && ! command -v mp3splt >/dev/null; then
   echo "Installing: mp3splt"
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -39,14 +40,14 @@ if [ "$only" != peaks ] && ! command -v mp3splt >/dev/null; then
 fi
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench --target quorvis-cli quorvis-peaks >/dev/null
+cmake --build build-bench --target quorvis-cli quorvis-peaks quorvis-editor-bench >/dev/null
 
 work=$(mktemp -d /tmp/quorvis-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 # The CLI reads its encoder settings from setup.ini beside itself: give this
 # copy its own, with the settings the ffmpeg commands below use.
 mkdir -p "$work/bin"
-cp build-bench/quorvis-cli build-bench/quorvis-peaks "$work/bin/"
+cp build-bench/quorvis-cli build-bench/quorvis-peaks build-bench/quorvis-editor-bench "$work/bin/"
 cat > "$work/bin/setup.ini" <<'INI'
 [mp3]
 channels=3
@@ -134,10 +135,19 @@ solo() {
 }
 
 echo "Making sources..."
-[ "$only" = peaks ] || make_source "$work/src.wav" $((minutes * 60))
+[ "$only" = peaks ] || [ "$only" = editor ] || make_source "$work/src.wav" $((minutes * 60))
 make_source "$work/long.wav" $((long_minutes * 60))
 "${ff[@]}" -i "$work/long.wav" -c:a libmp3lame -b:a 128k "$work/long.mp3"
 o="$work/out"
+
+# The waveform editor repaints from what is cached while the user zooms from
+# the whole file to single samples and scrolls (target: 99th percentile of a
+# frame at most 16 ms).
+if [ "$only" = editor ] || [ -z "$only" ]; then
+  echo "Waveform editor repaint on the ${long_minutes}-minute MP3:"
+  QT_QPA_PLATFORM=offscreen "$work/bin/quorvis-editor-bench" "$work/long.mp3"
+  [ "$only" = editor ] && exit 0
+fi
 
 # The split wizard reads a source's peaks with one decode on a thread of its
 # own; a plain decode by ffmpeg is the yardstick (target: at most 1.0).

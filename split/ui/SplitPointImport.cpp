@@ -5,6 +5,7 @@
 #include "base/PlatformServices.h"
 #include "split/CueSheet.h"
 #include "split/ui/TSilenceForm.h"
+#include "split/ui/TWaveformEditorForm.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -24,6 +25,26 @@ SplitPointImport::SplitPointImport(QWidget *window, SplitPlan &plan, const TAudi
     detectSilences->setToolTip("Split at the silences of the file");
     connect(importCue, &QAbstractButton::clicked, this, &SplitPointImport::BitBtnImportCueClick);
     connect(detectSilences, &QAbstractButton::clicked, this, &SplitPointImport::BitBtnDetectSilencesClick);
+}
+
+void SplitPointImport::AddWaveformEditor(QAbstractButton *button, std::function<void()> beforeOpen)
+{
+    beforeEditor_ = std::move(beforeOpen);
+    button->setText("Waveform Editor...");
+    button->setToolTip("Choose the split points on the waveform");
+    connect(button, &QAbstractButton::clicked, this, &SplitPointImport::BitBtnWaveformEditorClick);
+}
+
+void SplitPointImport::BitBtnWaveformEditorClick()
+{
+    if (beforeEditor_)
+        beforeEditor_();
+    const WaveformEditorSource source{plan_.SourcePath, info_.TotalSamples(), info_.SampleRate(), info_.Channels()};
+    TWaveformEditorForm form(window_, plan_, source, extension_());
+    if (form.exec() != QDialog::Accepted)
+        return;
+    plan_ = form.EditedPlan();
+    planReplaced_();
 }
 
 void SplitPointImport::BitBtnImportCueClick()

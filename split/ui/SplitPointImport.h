@@ -21,8 +21,13 @@ public:
                       QAbstractButton *importCue, QAbstractButton *detectSilences,
                       std::function<QString()> extension, std::function<void()> planReplaced);
 
+    // "Waveform Editor...": beforeOpen stops the wizard's preview, so the
+    // editor's own player never sounds together with it.
+    void AddWaveformEditor(QAbstractButton *button, std::function<void()> beforeOpen);
+
     void BitBtnImportCueClick();
     void BitBtnDetectSilencesClick();
+    void BitBtnWaveformEditorClick();
 
 private:
     QWidget *window_;
@@ -30,5 +35,6 @@ private:
     const TAudioInformation2 &info_;
     std::function<QString()> extension_;
     std::function<void()> planReplaced_;
+    std::function<void()> beforeEditor_;
     SilenceSettings silence_; // the dialog's last answers, for the next time
 };

@@ -81,17 +81,18 @@ void BuildPointEditor(TSplitForm &f)
         std::move(hooks));
 }
 
-// "Import CUE..." and "Detect Silences...": parts at exact frames, which the
+// "Import CUE...", "Detect Silences..." and "Waveform Editor...": parts at exact frames, which the
 // Exact precision cuts where they are; the user may still pick another.
-void BuildPointImport(TSplitForm &f, QPushButton *importCue, QPushButton *detectSilences)
+void BuildPointImport(TSplitForm &f, QPushButton *importCue, QPushButton *detectSilences, QPushButton *waveformEditor)
 {
-    new SplitPointImport(&f, f.Plan, f.AudioInformation, importCue, detectSilences,
+    auto *import = new SplitPointImport(&f, f.Plan, f.AudioInformation, importCue, detectSilences,
                           [&f] { return f.SelectedExtension(); },
                           [&f] {
                               f.PointEditor->RebuildPartList();
                               f.RefreshPieChart(f.Plan.PartCount);
                               f.cbPrecision->setCurrentIndex(4);
                           });
+    import->AddWaveformEditor(waveformEditor, [&f] { f.StopPreview(); });
 }
 
 } // namespace
@@ -258,10 +259,11 @@ void BuildStep3(TSplitForm &f)
     // Points from a CUE sheet or from the silences, beside the mode they belong to.
     auto *importCue = Named(new QPushButton, "BitBtnImportCue");
     auto *detectSilences = Named(new QPushButton, "BitBtnDetectSilences");
+    auto *waveformEditor = Named(new QPushButton, "BitBtnWaveformEditor");
     auto *manualMode = new QHBoxLayout;
     manualMode->addWidget(f.RBManual);
     manualMode->addStretch(1);
-    for (QPushButton *b : {importCue, detectSilences}) {
+    for (QPushButton *b : {importCue, detectSilences, waveformEditor}) {
         b->setAutoDefault(false);
         manualMode->addWidget(b);
     }
@@ -314,11 +316,11 @@ void BuildStep3(TSplitForm &f)
 
     BuildPreview(f);
     f.EditorControls << f.ListView1 << f.SpeedBtnSet << f.CheckTip << f.BitBtnEdit << f.BitBtnRemove
-                     << f.BitBtnRemoveAll << importCue << detectSilences;
+                     << f.BitBtnRemoveAll << importCue << detectSilences << waveformEditor;
     // The rows' check boxes reach Plan.PartSaveFlags through the editor alone
     // (mouse and keyboard alike), so there is one place that copies them.
     BuildPointEditor(f);
-    BuildPointImport(f, importCue, detectSilences);
+    BuildPointImport(f, importCue, detectSilences, waveformEditor);
     BuildWaveform(f);
 
     QObject::connect(f.RBAmount, &QRadioButton::clicked, &f, [&f] { f.RBAmountClick(); });

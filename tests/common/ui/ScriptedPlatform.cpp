@@ -46,6 +46,12 @@ QStringList ScriptedPlatform::OpenFiles(const QString &title, const QString &fil
     return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
 }
 
+QString ScriptedPlatform::SaveFile(const QString &title, const QString &filter, const QString &suggested)
+{
+    calls << Call{"save", title, filter + " [" + suggested + "]"};
+    return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+}
+
 QString ScriptedPlatform::BrowseFolder(const QString &caption)
 {
     calls << Call{"folder", caption, {}};

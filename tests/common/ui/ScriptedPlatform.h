@@ -12,7 +12,7 @@
 class ScriptedPlatform : public PlatformServices {
 public:
     struct Call {
-        QString kind;    // "information", "error", "message", "captioned", "question", "open", "folder", "openpath"
+        QString kind;    // "information", "error", "message", "captioned", "question", "open", "save", "folder", "openpath"
         QString caption; // captioned box caption, dialog title or folder caption
         QString text;    // message text, filter, or path/URL
     };
@@ -22,6 +22,7 @@ public:
 
     QList<QStringList> openAnswers;
     QStringList folderAnswers;
+    QStringList saveAnswers;
     QList<bool> questionAnswers; // an empty queue answers No
     QList<Call> calls;
 
@@ -36,6 +37,7 @@ public:
     void CaptionedBox(const QString &caption, const QString &text) override;
     bool QuestionBox(const QString &text) override;
     QStringList OpenFiles(const QString &title, const QString &filter, bool multiSelect) override;
+    QString SaveFile(const QString &title, const QString &filter, const QString &suggested) override;
     QString BrowseFolder(const QString &caption) override;
     void OpenPathOrUrl(const QString &pathOrUrl) override;
 
