@@ -1,3 +1,4 @@
+#include "base/TimeFormat.h"
 #include "config/ProgramSettings.h"
 #include "split/WaveformEditorModel.h"
 #include "split/ui/TSplitForm.h"
@@ -198,7 +199,9 @@ TEST_P(EditorFromWizard, OkWritesTheExactFramesBackAndCancelLeavesThePlan)
         ASSERT_EQ(wizard->Plan.PartCount, 2);
         EXPECT_EQ(wizard->Plan.PointFrames[1], added);
         EXPECT_EQ(wizard->ListView1->topLevelItemCount(), 2);
-        EXPECT_EQ(wizard->ListView1->topLevelItem(1)->text(1), "00:04");
+        // An exact point between two seconds reads to the nearest millisecond.
+        EXPECT_EQ(wizard->ListView1->topLevelItem(1)->text(1),
+                  FormatMinutesSecondsMs((added * 1000 + Rate / 2) / Rate));
         EXPECT_EQ(wizard->cbPrecision->currentText(), "Exact");
     } else {
         EXPECT_EQ(wizard->Plan.PartCount, 1);
