@@ -138,6 +138,11 @@ void TWaveformEditorView::paintEvent(QPaintEvent *)
         const int top = wave.top() + wave.height() * c / lanes;
         const int bottom = wave.top() + wave.height() * (c + 1) / lanes;
         waveform_editor::PaintLane(p, QRect(0, top, width(), bottom - top), apart ? c : -1, scene, *scratch_);
+        if (c > 0) {
+            // Without it two lanes of loud audio read as one waveform.
+            p.setPen(QColor(160, 160, 160));
+            p.drawLine(0, top, width(), top);
+        }
     }
     waveform_editor::PaintRuler(p, ruler, axis_);
     waveform_editor::PaintMarks(p, QRect(0, RulerHeight, width(), height() - RulerHeight), scene);

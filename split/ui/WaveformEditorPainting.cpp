@@ -13,6 +13,9 @@ namespace waveform_editor {
 namespace {
 
 const QColor WaveColour(40, 90, 170);
+// Channels after the first, where channels share a lane: a different hue so
+// crossing lines can be told apart.
+const QColor OtherChannelColour(200, 110, 20);
 const QColor LineColour(200, 30, 30);
 const QColor SelectedLineColour(255, 140, 0);
 const QColor CursorColour(20, 20, 20);
@@ -40,20 +43,23 @@ void paintColumns(QPainter &p, const QRect &lane, const std::vector<PeakRange> &
     p.drawLines(lines.data(), int(lines.size()));
 }
 
-void paintSamples(QPainter &p, const QRect &lane, int64_t first, const std::vector<float> &samples,
-                  const WaveformViewAxis &axis)
+// Channel `channel` of interleaved frames (stride channels per frame) from
+// frame `first` on: a polyline, with a dot per sample once they stand apart.
+void paintSamples(QPainter &p, const QRect &lane, int64_t first, const std::vector<float> &samples, int stride,
+                  int channel, const QColor &colour, const WaveformViewAxis &axis)
 {
     const double mid = lane.top() + lane.height() / 2.0;
     const double half = lane.height() / 2.0 - 1;
+    const size_t frames = samples.size() / size_t(stride);
     std::vector<QPointF> points;
-    points.reserve(samples.size());
-    for (size_t i = 0; i < samples.size(); ++i)
+    points.reserve(frames);
+    for (size_t i = 0; i < frames; ++i)
         points.emplace_back(lane.left() + axis.XOf(double(first) + double(i)),
-                            mid - std::clamp(samples[i], -1.0f, 1.0f) * half);
-    p.setPen(QPen(WaveColour, 1));
+                            mid - std::clamp(samples[i * size_t(stride) + size_t(channel)], -1.0f, 1.0f) * half);
+    p.setPen(QPen(colour, 1));
     p.drawPolyline(points.data(), int(points.size()));
     if (1 / axis.FramesPerPixel() >= DotSpacing) {
-        p.setBrush(WaveColour);
+        p.setBrush(colour);
         for (const QPointF &pt : points)
             p.drawEllipse(pt, 2, 2);
         p.setBrush(Qt::NoBrush);
@@ -83,7 +89,9 @@ void PaintRuler(QPainter &p, const QRect &area, const WaveformViewAxis &axis)
     for (const AxisTick &t : axis.Ticks(spacing)) {
         const double x = area.left() + t.x;
         p.drawLine(QPointF(x, area.bottom() - 6), QPointF(x, area.bottom()));
-        p.drawText(QPointF(x + 3, area.bottom() - 7), t.label);
+        // A label cut off by the edge reads as another time: left out.
+        if (x + 3 + metrics.horizontalAdvance(t.label) <= area.right())
+            p.drawText(QPointF(x + 3, area.bottom() - 7), t.label);
     }
 }
 
@@ -120,8 +128,15 @@ void PaintLane(QPainter &p, const QRect &lane, int channel, const Scene &s, Scra
     if (axis.FramesPerPixel() < 1) {
         const int64_t first = std::max<int64_t>(0, int64_t(std::floor(axis.FirstFrame())));
         const int64_t count = std::min<int64_t>(int64_t(std::ceil(axis.VisibleFrames())) + 2, s.model.TotalFrames() - first);
-        if (count > 0 && s.source.Samples(channel < 0 ? 0 : channel, first, count, scratch.samples)) {
-            paintSamples(p, lane, first, scratch.samples, axis);
+        // A shared lane shows every channel's samples, not the first's alone:
+        // a cut must be clean in all of them.
+        // The source's own layout, once open, is what its frames hold.
+        const int opened = s.source.Poll().channels;
+        const int stride = channel < 0 ? std::max(1, opened > 0 ? opened : s.channels) : 1;
+        if (count > 0 && s.source.Samples(channel, first, count, scratch.samples)) {
+            for (int k = stride - 1; k >= 0; --k)
+                paintSamples(p, lane, first, scratch.samples, stride, k, k == 0 ? WaveColour : OtherChannelColour,
+                             axis);
             return;
         }
     }
