@@ -34,6 +34,10 @@ public:
     WaveformEditorWidgets W;
     const WaveformEditorModel &Model() const { return *model_; }
     const WaveformSource &Source() const { return *source_; }
+    const WaveformEditorPlayer &Player() const { return *player_; }
+    // Whether the view is still repainted as the source is read: until the
+    // pyramid is finished and no sample read is pending.
+    bool Polling() const { return poll_.isActive(); }
     // The plan given, with the edited parts at exact frames.
     SplitPlan EditedPlan() const;
     int SelectedPart() const { return selectedPart_; }

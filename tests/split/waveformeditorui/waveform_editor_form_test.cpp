@@ -6,6 +6,7 @@
 #include "split/ui/TWaveformEditorView.h"
 #include "tests/common/AudioFixtures.h"
 #include "tests/common/ui/ScriptedPlatform.h"
+#include "tests/split/waveformeditorui/EditorFixture.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,49 +24,9 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+using namespace editor_test;
+
 namespace {
-
-constexpr int Rate = 44100;
-
-// The editor on a ten-second stereo tone cut at 3 s and 6 s.
-class EditorTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        path = dir.filePath("tone.wav");
-        fixtures::MakeTone(path, 10.0, Rate, 2, {"-c:a", "pcm_s16le"});
-        plan.SourcePath = path;
-        plan.DurationSeconds = 10;
-        plan.Mode = SplitMode::BySettings;
-        plan.SetExactPoints({3 * Rate, 6 * Rate}, Rate);
-        form = std::make_unique<TWaveformEditorForm>(nullptr, plan, WaveformEditorSource{path, 10 * Rate, Rate, 2}, "wav");
-        form->resize(1000, 640);
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        view = form->W.View;
-    }
-
-    int Y() const { return view->WaveTop() + 40; }
-    int64_t FrameAt(int x) const { return int64_t(std::llround(view->Axis().FrameAt(x))); }
-    int XOf(int64_t frame) const { return int(std::lround(view->Axis().XOf(double(frame)))); }
-    int64_t Point(int i) const { return form->Model().Points()[size_t(i)]; }
-
-    void Wheel(int x, int delta, Qt::KeyboardModifiers modifiers)
-    {
-        const QPointF at(x, Y());
-        QWheelEvent wheel(at, view->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(view, &wheel);
-    }
-
-    ScriptedPlatform platform;
-    QTemporaryDir dir;
-    QString path;
-    SplitPlan plan;
-    std::unique_ptr<TWaveformEditorForm> form;
-    TWaveformEditorView *view = nullptr;
-};
 
 class WheelZoom : public EditorTest, public ::testing::WithParamInterface<int> {};
 
@@ -211,3 +172,37 @@ TEST_P(EditorFromWizard, OkWritesTheExactFramesBackAndCancelLeavesThePlan)
 
 INSTANTIATE_TEST_SUITE_P(Closing, EditorFromWizard, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool> &p) { return p.param ? "Ok" : "Cancel"; });
+
+TEST_F(EditorFromWizard, ARenamedAndAnUncheckedPartAreUndoableAndReachThePlan)
+{
+    auto *open = wizard->findChild<QPushButton *>("BitBtnWaveformEditor");
+    ASSERT_TRUE(open);
+    QTimer::singleShot(0, wizard, [&] {
+        auto *editor = wizard->findChild<TWaveformEditorForm *>();
+        ASSERT_TRUE(editor);
+        TWaveformEditorView *v = editor->W.View;
+        QTest::mouseClick(v, Qt::LeftButton, {}, QPoint(int(std::lround(v->Axis().XOf(4.5 * Rate))), v->WaveTop() + 30));
+        QTest::keyClick(v, Qt::Key_S);
+        QTreeWidget *list = editor->W.PartList;
+        const auto settle = [] { QCoreApplication::processEvents(); }; // the list is rebuilt after an edit
+        const QString defaultName = list->topLevelItem(1)->text(waveform_editor::ColumnName);
+        list->topLevelItem(1)->setText(waveform_editor::ColumnName, "Outro");
+        settle();
+        list->topLevelItem(0)->setCheckState(waveform_editor::ColumnPart, Qt::Unchecked);
+        settle();
+        editor->W.BtnUndo->click();
+        EXPECT_EQ(list->topLevelItem(0)->checkState(waveform_editor::ColumnPart), Qt::Checked);
+        editor->W.BtnUndo->click();
+        EXPECT_EQ(list->topLevelItem(1)->text(waveform_editor::ColumnName), defaultName);
+        editor->W.BtnRedo->click();
+        editor->W.BtnRedo->click();
+        EXPECT_EQ(list->topLevelItem(1)->text(waveform_editor::ColumnName), "Outro");
+        EXPECT_EQ(list->topLevelItem(0)->checkState(waveform_editor::ColumnPart), Qt::Unchecked);
+        editor->W.Buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    open->click();
+    ASSERT_EQ(wizard->Plan.PartCount, 2);
+    EXPECT_EQ(wizard->Plan.PartNames[2], "Outro.wav");
+    EXPECT_FALSE(wizard->Plan.PartSaveFlags[1]);
+    EXPECT_TRUE(wizard->Plan.PartSaveFlags[2]);
+}
