@@ -100,18 +100,29 @@ int main(int argc, char **argv)
     }
     Report("zoom to single samples", zoom);
 
+    // Each zoom reads from a different store (the pyramid's coarse levels,
+    // its finest, exact samples), so each is reported on its own as well.
     std::vector<double> scroll;
-    for (double fpp : {view->Axis().FitFramesPerPixel() / 16, 64.0, 0.25}) {
-        view->ZoomAbout(0, fpp / view->Axis().FramesPerPixel());
+    const struct {
+        const char *what;
+        double fpp;
+    } zooms[] = {{"scroll, 1/16 of the file", view->Axis().FitFramesPerPixel() / 16},
+                 {"scroll, 64 frames/pixel", 64.0},
+                 {"scroll, 4 pixels/sample", 0.25}};
+    for (const auto &z : zooms) {
+        std::vector<double> here;
+        view->ZoomAbout(0, z.fpp / view->Axis().FramesPerPixel());
         const double span = double(total) - view->Axis().VisibleFrames();
         for (int step = 0; step <= 200; ++step) {
             view->ScrollTo(span * step / 200);
-            scroll.push_back(Repaint(view));
-            if (fpp < 1) {
+            here.push_back(Repaint(view));
+            if (z.fpp < 1) {
                 SettleSamples(form.Source());
-                scroll.push_back(Repaint(view));
+                here.push_back(Repaint(view));
             }
         }
+        Report(z.what, here);
+        scroll.insert(scroll.end(), here.begin(), here.end());
     }
     Report("scroll across the file", scroll);
     return 0;
