@@ -18,6 +18,21 @@ size_t Decoder::Impl::partAt(int64_t target) const
     return p;
 }
 
+// FFmpeg's frame threads pass buffers between them through atomics inside
+// the library, which ThreadSanitizer cannot see there; a build that checks
+// our own threads decodes on the calling thread only.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool kThreadSanitizer = true;
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+
 void Decoder::Impl::openCodecFor(const AVCodec *dec, const AVCodecParameters *par)
 {
     if (!dec)
@@ -31,7 +46,7 @@ void Decoder::Impl::openCodecFor(const AVCodec *dec, const AVCodecParameters *pa
         // Needed for the decoder's own trimming of delay and padding.
         if (par)
             codec->pkt_timebase = src.stream()->time_base;
-        if (threads > 1) {
+        if (threads > 1 && !kThreadSanitizer) {
             // Frame threads hand frames back in order, only later: the
             // timeline and damage records see the same stream.
             codec->thread_count = threads;
