@@ -198,5 +198,18 @@ int QuietestColumn(const std::vector<PeakRange> &columns)
             bestDistance = distance;
         }
     }
-    return best;
+    if (best < 0)
+        return best;
+    // A cut belongs in the middle of a pause, not at its edge next to the
+    // sound: take the centre of the run of equally quiet columns.
+    const auto quiet = [&](int c) {
+        return !columns[size_t(c)].empty()
+               && std::max(std::fabs(columns[size_t(c)].lo), std::fabs(columns[size_t(c)].hi)) == bestLevel;
+    };
+    int from = best, to = best;
+    while (from > 0 && quiet(from - 1))
+        --from;
+    while (to + 1 < int(columns.size()) && quiet(to + 1))
+        ++to;
+    return from + (to - from) / 2;
 }

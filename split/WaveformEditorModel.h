@@ -82,6 +82,7 @@ private:
     std::vector<State> redo_;
 };
 
-// The quietest column of peaks (the smallest largest magnitude), the one
-// nearest the middle among equals; -1 when every column is empty.
+// The quietest column of peaks (the smallest largest magnitude): among
+// equals the one nearest the middle, then the centre of the run of equally
+// quiet columns around it; -1 when every column is empty.
 int QuietestColumn(const std::vector<PeakRange> &columns);

@@ -124,6 +124,11 @@ TEST(WaveformEditorModel, TheQuietestColumnIsTheNearestTheMiddleAmongEquals)
     columns[0] = {};
     EXPECT_EQ(QuietestColumn(columns), 4);
     EXPECT_EQ(QuietestColumn(std::vector<PeakRange>(3)), -1);
+    // A pause from column 5 to 8: the cut goes in its middle, not at its edge.
+    std::vector<PeakRange> pause(9, PeakRange{-0.5f, 0.5f});
+    for (int c = 5; c <= 8; ++c)
+        pause[size_t(c)] = {0.f, 0.f};
+    EXPECT_EQ(QuietestColumn(pause), 6);
 }
 
 namespace {
