@@ -6,6 +6,7 @@
 #include "config/OutputSetup.h"
 #include "split/SplitEngine.h"
 
+#include <mutex>
 #include <QFile>
 #include <QThread>
 
@@ -376,7 +377,11 @@ SplitOutcome SplitEngine::RunInParallel(SplitMode mode, int jobs, int sourceRate
     hooks.finished = [&tags, &parts](size_t index) {
         if (index >= tags.size())
             return;
+        // TagLib builds shared tables lazily on first use, unguarded: two
+        // parts tagged at once on two workers could race there.
+        static std::mutex taggingMutex;
         try {
+            const std::lock_guard lock(taggingMutex);
             tags[index].SaveTag(parts[index].path);
         } catch (const AudioError &) {
             // A part without its tag is still a good part; the audio is kept.
