@@ -34,15 +34,6 @@ CueSheetError LineError(const QString &path, int32_t line, const QString &what)
     return CueSheetError(QStringLiteral("%1, line %2: %3").arg(SheetName(path)).arg(line).arg(what));
 }
 
-// mm:ss:ff as a sheet writes it.
-QString CueTime(int64_t cueFrames)
-{
-    return QStringLiteral("%1:%2:%3")
-        .arg(cueFrames / (75 * 60), 2, 10, QChar('0'))
-        .arg(cueFrames / 75 % 60, 2, 10, QChar('0'))
-        .arg(cueFrames % 75, 2, 10, QChar('0'));
-}
-
 // Where the sheet's lines are: libcue reports values, not lines.
 struct SheetLines {
     struct Track {
@@ -244,4 +235,12 @@ void ApplyCueSheet(SplitPlan &plan, const CueSheet &sheet, int64_t totalFrames, 
         tag.date = t.date;
         tag.genre = t.genre;
     }
+}
+
+QString CueTime(int64_t cueFrames)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(cueFrames / (75 * 60), 2, 10, QChar('0'))
+        .arg(cueFrames / 75 % 60, 2, 10, QChar('0'))
+        .arg(cueFrames % 75, 2, 10, QChar('0'));
 }

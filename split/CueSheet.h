@@ -48,6 +48,9 @@ QString DecodeCueText(const QByteArray &bytes);
 // (halves up), in integers: exact for every rate.
 int64_t CueToFrame(int64_t cueFrames, int sampleRate);
 
+// A CUE position (in CD frames, 1/75 s) as a sheet writes it: mm:ss:ff.
+QString CueTime(int64_t cueFrames);
+
 // Whether the sheet's FILE entry names the source: the same file name, case
 // ignored (sheets made on Windows often differ in case).
 bool CueNamesSource(const CueSheet &sheet, const QString &sourcePath);

@@ -75,14 +75,6 @@ QString CueQuoted(QString text)
     return '"' + OneLine(text.replace('"', '\'')) + '"';
 }
 
-QString CueTime(int64_t cueFrames)
-{
-    return QStringLiteral("%1:%2:%3")
-        .arg(cueFrames / (75 * 60), 2, 10, QChar('0'))
-        .arg(cueFrames / 75 % 60, 2, 10, QChar('0'))
-        .arg(cueFrames % 75, 2, 10, QChar('0'));
-}
-
 // A label in frames, clipped to the source.
 struct FrameLabel {
     int64_t start = 0;
