@@ -160,6 +160,8 @@ void OggPacketCutter::Impl::walk(const Progress &progress)
     for (;;) {
         ogg_page og;
         const long r = ogg_sync_pageseek(&oy, &og);
+        if (r < 0 && !stream)
+            refuse(QStringLiteral("it is not an Ogg file"));
         if (r < 0)
             refuse(QStringLiteral("it has a damaged page at byte %1").arg(offset));
         if (r == 0) {
@@ -400,6 +402,8 @@ void OggPacketCutter::writePart(const QString &path, int64_t start, int64_t end,
         if (index <= last + headerCount)
             throw AudioError(QStringLiteral("Cannot write %1: %2 changed while it was cut").arg(nameOf(path), nameOf(d->path)));
         d->release(from, from + total);
+        if (progress && !progress(total, total))
+            throw Cancelled{};
     }
     if (!out.commit())
         throw AudioError(QStringLiteral("Cannot write %1: %2").arg(nameOf(path), out.errorString()));

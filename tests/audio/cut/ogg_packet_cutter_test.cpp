@@ -121,3 +121,71 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &p) { return std::string(p.param.name); });
 
 } // namespace
+
+namespace {
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+TEST(OggPacketCutter, DamagedIncompleteChainedOrForeignSourcesAreRefusedNamingTheFile)
+{
+    QTemporaryDir dir;
+    const QString opus = dir.filePath("good.opus"), vorbis = dir.filePath("good.ogg");
+    MakeOgg(dir.path(), OggSource{"opusenc", true, {"opusenc", "--quiet", "%1", "%2"}}, opus);
+    MakeOgg(dir.path(), OggSource{"vorbis", false, {"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", "%1", "-c:a",
+                                                    "libvorbis", "%2"}},
+            vorbis);
+    const QByteArray o = ReadAll(opus), v = ReadAll(vorbis);
+    QByteArray flipped = v;
+    flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x10);
+    const QString damaged = dir.filePath("damaged.ogg"), truncated = dir.filePath("truncated.opus"),
+                  chained = dir.filePath("chained.ogg"), wav = dir.filePath("tone.wav"),
+                  flac = dir.filePath("flac.oga"), twoStreams = dir.filePath("two.ogg");
+    WriteAll(damaged, flipped);
+    WriteAll(truncated, o.left(o.size() - 700));
+    WriteAll(chained, v + v);
+    fixtures::MakeTone(wav, 1.0, 44100, 2, {"-c:a", "pcm_s16le"});
+    fixtures::MakeTone(flac, 1.0, 44100, 2, {"-c:a", "flac"});
+    ASSERT_EQ(fixtures::Run("ffmpeg", {"-nostdin", "-v", "error", "-y", "-i", vorbis, "-i", vorbis, "-map", "0:a",
+                                       "-map", "1:a", "-c", "copy", twoStreams}),
+              0);
+
+    for (const QString &path : {damaged, truncated, chained, wav, flac, twoStreams}) {
+        try {
+            OggPacketCutter cutter(path);
+            ADD_FAILURE() << path.toStdString() << " was accepted";
+        } catch (const AudioError &e) {
+            EXPECT_TRUE(e.text().contains(path)) << e.what();
+            EXPECT_TRUE(e.text().contains("cannot be cut without re-encoding")) << e.what();
+        }
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 9);
+}
+
+TEST(OggPacketCutter, AStoppedCopyLeavesTheFileItWouldReplaceAsItWas)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath("source.opus");
+    MakeOgg(dir.path(), OggSource{"opusenc", true, {"opusenc", "--quiet", "%1", "%2"}}, source);
+    const OggPacketCutter cutter(source);
+    const QString part = dir.filePath("part.opus");
+    WriteAll(part, "older");
+    EXPECT_THROW(cutter.writePart(part, 1000, cutter.length(), {},
+                                  [](int64_t done, int64_t total) { return done < total; }),
+                 OggPacketCutter::Cancelled);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"in.wav", "part.opus", "source.opus"}));
+    EXPECT_EQ(ReadAll(part), "older");
+}
+
+} // namespace
