@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The lossless split of Ogg Opus and Ogg Vorbis (packets copied, never
+# decoded) into 10 parts against `cp` of the same bytes and against a
+# re-encoding split of the same parts (ffmpeg decoding and encoding each part
+# again with libopus / libvorbis), in the same run, alternating the three.
+# Prints, per format, the median wall time of each and the ratios ours/cp
+# (goal: at most 2) and ours/re-encoding; then checks once that every part
+# decodes (ffmpeg) to its range's length and that the parts add up to the
+# source's length.
+#
+#   bench/ogg-lossless-split.sh [--rounds N] [--minutes M]
+#
+# The sources are M minutes (default 60) of recorded music: Wesnoth's
+# soundtrack (Debian's wesnoth-1.16-music, installed when missing), its tracks
+# end to end, encoded with opusenc at 128 kbps and with libvorbis at -q 4.
+# Needs: ffmpeg, opusenc, GNU time. Builds quorvis-ogg-split in build-bench/
+# (Release).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+rounds=5
+minutes=60
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --rounds) rounds=$2; shift 2 ;;
+    --minutes) minutes=$2; shift 2 ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+
+music=/usr/share/games/wesnoth/1.16/data/core/music
+if [ ! -d "$music" ]; then
+  echo "Installing: wesnoth-1.16-music"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends wesnoth-1.16-music >/dev/null
+fi
+
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
+cmake --build build-bench --target quorvis-ogg-split >/dev/null
+split=build-bench/quorvis-ogg-split
+
+work=$(mktemp -d /tmp/quorvis-ogg-split.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+ff=(ffmpeg -nostdin -v error -y)
+
+echo "Making ${minutes} minutes of music as Opus and Vorbis..."
+seconds=$((minutes * 60))
+# Each track decoded on its own and the PCM joined in a pipe (the concat
+# demuxer's timestamps drift across these files); the encoder stops at the
+# length and the decoders then die of a broken pipe, which ends the loop.
+{ for pass in 1 2 3; do
+    for f in "$music"/*.ogg; do
+      "${ff[@]}" -i "$f" -ar 44100 -ac 2 -f s16le - 2>/dev/null || exit 0
+    done
+  done; } | "${ff[@]}" -f s16le -ar 44100 -ac 2 -i - -t "$seconds" -c:a pcm_s16le "$work/music.wav"
+opusenc --quiet --bitrate 128 "$work/music.wav" "$work/music.opus"
+"${ff[@]}" -i "$work/music.wav" -c:a libvorbis -q:a 4 "$work/music.ogg"
+rm "$work/music.wav"
+
+# Runs a command once; prints its wall time in seconds (the shell's microsecond clock).
+measure() {
+  local t0=${EPOCHREALTIME/,/.} t1
+  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  t1=${EPOCHREALTIME/,/.}
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
+}
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+
+# The re-encoding split: the same 10 ranges, each decoded and encoded again.
+reencode() { # source codec-args...
+  local src=$1; shift
+  local total
+  total=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$src")
+  for k in $(seq 0 9); do
+    local ss t
+    ss=$(awk -v d="$total" -v k="$k" 'BEGIN { printf "%.6f", d * k / 10 }')
+    t=$(awk -v d="$total" 'BEGIN { printf "%.6f", d / 10 }')
+    "${ff[@]}" -ss "$ss" -t "$t" -i "$src" "$@" "$work/out/part$k.${src##*.}" || return 1
+  done
+}
+export -f reencode
+export work
+
+for fmt in opus ogg; do
+  src="$work/music.$fmt"
+  if [ "$fmt" = opus ]; then codec=(-c:a libopus -b:a 128k); else codec=(-c:a libvorbis -q:a 4); fi
+  ours=() cps=() res=()
+  for ((i = 0; i < rounds; i++)); do
+    rm -rf "$work/out"; mkdir -p "$work/out"
+    ours+=("$(measure "$split" "$src" "$work/out" 10)")
+    rm -rf "$work/out"; mkdir -p "$work/out"
+    cps+=("$(measure cp "$src" "$work/out/")")
+    # Re-encoding takes minutes: once is enough to show the scale.
+    if [ "$i" -eq 0 ]; then
+      rm -rf "$work/out"; mkdir -p "$work/out"
+      res+=("$(measure bash -c "reencode $src ${codec[*]}")")
+    fi
+  done
+  o=$(printf '%s\n' "${ours[@]}" | median)
+  c=$(printf '%s\n' "${cps[@]}" | median)
+  r=$(printf '%s\n' "${res[@]}" | median)
+  printf '%-6s %s MiB  ours %7.3fs  cp %7.3fs  ratio %5s  re-encoding %8.2fs  ours/re-encoding %6s\n' \
+    "$fmt" "$(($(stat -c %s "$src") >> 20))" "$o" "$c" "$(ratio "$o" "$c")" "$r" "$(ratio "$o" "$r")"
+
+  # Every part's decoded length against its range, once.
+  rm -rf "$work/out"; mkdir -p "$work/out"
+  "$split" "$src" "$work/out" 10 > "$work/ranges.txt"
+  k=0 sum=0 bad=0
+  while read -r from to rate; do
+    k=$((k + 1))
+    part=$(printf '%s/part%02d.%s' "$work/out" "$k" "$fmt")
+    n=$(ffmpeg -nostdin -v error -i "$part" -f f32le -ac 1 - | wc -c)
+    n=$((n / 4))
+    [ "$n" -eq $((to - from)) ] || { echo "  part $k: $n samples, expected $((to - from))"; bad=1; }
+    sum=$((sum + n))
+  done < "$work/ranges.txt"
+  whole=$(( $(ffmpeg -nostdin -v error -i "$src" -f f32le -ac 1 - | wc -c) / 4 ))
+  echo "  parts: exact lengths $([ $bad -eq 0 ] && echo yes || echo NO); ${sum} samples of the source's ${whole}"
+done
