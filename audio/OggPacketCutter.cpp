@@ -142,88 +142,108 @@ void OggPacketCutter::Impl::header(const ogg_packet &op, VorbisHeaders &vh)
 
 void OggPacketCutter::Impl::walk(const Progress &progress)
 {
-    ogg_sync_state oy;
-    ogg_sync_init(&oy);
-    struct SyncGuard {
-        ogg_sync_state *s;
-        ~SyncGuard() { ogg_sync_clear(s); }
-    } syncGuard{&oy};
-    std::unique_ptr<OggStream> stream;
     VorbisHeaders vh;
-
-    int64_t fed = 0, offset = 0, released = 0, nextReport = kProgressBytes;
+    int64_t offset = 0, released = 0, nextReport = kProgressBytes;
     int64_t packetCount = 0; // header packets included
     int64_t prevBlock = 0;   // Vorbis: the previous packet's block size
     int64_t firstGranule = -1, firstGranuleAudio = 0, lastGranule = -1;
     bool ended = false;
+    uint32_t sequence = 0;
+    // The packet being gathered: header packets whole, audio packets only
+    // their first bytes (all their duration depends on) and their size.
+    QByteArray packet;
+    int64_t packetBytes = 0;
+    bool inPacket = false;
     pos.assign(1, 0);
-    for (;;) {
-        ogg_page og;
-        const long r = ogg_sync_pageseek(&oy, &og);
-        if (r < 0 && !stream)
-            refuse(QStringLiteral("it is not an Ogg file"));
-        if (r < 0)
-            refuse(QStringLiteral("it has a damaged page at byte %1").arg(offset));
-        if (r == 0) {
-            if (fed == size)
-                break;
-            const int64_t n = std::min<int64_t>(1 << 16, size - fed);
-            char *buffer = ogg_sync_buffer(&oy, long(n));
-            std::memcpy(buffer, data + fed, size_t(n));
-            ogg_sync_wrote(&oy, long(n));
-            fed += n;
-            if (fed - released > (8 << 20)) {
-                release(released, fed - 4096);
-                released = fed - 4096;
-            }
-            if (fed >= nextReport) {
-                if (progress && !progress(fed, size))
-                    throw Cancelled{};
-                nextReport = fed + kProgressBytes;
-            }
-            continue;
+    // Pages are read in place from the mapped file (libogg's sync and stream
+    // layers would copy every byte twice); libogg checks each page's CRC.
+    uchar headerCopy[27 + 255];
+    while (offset < size) {
+        if (offset - released > (8 << 20)) {
+            release(released, offset - 4096);
+            released = offset - 4096;
+        }
+        if (offset >= nextReport) {
+            if (progress && !progress(offset, size))
+                throw Cancelled{};
+            nextReport = offset + kProgressBytes;
         }
         const QString at = QStringLiteral(" at byte %1").arg(offset);
-        if (!stream) {
+        const uchar *p = data + offset;
+        const int64_t left = size - offset;
+        if (std::memcmp(p, "OggS", size_t(std::min<int64_t>(4, left))) != 0 || (left > 4 && p[4] != 0))
+            refuse(pages.empty() ? QStringLiteral("it is not an Ogg file")
+                                 : QStringLiteral("it has a damaged page") + at);
+        if (left < 27 || left < 27 + p[26])
+            refuse(QStringLiteral("it ends in an incomplete page"));
+        const int segments = p[26];
+        ogg_page og;
+        og.header_len = 27 + segments;
+        og.body_len = 0;
+        for (int i = 0; i < segments; ++i)
+            og.body_len += p[27 + i];
+        if (left < og.header_len + og.body_len)
+            refuse(QStringLiteral("it ends in an incomplete page"));
+        std::memcpy(headerCopy, p, size_t(og.header_len));
+        og.header = headerCopy;
+        og.body = const_cast<uchar *>(p) + og.header_len;
+        ogg_page_checksum_set(&og);
+        if (std::memcmp(headerCopy + 22, p + 22, 4) != 0)
+            refuse(QStringLiteral("it has a damaged page") + at);
+        og.header = const_cast<uchar *>(p);
+
+        if (pages.empty()) {
             if (!ogg_page_bos(&og))
                 refuse(QStringLiteral("it does not begin with the first page of a stream"));
             serial = ogg_page_serialno(&og);
-            stream = std::make_unique<OggStream>(serial);
         } else if (ogg_page_serialno(&og) != serial || ogg_page_bos(&og) || ended) {
             refuse(QStringLiteral("it holds more than one stream (chained or multiplexed)") + at);
+        } else if (uint32_t(ogg_page_pageno(&og)) != sequence + 1) {
+            refuse(QStringLiteral("pages are missing") + at);
         }
+        sequence = uint32_t(ogg_page_pageno(&og));
+        if (bool(ogg_page_continued(&og)) != inPacket)
+            refuse(QStringLiteral("it has a damaged page") + at);
         Page page;
         page.offset = offset;
-        page.bytes = int32_t(r);
-        page.firstWhole = packetCount + (ogg_page_continued(&og) ? 1 : 0);
+        page.bytes = int32_t(og.header_len + og.body_len);
+        page.firstWhole = packetCount + (inPacket ? 1 : 0);
         pages.push_back(page);
-        offset += r;
-        if (ogg_stream_pagein(&stream->s, &og) != 0)
-            refuse(QStringLiteral("it has a damaged page") + at);
-        ogg_packet op;
-        for (int got; (got = ogg_stream_packetout(&stream->s, &op)) != 0;) {
-            if (got < 0)
-                refuse(QStringLiteral("pages are missing") + at);
-            ++packetCount;
+        offset += page.bytes;
+
+        const bool inHeaders = headers.size() < (opus ? 2u : 3u);
+        const uchar *body = og.body;
+        for (int i = 0; i < segments; ++i) {
+            const int n = p[27 + i];
+            if (inHeaders || packet.size() < 8)
+                packet.append(reinterpret_cast<const char *>(body), inHeaders ? n : std::min<int>(n, 8 - int(packet.size())));
+            packetBytes += n;
+            body += n;
+            inPacket = n == 255;
+            if (inPacket)
+                continue;
+            ogg_packet op{};
+            op.packet = reinterpret_cast<uchar *>(packet.data());
+            op.bytes = long(std::min<int64_t>(packetBytes, packet.size()));
+            op.b_o_s = packetCount == 0;
+            op.packetno = packetCount++;
             if (headers.size() < (opus ? 2u : 3u)) {
                 header(op, vh);
-                continue;
-            }
-            int64_t samples = 0;
-            if (opus) {
-                samples = op.bytes > 0 ? opus_packet_get_nb_samples(op.packet, opus_int32(op.bytes), 48000) : -1;
             } else {
-                const long block = op.bytes > 0 ? vorbis_packet_blocksize(&vh.vi, &op) : -1;
-                if (block > 0) {
+                int64_t samples = -1;
+                if (opus) {
+                    // The TOC and the frame count (the first two bytes) give the duration.
+                    samples = packetBytes > 0 ? opus_packet_get_nb_samples(op.packet, opus_int32(op.bytes), 48000) : -1;
+                } else if (const long block = packetBytes > 0 ? vorbis_packet_blocksize(&vh.vi, &op) : -1; block > 0) {
                     samples = prevBlock > 0 ? (prevBlock + block) / 4 : 0;
                     prevBlock = block;
-                } else {
-                    samples = -1;
                 }
+                if (samples < 0)
+                    refuse(QStringLiteral("it has a damaged packet") + at);
+                pos.push_back(pos.back() + samples);
             }
-            if (samples < 0)
-                refuse(QStringLiteral("it has a damaged packet") + at);
-            pos.push_back(pos.back() + samples);
+            packet.clear();
+            packetBytes = 0;
         }
         const int64_t granule = ogg_page_granulepos(&og);
         if (granule >= 0 && packets() > 0) {
@@ -236,7 +256,7 @@ void OggPacketCutter::Impl::walk(const Progress &progress)
         ended = ogg_page_eos(&og);
     }
     release(released, size);
-    if (offset != size || (stream && stream->s.lacing_fill > stream->s.lacing_returned))
+    if (inPacket)
         refuse(QStringLiteral("it ends in an incomplete page"));
     if (headers.size() < (opus ? 2u : 3u))
         refuse(headers.empty() ? QStringLiteral("it holds neither Opus nor Vorbis audio")
