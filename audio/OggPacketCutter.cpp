@@ -33,6 +33,8 @@ struct Page {
     // Index (header packets counted) of the first packet that begins on this
     // page, which is the first a fresh stream state returns from it.
     int64_t firstWhole = 0;
+    int64_t completed = 0; // packets (header packets counted) that end on this page or before
+    bool continued = false; // begins with the rest of a packet
 };
 
 // libogg's page view over bytes of the mapped file; libogg only reads them.
@@ -245,6 +247,8 @@ void OggPacketCutter::Impl::walk(const Progress &progress)
             packet.clear();
             packetBytes = 0;
         }
+        pages.back().completed = packetCount;
+        pages.back().continued = ogg_page_continued(&og);
         const int64_t granule = ogg_page_granulepos(&og);
         if (granule >= 0 && packets() > 0) {
             if (firstGranule < 0) {
@@ -392,8 +396,42 @@ void OggPacketCutter::writePart(const QString &path, int64_t start, int64_t end,
         int64_t nextReport = from + kProgressBytes;
         OggStream in(d->serial);
         int64_t index = pg->firstWhole;
+        bool fresh = false; // `in` starts afresh after pages copied as they are
         for (auto p = pg; p != d->pages.end() && index <= last + headerCount; ++p) {
+            if (p->offset >= nextReport) {
+                if (progress && !progress(p->offset - from, total))
+                    throw Cancelled{};
+                nextReport = p->offset + kProgressBytes;
+            }
             ogg_page src = pageAt(d->data, *p);
+            // A page of whole packets, after the part's first page and before
+            // its last packet, keeps its layout: only its granule position,
+            // sequence number and CRC change, and its body is written from
+            // the mapped file as it is.
+            const bool whole = !p->continued && (p + 1 == d->pages.end() || !(p + 1)->continued);
+            if (whole && index == p->firstWhole && p->completed > p->firstWhole
+                && p->firstWhole - headerCount > flushAfter && p->completed - headerCount <= last) {
+                flush();
+                uchar copy[27 + 255];
+                std::memcpy(copy, src.header, size_t(src.header_len));
+                copy[5] = 0;
+                const int64_t granule = pos[size_t(p->completed - headerCount)] - origin;
+                for (int i = 0; i < 8; ++i)
+                    copy[6 + i] = uchar(uint64_t(granule) >> (8 * i));
+                for (int i = 0; i < 4; ++i)
+                    copy[18 + i] = uchar(uint32_t(os.s.pageno) >> (8 * i));
+                ++os.s.pageno;
+                src.header = copy;
+                ogg_page_checksum_set(&src);
+                put(src);
+                index = p->completed;
+                fresh = true;
+                continue;
+            }
+            if (fresh) {
+                ogg_stream_reset(&in.s);
+                fresh = false;
+            }
             ogg_stream_pagein(&in.s, &src);
             ogg_packet op;
             for (int got; index <= last + headerCount && (got = ogg_stream_packetout(&in.s, &op)) != 0;) {
@@ -412,11 +450,6 @@ void OggPacketCutter::writePart(const QString &path, int64_t start, int64_t end,
                 else
                     while (ogg_stream_pageout(&os.s, &og) != 0)
                         put(og);
-            }
-            if (p->offset >= nextReport) {
-                if (progress && !progress(p->offset - from, total))
-                    throw Cancelled{};
-                nextReport = p->offset + kProgressBytes;
             }
         }
         if (index <= last + headerCount)
