@@ -76,7 +76,23 @@ TMergeForm::TMergeForm(QWidget *owner)
     connect(Stop1, &QAction::triggered, this, [this] { if (!Running() && PreviewActive()) Preview->StopPreview(); });
     connect(StartConverting1, &QAction::triggered, this, &TMergeForm::StartConverting1Click);
     connect(ListView1, &QTreeWidget::itemClicked, this, &TMergeForm::ListView1Click);
-    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &TMergeForm::ListView1DblClick);
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item, int column) {
+        if (column == merge_form::kChapterColumn)
+            EditChapterTitle(item);
+        else
+            ListView1DblClick();
+    });
+    connect(ListView1, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
+        if (column != merge_form::kChapterColumn)
+            return;
+        const int row = ListView1->indexOfTopLevelItem(item) + 1;
+        SourceFileList.SetChapterTitle(row, item->text(column));
+        // A title cleared goes back to the default, which the cell shows.
+        const QString shown = SourceFileList.Entries().value(row - 1).chapterTitle;
+        if (item->text(column) != shown)
+            item->setText(column, shown);
+    });
+    connect(CheckChapters, &QCheckBox::toggled, this, &TMergeForm::CheckChaptersClick);
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         PopupMenu1Popup();
         PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos));
@@ -115,6 +131,7 @@ void TMergeForm::FormCreate()
     }
     EdSavePath->setText(ProgramSettings.savepath);
     EdSavePath2->setText(ProgramSettings.savepath);
+    CheckChapters->setChecked(ProgramSettings.chaptermarks == 1);
     PrepareOpenDialog();
 }
 
@@ -321,6 +338,18 @@ void TMergeForm::CheckID3TagClick()
     Id3TagForm->exec();
 }
 
+void TMergeForm::CheckChaptersClick()
+{
+    ListView1->setColumnHidden(merge_form::kChapterColumn, !CheckChapters->isChecked());
+}
+
+void TMergeForm::EditChapterTitle(QTreeWidgetItem *item)
+{
+    if (Running() || !item || !CheckChapters->isChecked())
+        return;
+    ListView1->editItem(item, merge_form::kChapterColumn);
+}
+
 void TMergeForm::BitBtnCancelClick()
 {
     const bool running = Running();
@@ -375,6 +404,8 @@ void TMergeForm::BitBtnMergeClick()
     request.listTotalSamples = SourceFileList.ListTotalSamples;
     request.tagEnabled = CheckID3Tag->isChecked();
     request.tag = MergeTag;
+    request.chapterMarks = CheckChapters->isChecked();
+    request.chapterTitles = SourceFileList.ChapterTitles();
     const TProgramSettings settings = ProgramSettings;
     // The run's folder and format become the program's current ones, also
     // for a run that fails: they are what the user chose last.
@@ -383,8 +414,15 @@ void TMergeForm::BitBtnMergeClick()
     const MergeResult result = mergeEngine_.Run(request, settings);
     if (!result.name.isEmpty())
         MergeFileName = result.name;
-    if (!result.name.isEmpty() && !result.failed)
-        SaveRunSettings(result.name);
+    if (!result.name.isEmpty() && !result.failed && SaveRunSettings(result.name)) {
+        // Remembered as the other merge choices are: by a run.
+        ProgramSettings.chaptermarks = request.chapterMarks ? 1 : 0;
+        try {
+            SaveChapterMarksSetting();
+        } catch (const std::exception &e) {
+            observer_.Error(QString::fromStdString(e.what()));
+        }
+    }
     FinishRun();
 }
 
@@ -443,7 +481,7 @@ void TMergeForm::FinishRun()
 
 void TMergeForm::SetMergeControlsEnabled(bool on)
 {
-    SetRunControlsEnabled(on, {CBFormat, SpeedBtnSavePath, SpeedBtnSet, CheckID3Tag, BitBtnMerge});
+    SetRunControlsEnabled(on, {CBFormat, SpeedBtnSavePath, SpeedBtnSet, CheckID3Tag, CheckChapters, BitBtnMerge});
 }
 
 void TMergeForm::SetConvertControlsEnabled(bool on)
