@@ -82,16 +82,7 @@ TMergeForm::TMergeForm(QWidget *owner)
         else
             ListView1DblClick();
     });
-    connect(ListView1, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
-        if (column != merge_form::kChapterColumn)
-            return;
-        const int row = ListView1->indexOfTopLevelItem(item) + 1;
-        SourceFileList.SetChapterTitle(row, item->text(column));
-        // A title cleared goes back to the default, which the cell shows.
-        const QString shown = SourceFileList.Entries().value(row - 1).chapterTitle;
-        if (item->text(column) != shown)
-            item->setText(column, shown);
-    });
+    connect(ListView1, &QTreeWidget::itemChanged, this, &TMergeForm::ChapterTitleEdited);
     connect(CheckChapters, &QCheckBox::toggled, this, &TMergeForm::CheckChaptersClick);
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         PopupMenu1Popup();
@@ -336,18 +327,6 @@ void TMergeForm::CheckID3TagClick()
         connect(Id3TagForm, &TId3TagForm::closedWithoutOk, CheckID3Tag, [this] { CheckID3Tag->setChecked(false); });
     }
     Id3TagForm->exec();
-}
-
-void TMergeForm::CheckChaptersClick()
-{
-    ListView1->setColumnHidden(merge_form::kChapterColumn, !CheckChapters->isChecked());
-}
-
-void TMergeForm::EditChapterTitle(QTreeWidgetItem *item)
-{
-    if (Running() || !item || !CheckChapters->isChecked())
-        return;
-    ListView1->editItem(item, merge_form::kChapterColumn);
 }
 
 void TMergeForm::BitBtnCancelClick()

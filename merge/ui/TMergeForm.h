@@ -121,6 +121,8 @@ public slots:
     void CheckChaptersClick();
     // Starts editing the chapter title of the item's row.
     void EditChapterTitle(QTreeWidgetItem *item);
+    // An edited title goes to the list; cleared, the row's default comes back.
+    void ChapterTitleEdited(QTreeWidgetItem *item, int column);
     void BitBtnCancelClick();
     void BitBtnMergeClick();
     void BitBtnConvertClick();
