@@ -110,4 +110,9 @@ Resampler::Span Resampler::flush()
     return {out_.data(), outFrames_};
 }
 
+int64_t Resampler::pendingFrames() const
+{
+    return swr_ ? std::max<int64_t>(0, swr_get_delay(swr_.get(), outRate_)) : 0;
+}
+
 } // namespace audio_detail

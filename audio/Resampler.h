@@ -32,6 +32,8 @@ public:
     Span convert(const float *pcm, int64_t frames, int inRate, int inChannels);
     // Whatever the conversion still holds; call at the end.
     Span flush();
+    // Input taken but not yet given out, in frames at the output rate.
+    int64_t pendingFrames() const;
 
 private:
     void reconfigure(int inRate, int inChannels);

@@ -72,6 +72,8 @@ void TAudioFile2::SetInputFormat(int sampleRate, int channels) { writer_->setInp
 void TAudioFile2::SetExpectedLength(int64_t frames, int sampleRate) { writer_->setExpectedLength(frames, sampleRate); }
 void TAudioFile2::WriteArray(const PcmArray &pcm) { writer_->write(pcm); }
 int16_t TAudioFile2::State() const { return writer_->isOpen() ? 2 : 0; }
+int64_t TAudioFile2::OutputPosition() const { return writer_->outputPosition(); }
+int TAudioFile2::OutputSampleRate() const { return writer_->outputSampleRate(); }
 void TAudioFile2::SetFormatIndex(int) {}
 
 void TAudioFile2::SetWavFormat(int r, int c, int b) { writer_->setWavFormat(r, c, b); }

@@ -78,6 +78,10 @@ public:
     void SetExpectedLength(int64_t frames, int sampleRate);
     void WriteArray(const PcmArray &pcm);
     int16_t State() const; // 2 while an output file is open for writing
+    // Frames written to the open output so far, at its own rate, right
+    // after resampling: the output frame where the next array begins.
+    int64_t OutputPosition() const;
+    int OutputSampleRate() const; // of the open output; 0 when none is open
     void SetFormatIndex(int index);
 
     void SetWavFormat(int sampleRate, int channels, int bitsPerSample);

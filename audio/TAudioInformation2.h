@@ -67,6 +67,10 @@ public:
     // "TRACKNUMBER"): a part's own tag, such as a CUE sheet's track. An
     // empty map writes none. LoadFile and ClearTag clear them.
     void setInfoOverrides(const QMap<QString, QString> &fields) { overrides_ = fields; }
+    // Whether SaveTag and RenderId3v2Tag carry the loaded file's chapter marks
+    // (ID3v2 CHAP/CTOC frames, CHAPTERnnn comments); on by default. A part of
+    // a split holds a stretch of the source, which its chapters do not describe.
+    void setCarryChapters(bool carry) { carryChapters_ = carry; }
 
     // The source's own ID3v2 tag (pictures and every other frame kept) with
     // the edited fields and the track applied, as ID3v2.3 bytes to put in
@@ -113,6 +117,7 @@ private:
     int mpegLayer_ = 0;
     QString track_;
     QMap<QString, QString> overrides_;
+    bool carryChapters_ = true;
 
     // The fields as LoadFile found them, to tell what was edited.
     struct LoadedFields {

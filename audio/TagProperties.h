@@ -40,6 +40,9 @@ void setPropertiesOf(TagLib::Tag *tag, const TagLib::PropertyMap &map);
 
 // "k/n" in each tag's own form; where a tag holds only a number, k.
 void setTrack(TagLib::Tag *tag, const QString &track);
+// CHAPTERnnn, CHAPTERnnnNAME, CHAPTERnnnURL: a Vorbis comment's chapter marks.
+bool IsChapterProperty(const QString &key);
+
 // The edited fields into a tag in place; nothing else of it changes.
 void editTag(TagLib::Tag *tag, const Properties &edits);
 

@@ -74,6 +74,12 @@ Properties fieldsOf(const TAudioInformation2 &info)
     return fields;
 }
 
+void dropChapterProperties(Properties &p)
+{
+    for (auto it = p.begin(); it != p.end();)
+        it = IsChapterProperty(it.key()) ? p.erase(it) : std::next(it);
+}
+
 } // namespace
 
 void TAudioInformation2::SaveTag(const QString &fileName)
@@ -136,6 +142,8 @@ void TAudioInformation2::writeTag(const QString &path, const QString &name) cons
     const QStringList notCarried{QStringLiteral("ENCODING"), QStringLiteral("ENCODER")};
     for (const QString &key : notCarried)
         p.remove(key);
+    if (!carryChapters_)
+        dropChapterProperties(p);
     const TagLib::PropertyMap map = toPropertyMap(p);
 
     TagLib::File *file = ref.file();
@@ -231,6 +239,14 @@ QByteArray TAudioInformation2::RenderId3v2Tag(const QString &sourceFileName) con
     addMissing(p, properties_);
     p = withEdits(p, edits());
     addMissing(p, fieldsOf(*this));
+    if (!carryChapters_) {
+        dropChapterProperties(p);
+        for (const char *id : {"CHAP", "CTOC"}) {
+            const TagLib::ID3v2::FrameList frames = tag->frameList(id);
+            for (TagLib::ID3v2::Frame *frame : frames)
+                tag->removeFrame(frame);
+        }
+    }
     // Frames whose fields are unchanged are kept as they are, with their encodings.
     tag->setProperties(toPropertyMap(p));
     if (!hadPictures && !pictures_.empty())

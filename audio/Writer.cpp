@@ -64,6 +64,7 @@ struct Writer::Impl {
     QString path;
     std::unique_ptr<Encoder> encoder;
     std::unique_ptr<Resampler> resampler;
+    int64_t written = 0; // frames handed to the encoder
 
     // Drops the output after a failure; the encoder removes its incomplete file.
     void abandon()
@@ -248,6 +249,7 @@ void Writer::create(const QString &path)
     d->resampler = std::make_unique<Resampler>(encoder->sampleRate(), encoder->channels());
     d->encoder = std::move(encoder);
     d->path = path;
+    d->written = 0;
 }
 
 void Writer::write(const PcmArray &pcm)
@@ -266,6 +268,7 @@ void Writer::write(const PcmArray &pcm)
         const Resampler::Span out = d->resampler->convert(pcm.data(), frames, d->inRate, d->inChannels);
         if (out.frames > 0)
             d->encoder->write(out.data, out.frames);
+        d->written += out.frames;
     } catch (const AudioError &) {
         d->abandon();
         throw;
@@ -294,5 +297,12 @@ void Writer::close()
 }
 
 bool Writer::isOpen() const { return d->encoder != nullptr; }
+
+int64_t Writer::outputPosition() const
+{
+    return d->encoder ? d->written + d->resampler->pendingFrames() : 0;
+}
+
+int Writer::outputSampleRate() const { return d->encoder ? d->encoder->sampleRate() : 0; }
 
 } // namespace audio_detail

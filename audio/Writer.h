@@ -41,6 +41,10 @@ public:
     void write(const PcmArray &pcm);
     void close(); // flushes resampler and encoder; safe when nothing is open
     bool isOpen() const;
+    // Frames of the open output so far at its own rate, counted as they leave
+    // the resampler plus what it still holds: where the next input begins.
+    int64_t outputPosition() const;
+    int outputSampleRate() const; // 0 when no output is open
 
 private:
     struct Impl;

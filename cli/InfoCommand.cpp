@@ -1,4 +1,5 @@
 #include "audio/AudioError.h"
+#include "audio/Chapters.h"
 #include "audio/TAudioInformation2.h"
 #include "cli/Commands.h"
 #include "base/TimeFormat.h"
@@ -40,6 +41,18 @@ int InfoCommand(const QStringList &args)
                         {"album", info.infoAlbum()},     {"year", info.infoYear()},
                         {"genre", info.GenreName(info.infoGenre())}, {"comment", info.infoComments()}};
         o.insert("tag", tag);
+        ChapterList chapters;
+        try {
+            chapters = ReadChapters(path);
+        } catch (const std::exception &) {
+            // The file was described; chapters it cannot give are none.
+        }
+        QJsonArray chapterArray;
+        for (const ChapterMark &c : chapters)
+            chapterArray.append(QJsonObject{{"start", c.StartSeconds()},
+                                            {"start_frame", qint64(c.startFrame)},
+                                            {"title", c.title}});
+        o.insert("chapters", chapterArray);
         all.append(o);
         if (!a.has("json")) {
             const qint64 ms = info.Duration();
@@ -54,6 +67,12 @@ int InfoCommand(const QStringList &args)
                 if (!text.isEmpty() && text != "0")
                     std::printf("  %-9s %s\n", qUtf8Printable(QString(k) + ":"), qUtf8Printable(text));
             }
+            if (!chapters.empty())
+                std::printf("  chapters:\n");
+            for (size_t i = 0; i < chapters.size(); ++i)
+                std::printf("    %3zu  %s  %s\n", i + 1,
+                            qUtf8Printable(ChapterTimeText(chapters[i].startFrame, chapters[i].sampleRate)),
+                            qUtf8Printable(chapters[i].title));
         }
     }
     if (a.has("json"))

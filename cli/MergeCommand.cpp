@@ -1,5 +1,6 @@
 #include "audio/TAudioFile2.h"
 #include "audio/TAudioInformation2.h"
+#include "audio/Chapters.h"
 #include "cli/Commands.h"
 #include "merge/ConvertEngine.h"
 #include "merge/MergeEngine.h"
@@ -126,7 +127,7 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
 
 int MergeCommand(const QStringList &args)
 {
-    const Arguments a = Parse(args, {"output", "format", "out", "title", "artist", "album", "year", "comment"}, {"quiet"});
+    const Arguments a = Parse(args, {"output", "format", "out", "title", "artist", "album", "year", "comment"}, {"quiet", "chapters"});
     if (a.positional.isEmpty())
         throw UsageError("merge needs at least one source file");
     if (!a.has("output") || a.value("output").isEmpty())
@@ -151,6 +152,11 @@ int MergeCommand(const QStringList &args)
             throw UsageError("--year must be a whole number (decimal, or hexadecimal after $ or 0x)");
         request.tag.year = *year;
     }
+
+    request.chapterMarks = a.has("chapters");
+    if (request.chapterMarks && !FormatCarriesChapters("x." + format))
+        Reporter(a.has("quiet")).Message(QString("Note: %1 files carry no chapters; the merge is written without them")
+                                             .arg(format.toUpper()));
 
     return RunOverList<MergeEngine>(a.positional, request, settings, a.has("quiet"),
                                      [](MergeEngine &e, const MergeRequest &r, const TProgramSettings &s) { e.Run(r, s); });

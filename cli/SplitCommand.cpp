@@ -2,6 +2,7 @@
 #include "base/FileNames.h"
 #include "audio/TAudioInformation2.h"
 #include "cli/Commands.h"
+#include "split/ChapterSplit.h"
 #include "split/CueSheet.h"
 #include "split/LabelFile.h"
 #include "split/SilenceDetector.h"
@@ -87,13 +88,13 @@ int SplitCommand(const QStringList &args)
 {
     const Arguments a = Parse(args, {"parts", "every", "at", "cue", "labels", "threshold", "min-silence", "tracks", "format",
                                      "out", "precision", "jobs"},
-                              {"silence", "trim-silence", "no-tag", "quiet", "lossless", "overwrite"});
+                              {"silence", "trim-silence", "no-tag", "quiet", "lossless", "overwrite", "chapters"});
     if (a.positional.size() != 1)
         throw UsageError("split takes exactly one source file");
     const int modes = int(a.has("parts")) + int(a.has("every")) + int(a.has("at")) + int(a.has("cue"))
-                      + int(a.has("labels")) + int(a.has("silence"));
+                      + int(a.has("labels")) + int(a.has("silence")) + int(a.has("chapters"));
     if (modes != 1)
-        throw UsageError("split needs exactly one of --parts, --every, --at, --cue, --labels and --silence");
+        throw UsageError("split needs exactly one of --parts, --every, --at, --cue, --labels, --silence and --chapters");
     if (!a.has("silence") && (a.has("threshold") || a.has("min-silence") || a.has("tracks") || a.has("trim-silence")))
         throw UsageError("--threshold, --min-silence, --tracks and --trim-silence go with --silence");
     SilenceSettings silence;
@@ -172,6 +173,17 @@ int SplitCommand(const QStringList &args)
             ApplyCueSheet(plan, sheet, info.TotalSamples(), info.SampleRate(), settings.saveformat);
         } catch (const CueSheetError &e) {
             report.Error(e.text());
+            return Failed;
+        }
+    } else if (a.has("chapters")) {
+        mode = SplitMode::BySettings;
+        try {
+            if (ApplyChapters(plan, ReadChapters(source), info.TotalSamples(), info.SampleRate(), settings.saveformat) == 0) {
+                report.Error(NoChaptersText(source) + " Nothing was split.");
+                return Failed;
+            }
+        } catch (const std::exception &e) {
+            report.Error(QString::fromStdString(e.what()));
             return Failed;
         }
     } else if (a.has("labels")) {

@@ -92,6 +92,7 @@ void LoadProgramSettings()
     s.opus_complexity = ReadIniInt(path, "opus", "complexity", defaults.opus_complexity);
     s.losslessmp3 = ReadIniInt(path, "general", "losslessmp3", defaults.losslessmp3) == 1 ? 1 : 0;
     s.jobs = std::clamp(ReadIniInt(path, "general", "jobs", defaults.jobs), 0, kMaxJobs);
+    s.chaptermarks = ReadIniInt(path, "general", "chaptermarks", defaults.chaptermarks) == 1 ? 1 : 0;
     ProgramSettings = s;
 }
 
@@ -143,6 +144,13 @@ void SaveLosslessMp3Setting()
 {
     IniBatchWriter w(ConfigFilePath());
     w.Set("general", "losslessmp3", ProgramSettings.losslessmp3);
+    w.Commit();
+}
+
+void SaveChapterMarksSetting()
+{
+    IniBatchWriter w(ConfigFilePath());
+    w.Set("general", "chaptermarks", ProgramSettings.chaptermarks);
     w.Commit();
 }
 

@@ -39,6 +39,8 @@ struct TProgramSettings {
     // [general] jobs: files a conversion works on at once; 0 (the default)
     // takes every core.
     int32_t jobs = 0;
+    // [general] chaptermarks: a merge marks where each source begins (0 or 1; off by default).
+    int32_t chaptermarks = 0;
 };
 
 // The most files a conversion works on at once, as setup.ini and the window take it.
@@ -67,3 +69,5 @@ void SaveGeneralSettings(const QString &mergeFileName);
 void SaveLosslessMp3Setting();
 // Writes [general] jobs alone, the same way.
 void SaveJobsSetting();
+// Writes [general] chaptermarks alone, the same way.
+void SaveChapterMarksSetting();

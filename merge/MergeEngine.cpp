@@ -89,6 +89,8 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
     outputPath_ = outputPath;
     workPath_.clear();
     warnings_.clear();
+    chapters_.clear();
+    outputEnd_ = 0;
     fileW_.SetFormatIndex(-1);
 
     if (!MakeFolder(request.savePath)) {
@@ -161,6 +163,8 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
         return;
 
     fileR_.CloseFile();
+    // With the resampler's tail: the output's last frame.
+    outputEnd_ = fileW_.OutputPosition();
     try {
         fileW_.CloseFile();
     } catch (const std::exception &e) {
@@ -208,6 +212,9 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
         }
     }
 
+    if (request.chapterMarks)
+        WriteChapterMarks(written);
+
     if (merging_) {
         observer_.Status(QStringLiteral("Complete!"));
         observer_.RowStatus(currentIndex_, QStringLiteral("100%"));
@@ -237,6 +244,8 @@ MergeEngine::Outcome MergeEngine::MergeSources(const MergeRequest &request)
             Fail(opened.failure);
             return Outcome::Failed;
         }
+        if (request.chapterMarks)
+            MarkChapter(request, k);
 
         const PumpPass pass{.source = source,
                             .row = k,
@@ -264,6 +273,39 @@ MergeEngine::Outcome MergeEngine::MergeSources(const MergeRequest &request)
         fileR_.CloseFile();
     }
     return Outcome::Finished;
+}
+
+void MergeEngine::MarkChapter(const MergeRequest &request, int k)
+{
+    // The source was just loaded into the information component: its tag is at hand.
+    QString title = request.chapterTitles.value(k - 1).trimmed();
+    if (title.isEmpty())
+        title = info_.infoTitle().trimmed();
+    if (title.isEmpty())
+        title = QFileInfo(request.sources[k - 1]).completeBaseName();
+    chapters_.push_back(ChapterMark{fileW_.OutputPosition(), fileW_.OutputSampleRate(), title});
+}
+
+void MergeEngine::WriteChapterMarks(const QString &path)
+{
+    if (!FormatCarriesChapters(path))
+        return; // WAV and WMA hold none
+    // A source that gave no audio (or a stop right at its start) is no chapter.
+    ChapterList marks;
+    for (const ChapterMark &mark : chapters_) {
+        if (mark.startFrame >= outputEnd_)
+            break;
+        if (!marks.empty() && marks.back().startFrame == mark.startFrame)
+            marks.pop_back();
+        marks.push_back(mark);
+    }
+    if (marks.empty())
+        return;
+    try {
+        WriteChapters(path, marks, outputEnd_);
+    } catch (const std::exception &e) {
+        observer_.Error(QString::fromStdString(e.what()));
+    }
 }
 
 void MergeEngine::CloseQuietly()

@@ -1,4 +1,5 @@
 #pragma once
+#include "audio/Chapters.h"
 #include "config/ProgramSettings.h"
 
 #include <QString>
@@ -26,6 +27,11 @@ struct MergeRequest {
     int64_t listTotalSamples = 0; // sample frames, progress denominator
     bool tagEnabled = false;    // "Enable ID3 Tag" when the run ends
     MergeTagFields tag;
+    // A chapter mark where each source begins, in formats that hold them.
+    bool chapterMarks = false;
+    // One per source; an empty or missing title is the source's title tag,
+    // else its file name without extension.
+    QStringList chapterTitles;
 };
 
 // A source's length as its own reader counts it: sample frames at its own rate.
@@ -88,6 +94,10 @@ private:
     int64_t ExpectedLength(const QStringList &sources, int firstRate);
     // Keeps a source's damage line (none when empty) for the end message.
     void NoteDamage(const QString &line);
+    // The chapter of source k (from 1), starting where the output now stands.
+    void MarkChapter(const MergeRequest &request, int k);
+    // Writes the marks into the finished output; a failure is reported, the output kept.
+    void WriteChapterMarks(const QString &path);
 
     std::unique_ptr<TAudioFile2> reader_;
     TAudioFile2 &fileR_;
@@ -107,4 +117,6 @@ private:
     // one. Empty when none exists.
     QString workPath_;
     QStringList warnings_; // one line per damaged source, for the end message
+    ChapterList chapters_; // of the run in progress, one per source begun
+    int64_t outputEnd_ = 0; // frames written, at the chapters' rate
 };

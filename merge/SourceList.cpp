@@ -33,27 +33,39 @@ SourceInfoProbe InformationProbe(TAudioInformation2 &info)
         facts.durationMs = info.Duration();
         facts.totalSamples = info.TotalSamples();
         facts.fileSize = info.FileSize();
+        facts.title = info.infoTitle().trimmed();
         return facts;
     };
 }
 
-void MergeSourceList::Add(const QStringList &paths) { paths_ << paths; }
+void MergeSourceList::Add(const QStringList &paths)
+{
+    paths_ << paths;
+    while (titles_.size() < paths_.size())
+        titles_ << QString();
+}
 
 bool MergeSourceList::Remove(int row)
 {
     if (row < 1 || row > Count())
         return false;
     paths_.removeAt(row - 1);
+    titles_.removeAt(row - 1);
     return true;
 }
 
-void MergeSourceList::Clear() { paths_.clear(); }
+void MergeSourceList::Clear()
+{
+    paths_.clear();
+    titles_.clear();
+}
 
 bool MergeSourceList::MoveUp(int row)
 {
     if (row < 2 || row > Count())
         return false;
     paths_.swapItemsAt(row - 1, row - 2);
+    titles_.swapItemsAt(row - 1, row - 2);
     return true;
 }
 
@@ -62,12 +74,14 @@ bool MergeSourceList::MoveDown(int row)
     if (row < 1 || row >= Count())
         return false;
     paths_.swapItemsAt(row - 1, row);
+    titles_.swapItemsAt(row - 1, row);
     return true;
 }
 
 void MergeSourceList::Refresh(const SourceInfoProbe &probe)
 {
     entries_.clear();
+    defaultTitles_.clear();
     TotalSizeKb = 0;
     TotalSeconds = 0;
     ListTotalSamples = 0;
@@ -83,11 +97,30 @@ void MergeSourceList::Refresh(const SourceInfoProbe &probe)
         e.length = FormatMinutesSeconds(seconds);
         e.sizeKb = QString::number(kb);
         e.directory = FolderOfPath(path);
+        defaultTitles_ << (facts.title.isEmpty() ? WithoutExtension(e.fileName) : facts.title);
+        e.chapterTitle = titles_.value(p - 1).isEmpty() ? defaultTitles_.last() : titles_.value(p - 1);
         entries_ << e;
         TotalSizeKb += kb;
         TotalSeconds += seconds;
         ListTotalSamples += facts.totalSamples;
     }
+}
+
+void MergeSourceList::SetChapterTitle(int row, const QString &title)
+{
+    if (row < 1 || row > Count())
+        return;
+    titles_[row - 1] = title.trimmed();
+    if (row <= entries_.size())
+        entries_[row - 1].chapterTitle = titles_[row - 1].isEmpty() ? defaultTitles_.value(row - 1) : titles_[row - 1];
+}
+
+QStringList MergeSourceList::ChapterTitles() const
+{
+    QStringList titles;
+    for (const SourceFileEntry &e : entries_)
+        titles << e.chapterTitle;
+    return titles;
 }
 
 QString MergeSourceList::TotalsLine() const

@@ -25,6 +25,7 @@ struct SourceFileFacts {
     int64_t durationMs = 0;
     int64_t totalSamples = 0; // sample frames
     int64_t fileSize = 0;     // bytes
+    QString title;            // the title tag; empty when it has none
 };
 using SourceInfoProbe = std::function<SourceFileFacts(const QString &path)>;
 
@@ -41,6 +42,7 @@ struct SourceFileEntry {
     QString sizeKb;    // bytes div 1000, decimal
     QString directory; // folder part with its trailing separator
     QString status;    // empty after a refresh; written by the runs
+    QString chapterTitle; // the user's, else the title tag, else the file name without extension
 };
 
 // The ordered source files of a merge or conversion. Rows are numbered from 1;
@@ -61,6 +63,12 @@ public:
     // Rebuilds the rows and the totals from zero, asking `probe` for each path.
     void Refresh(const SourceInfoProbe &probe);
 
+    // The title of row's chapter mark in a merge; empty goes back to the
+    // default. It moves with its row.
+    void SetChapterTitle(int row, const QString &title);
+    // Every row's chapter title as the rows show it, first row first.
+    QStringList ChapterTitles() const;
+
     const QList<SourceFileEntry> &Entries() const { return entries_; }
     // " 3 file(s); Total Length:12:07; Total Size:11234kb"
     QString TotalsLine() const;
@@ -72,6 +80,8 @@ public:
 
 private:
     QStringList paths_;
+    QStringList titles_;        // the user's chapter titles, one per path ("" none)
+    QStringList defaultTitles_; // one per row, from the last refresh
     QList<SourceFileEntry> entries_;
 };
 

@@ -210,6 +210,8 @@ void SplitEngine::TagPart(TAudioInformation2 &info, int32_t k, int32_t ordinal) 
                   {"TRACKNUMBER", tag.track}, {"DATE", tag.date}, {"GENRE", tag.genre}};
     }
     info.setInfoOverrides(fields);
+    // The source's chapter marks describe its whole timeline, not a part's.
+    info.setCarryChapters(false);
 }
 
 int64_t SplitEngine::PartEnd(int32_t k, int64_t totalSamples) const
@@ -353,6 +355,7 @@ SplitOutcome SplitEngine::RunSplit(const QString &sourcePath, SplitMode mode, in
     // The source's tag is the one the window shows again.
     AudioInformation.setInfoTrack(QString());
     AudioInformation.setInfoOverrides({});
+    AudioInformation.setCarryChapters(true);
     return outcome;
 }
 

@@ -4,6 +4,7 @@
 #include "audio/ui/TNCTPlayButtonB2.h"
 #include "audio/ui/TNCTSliderB2.h"
 #include "base/OutputFormat.h"
+#include "merge/ui/SourceListView.h"
 #include "merge/ui/TMergeForm.h"
 
 #include <QAction>
@@ -134,8 +135,8 @@ void BuildSourceList(TMergeForm &f)
 {
     QTreeWidget *list = f.ListView1 = new QTreeWidget(&f);
     list->setObjectName("ListView1");
-    list->setColumnCount(7);
-    list->setHeaderLabels({"#", "File name", "Format", "Length", "Size (kb)", "Directory", "Status"});
+    list->setColumnCount(8);
+    list->setHeaderLabels({"#", "File name", "Format", "Length", "Size (kb)", "Directory", "Status", "Chapter"});
     list->setRootIsDecorated(false);
     list->setItemsExpandable(false);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -145,6 +146,8 @@ void BuildSourceList(TMergeForm &f)
     const int widths[] = {30, 80, 60, 60, 60, 100, 40};
     for (int c = 0; c < 7; ++c)
         list->setColumnWidth(c, widths[c]);
+    list->setColumnWidth(kChapterColumn, 100);
+    list->setColumnHidden(kChapterColumn, true);
     // The narrow columns keep both ends of a long name or folder in view; the
     // whole text is in the cell's tool tip.
     list->setItemDelegate(new PathElidingDelegate(list));
@@ -212,6 +215,10 @@ void BuildMergePage(TMergeForm &f)
     f.SpeedBtnSet = MakeButton(page, "SpeedBtnSet", "Settings...", "Set audio formats");
     f.CheckID3Tag = new QCheckBox("Enable ID3 Tag", page);
     f.CheckID3Tag->setObjectName("CheckID3Tag");
+    f.CheckChapters = new QCheckBox("Chapter marks", page);
+    f.CheckChapters->setObjectName("CheckChapters");
+    f.CheckChapters->setToolTip("Mark where each file begins (MP3, OGG, OPUS, FLAC); "
+                                "double-click a title in the Chapter column to change it");
     f.Gauge1 = MakeGauge(page, "Gauge1");
     QPalette palette = f.Gauge1->palette();
     palette.setColor(QPalette::Highlight, QColor(0, 0, 128)); // navy
@@ -228,7 +235,11 @@ void BuildMergePage(TMergeForm &f)
     grid->addWidget(f.Label4, 2, 0);
     grid->addWidget(f.CBFormat, 2, 1);
     grid->addWidget(f.SpeedBtnSet, 2, 2);
-    grid->addWidget(f.CheckID3Tag, 3, 1);
+    auto *checks = new QHBoxLayout;
+    checks->addWidget(f.CheckID3Tag);
+    checks->addWidget(f.CheckChapters);
+    checks->addStretch(1);
+    grid->addLayout(checks, 3, 1, 1, 2);
     grid->addWidget(f.Gauge1, 4, 0, 1, 3);
     grid->addLayout(ButtonRow(f.BitBtnMerge, f.BitBtnCancel), 5, 0, 1, 3);
     f.PageControl1->addWidget(page);

@@ -15,7 +15,9 @@ void FillSourceList(QTreeWidget &list, const MergeSourceList &sources)
     list.clear();
     for (const SourceFileEntry &e : sources.Entries()) {
         auto *item = new QTreeWidgetItem(
-            QStringList{e.number, e.fileName, e.format, e.length, e.sizeKb, e.directory, e.status});
+            QStringList{e.number, e.fileName, e.format, e.length, e.sizeKb, e.directory, e.status, e.chapterTitle});
+        // Only the chapter title is edited, and only when asked for (EditChapterTitle).
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
         item->setToolTip(1, sources.Path(list.topLevelItemCount() + 1));
         item->setToolTip(2, e.format);
         item->setToolTip(5, e.directory);

@@ -14,6 +14,9 @@ constexpr int kStatusColumn = 6;
 // One row per source, the whole path and folder in the tool tips.
 void FillSourceList(QTreeWidget &list, const MergeSourceList &sources);
 // The selected row, 0 without a selection.
+// The column of the chapter titles, shown while "Chapter marks" is ticked.
+inline constexpr int kChapterColumn = 7;
+
 int SelectedRow(const QTreeWidget &list);
 // Selects and makes current a row; no row, no change.
 void SelectRow(QTreeWidget &list, int row);

@@ -76,7 +76,14 @@ TMergeForm::TMergeForm(QWidget *owner)
     connect(Stop1, &QAction::triggered, this, [this] { if (!Running() && PreviewActive()) Preview->StopPreview(); });
     connect(StartConverting1, &QAction::triggered, this, &TMergeForm::StartConverting1Click);
     connect(ListView1, &QTreeWidget::itemClicked, this, &TMergeForm::ListView1Click);
-    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, &TMergeForm::ListView1DblClick);
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item, int column) {
+        if (column == merge_form::kChapterColumn)
+            EditChapterTitle(item);
+        else
+            ListView1DblClick();
+    });
+    connect(ListView1, &QTreeWidget::itemChanged, this, &TMergeForm::ChapterTitleEdited);
+    connect(CheckChapters, &QCheckBox::toggled, this, &TMergeForm::CheckChaptersClick);
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         PopupMenu1Popup();
         PopupMenu1->popup(ListView1->viewport()->mapToGlobal(pos));
@@ -115,6 +122,7 @@ void TMergeForm::FormCreate()
     }
     EdSavePath->setText(ProgramSettings.savepath);
     EdSavePath2->setText(ProgramSettings.savepath);
+    CheckChapters->setChecked(ProgramSettings.chaptermarks == 1);
     PrepareOpenDialog();
 }
 
@@ -375,6 +383,8 @@ void TMergeForm::BitBtnMergeClick()
     request.listTotalSamples = SourceFileList.ListTotalSamples;
     request.tagEnabled = CheckID3Tag->isChecked();
     request.tag = MergeTag;
+    request.chapterMarks = CheckChapters->isChecked();
+    request.chapterTitles = SourceFileList.ChapterTitles();
     const TProgramSettings settings = ProgramSettings;
     // The run's folder and format become the program's current ones, also
     // for a run that fails: they are what the user chose last.
@@ -383,8 +393,15 @@ void TMergeForm::BitBtnMergeClick()
     const MergeResult result = mergeEngine_.Run(request, settings);
     if (!result.name.isEmpty())
         MergeFileName = result.name;
-    if (!result.name.isEmpty() && !result.failed)
-        SaveRunSettings(result.name);
+    if (!result.name.isEmpty() && !result.failed && SaveRunSettings(result.name)) {
+        // Remembered as the other merge choices are: by a run.
+        ProgramSettings.chaptermarks = request.chapterMarks ? 1 : 0;
+        try {
+            SaveChapterMarksSetting();
+        } catch (const std::exception &e) {
+            observer_.Error(QString::fromStdString(e.what()));
+        }
+    }
     FinishRun();
 }
 
@@ -443,7 +460,7 @@ void TMergeForm::FinishRun()
 
 void TMergeForm::SetMergeControlsEnabled(bool on)
 {
-    SetRunControlsEnabled(on, {CBFormat, SpeedBtnSavePath, SpeedBtnSet, CheckID3Tag, BitBtnMerge});
+    SetRunControlsEnabled(on, {CBFormat, SpeedBtnSavePath, SpeedBtnSet, CheckID3Tag, CheckChapters, BitBtnMerge});
 }
 
 void TMergeForm::SetConvertControlsEnabled(bool on)

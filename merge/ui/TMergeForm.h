@@ -25,6 +25,7 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 class QWidget;
 class TAudioPlayer2;
 class TNCTPlayButtonB2;
@@ -71,6 +72,7 @@ public:
     QPushButton *SpeedBtnSavePath, *SpeedBtnSet;
     QComboBox *CBFormat;
     QCheckBox *CheckID3Tag;
+    QCheckBox *CheckChapters; // a chapter mark where each source begins
     QProgressBar *Gauge1;
     QPushButton *BitBtnMerge, *BitBtnCancel;
 
@@ -115,6 +117,12 @@ public slots:
     void CBFormatChange();
     void SpeedBtnSetClick();
     void CheckID3TagClick();
+    // Shows the chapter titles beside the files while the box is ticked.
+    void CheckChaptersClick();
+    // Starts editing the chapter title of the item's row.
+    void EditChapterTitle(QTreeWidgetItem *item);
+    // An edited title goes to the list; cleared, the row's default comes back.
+    void ChapterTitleEdited(QTreeWidgetItem *item, int column);
     void BitBtnCancelClick();
     void BitBtnMergeClick();
     void BitBtnConvertClick();

@@ -3,6 +3,8 @@
 #include "audio/AudioError.h"
 #include "audio/TAudioInformation2.h"
 #include "base/PlatformServices.h"
+#include "audio/Chapters.h"
+#include "split/ChapterSplit.h"
 #include "split/CueSheet.h"
 #include "split/ui/TSilenceForm.h"
 #include "split/ui/TWaveformEditorForm.h"
@@ -33,6 +35,30 @@ void SplitPointImport::AddWaveformEditor(QAbstractButton *button, std::function<
     button->setText("Waveform Editor...");
     button->setToolTip("Choose the split points on the waveform");
     connect(button, &QAbstractButton::clicked, this, &SplitPointImport::BitBtnWaveformEditorClick);
+}
+
+void SplitPointImport::AddChapterImport(QAbstractButton *button)
+{
+    button->setText("Import Chapters");
+    button->setToolTip("Split at the chapters of the file");
+    connect(button, &QAbstractButton::clicked, this, &SplitPointImport::BitBtnImportChaptersClick);
+}
+
+void SplitPointImport::BitBtnImportChaptersClick()
+{
+    SplitPlan next = plan_;
+    try {
+        if (ApplyChapters(next, ReadChapters(plan_.SourcePath), info_.TotalSamples(), info_.SampleRate(),
+                          extension_()) == 0) {
+            Platform().InformationBox(NoChaptersText(plan_.SourcePath));
+            return;
+        }
+    } catch (const AudioError &e) {
+        Platform().InformationBox(e.text());
+        return;
+    }
+    plan_ = next;
+    planReplaced_();
 }
 
 void SplitPointImport::BitBtnWaveformEditorClick()

@@ -24,10 +24,13 @@ public:
     // "Waveform Editor...": beforeOpen stops the wizard's preview, so the
     // editor's own player never sounds together with it.
     void AddWaveformEditor(QAbstractButton *button, std::function<void()> beforeOpen);
+    // "Import Chapters": parts at the chapters the source itself holds.
+    void AddChapterImport(QAbstractButton *button);
 
     void BitBtnImportCueClick();
     void BitBtnDetectSilencesClick();
     void BitBtnWaveformEditorClick();
+    void BitBtnImportChaptersClick();
 
 private:
     QWidget *window_;

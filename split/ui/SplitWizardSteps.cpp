@@ -83,7 +83,8 @@ void BuildPointEditor(TSplitForm &f)
 
 // "Import CUE...", "Detect Silences..." and "Waveform Editor...": parts at exact frames, which the
 // Exact precision cuts where they are; the user may still pick another.
-void BuildPointImport(TSplitForm &f, QPushButton *importCue, QPushButton *detectSilences, QPushButton *waveformEditor)
+void BuildPointImport(TSplitForm &f, QPushButton *importCue, QPushButton *detectSilences, QPushButton *waveformEditor,
+                      QPushButton *importChapters)
 {
     auto *import = new SplitPointImport(&f, f.Plan, f.AudioInformation, importCue, detectSilences,
                           [&f] { return f.SelectedExtension(); },
@@ -93,6 +94,7 @@ void BuildPointImport(TSplitForm &f, QPushButton *importCue, QPushButton *detect
                               f.cbPrecision->setCurrentIndex(4);
                           });
     import->AddWaveformEditor(waveformEditor, [&f] { f.StopPreview(); });
+    import->AddChapterImport(importChapters);
 }
 
 } // namespace
@@ -258,12 +260,13 @@ void BuildStep3(TSplitForm &f)
     f.Chart1->setFixedSize(96, 96);
     // Points from a CUE sheet or from the silences, beside the mode they belong to.
     auto *importCue = Named(new QPushButton, "BitBtnImportCue");
+    auto *importChapters = Named(new QPushButton, "BitBtnImportChapters");
     auto *detectSilences = Named(new QPushButton, "BitBtnDetectSilences");
     auto *waveformEditor = Named(new QPushButton, "BitBtnWaveformEditor");
     auto *manualMode = new QHBoxLayout;
     manualMode->addWidget(f.RBManual);
     manualMode->addStretch(1);
-    for (QPushButton *b : {importCue, detectSilences, waveformEditor}) {
+    for (QPushButton *b : {importCue, importChapters, detectSilences, waveformEditor}) {
         b->setAutoDefault(false);
         manualMode->addWidget(b);
     }
@@ -320,7 +323,7 @@ void BuildStep3(TSplitForm &f)
     // The rows' check boxes reach Plan.PartSaveFlags through the editor alone
     // (mouse and keyboard alike), so there is one place that copies them.
     BuildPointEditor(f);
-    BuildPointImport(f, importCue, detectSilences, waveformEditor);
+    BuildPointImport(f, importCue, detectSilences, waveformEditor, importChapters);
     BuildWaveform(f);
 
     QObject::connect(f.RBAmount, &QRadioButton::clicked, &f, [&f] { f.RBAmountClick(); });

@@ -17,7 +17,7 @@ SourceInfoProbe FakeProbe(const QMap<QString, SourceFileFacts> &facts)
 
 SourceFileFacts Facts(const QString &format, int64_t ms, int64_t bytes, int64_t frames)
 {
-    return SourceFileFacts{true, format, ms, frames, bytes};
+    return SourceFileFacts{true, format, ms, frames, bytes, {}};
 }
 
 } // namespace
