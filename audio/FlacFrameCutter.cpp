@@ -1,6 +1,7 @@
 #include "audio/FlacFrameCutter.h"
 
 #include "audio/AudioError.h"
+#include "audio/FlacCutterIo.h"
 #include "audio/FlacFrameCodec.h"
 #include "audio/FlacFrames.h"
 #include "audio/MpegScan.h"
@@ -10,11 +11,9 @@
 #include <QSaveFile>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <cstring>
-#include <exception>
 #include <thread>
 #include <vector>
 
@@ -144,6 +143,8 @@ void FlacFrameCutter::Impl::walk(int64_t pos, const Progress &progress)
         // The frame ends where the next sound header begins and the CRC-16 of
         // everything before it comes out right.
         const uint64_t next = variable ? uint64_t(length + h.blockSize) : frames.size() + 1;
+        if (end - pos < h.length + 2)
+            refuse(QStringLiteral("it ends in an incomplete frame at byte %1").arg(pos));
         uint16_t crc = flacCrc16(0, data + pos, size_t(h.length));
         int64_t crcAt = pos + h.length, frameEnd = -1;
         for (int64_t q = pos + h.length + 2; q < end;) {
@@ -227,42 +228,6 @@ struct OutFrame {
     const uint8_t *bytes = nullptr;
     int64_t length = 0;
     FlacFrameHeader header;
-};
-
-// Sums the MD5 of the part's samples on a thread of its own while the frames
-// are copied; the destructor stops and joins it, whatever happened.
-class Md5Thread {
-public:
-    Md5Thread(const std::function<void(Md5Thread &)> &work) : thread_([this, work] {
-        try {
-            work(*this);
-        } catch (...) {
-            error_ = std::current_exception();
-        }
-        finished_ = true;
-    }) {}
-    ~Md5Thread()
-    {
-        stop = true;
-        if (thread_.joinable())
-            thread_.join();
-    }
-    bool finished() const { return finished_; }
-    void rethrow()
-    {
-        if (thread_.joinable())
-            thread_.join();
-        if (error_)
-            std::rethrow_exception(error_);
-    }
-    std::atomic<bool> stop{false};
-    std::atomic<int64_t> samples{0};
-    uint8_t digest[16] = {};
-
-private:
-    std::exception_ptr error_;
-    std::atomic<bool> finished_{false};
-    std::thread thread_;
 };
 
 } // namespace
@@ -360,7 +325,8 @@ void FlacFrameCutter::writePart(const QString &path, int64_t start, int64_t end,
             if (!ctx)
                 throw AudioError(QStringLiteral("out of memory"));
             av_md5_init(ctx.get());
-            std::vector<uint8_t> bytes;
+            ChunkPipe pipe([&ctx](const std::vector<uint8_t> &c) { av_md5_update(ctx.get(), c.data(), c.size()); });
+            std::vector<uint8_t> bytes = pipe.spare();
             int64_t at = d->frames[a].first;
             const int64_t span = d->frames[b].offset + d->frames[b].length - d->frames[a].offset;
             decodeFlacFrames(d->streamInfo, d->data + d->frames[a].offset, span, [&](const int32_t *pcm, int n) {
@@ -368,17 +334,23 @@ void FlacFrameCutter::writePart(const QString &path, int64_t start, int64_t end,
                 if (hi > lo) {
                     const int64_t values = (hi - lo) * d->channels;
                     const int32_t *v = pcm + (lo - at) * d->channels;
-                    bytes.resize(size_t(values * width));
-                    uint8_t *o = bytes.data();
+                    const size_t had = bytes.size();
+                    bytes.resize(had + size_t(values * width));
+                    uint8_t *o = bytes.data() + had;
                     for (int64_t i = 0; i < values; ++i)
                         for (int k = 0; k < width; ++k)
                             *o++ = uint8_t(uint32_t(v[i]) >> (8 * k));
-                    av_md5_update(ctx.get(), bytes.data(), bytes.size());
+                    if (bytes.size() >= size_t(kProgressBytes)) {
+                        pipe.push(std::move(bytes));
+                        bytes = pipe.spare();
+                    }
                     t.samples += hi - lo;
                 }
                 at += n;
                 return !t.stop;
             });
+            pipe.push(std::move(bytes));
+            pipe.close();
             if (t.samples != end - start)
                 throw AudioError(QStringLiteral("its frames decode to fewer samples than they say"));
             av_md5_final(ctx.get(), t.digest);
@@ -420,28 +392,35 @@ void FlacFrameCutter::writePart(const QString &path, int64_t start, int64_t end,
     }
     block(1, true, nullptr, kPaddingBytes);
 
+    flush();
+    if (!file.flush())
+        throw AudioError(QStringLiteral("Cannot write %1: %2").arg(nameOf(path), file.errorString()));
+    GatherWriter gather(file, path);
     int64_t copied = 0, partSample = 0;
     for (const OutFrame &f : out) {
         const int n = f.header.blockSize;
-        const int len = writeFlacFrameHeader(header, f.header, n, uint64_t(partSample));
+        uint8_t *const newHeader = gather.scratch(18);
+        const int len = writeFlacFrameHeader(newHeader, f.header, n, uint64_t(partSample));
         // The CRC-16 is linear: the new header's difference, carried over
         // the body, turns the old checksum into the new one.
         const int64_t body = f.length - f.header.length - 2;
         const uint16_t old = uint16_t(f.bytes[f.length - 2] << 8 | f.bytes[f.length - 1]);
-        const uint16_t delta = flacCrc16(0, f.bytes, size_t(f.header.length)) ^ flacCrc16(0, header, size_t(len));
+        const uint16_t delta = flacCrc16(0, f.bytes, size_t(f.header.length)) ^ flacCrc16(0, newHeader, size_t(len));
         const uint16_t crc = old ^ flacCrc16Zeros(delta, uint64_t(body));
-        buf.append(reinterpret_cast<const char *>(header), len);
-        buf.append(reinterpret_cast<const char *>(f.bytes + f.header.length), qsizetype(body));
-        const char c[2] = {char(crc >> 8), char(crc & 0xFF)};
-        buf.append(c, 2);
+        uint8_t *const crcBytes = newHeader + len;
+        crcBytes[0] = uint8_t(crc >> 8);
+        crcBytes[1] = uint8_t(crc);
+        gather.add(newHeader, size_t(len));
+        gather.add(f.bytes + f.header.length, size_t(body));
+        gather.add(crcBytes, 2);
         partSample += n;
         copied += f.length;
-        if (buf.size() >= kProgressBytes) {
-            flush();
+        if (gather.full()) {
+            gather.flush();
             report(copied);
         }
     }
-    flush();
+    gather.flush();
     if (md5) {
         while (!md5->finished()) {
             report(copied);

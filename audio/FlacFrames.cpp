@@ -125,7 +125,8 @@ bool parseFlacFrameHeader(const uint8_t *p, int64_t avail, FlacFrameHeader &h)
     else if (v == 0xFE && h.variable) { v = 0; more = 6; }
     else
         return false;
-    if (avail < at + more + 4)
+    // The continuation bytes, up to two of block size, two of rate and the CRC-8.
+    if (avail < at + more + 5)
         return false;
     for (; more > 0; --more) {
         if ((p[at] & 0xC0) != 0x80)
