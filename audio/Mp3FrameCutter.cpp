@@ -357,6 +357,11 @@ bool Mp3FrameCutter::insideOneFrame(int64_t start, int64_t end) const
     return end > start && d0 / spf == (d1 - 1) / spf;
 }
 
+QString Mp3FrameCutter::tooShort(int64_t start, int64_t end) const
+{
+    return insideOneFrame(start, end) ? QStringLiteral("one MP3 frame") : QString();
+}
+
 void Mp3FrameCutter::writePart(const QString &path, int64_t start, int64_t end, const QByteArray &id3v2,
                                const Progress &progress) const
 {

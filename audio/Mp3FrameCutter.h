@@ -1,4 +1,6 @@
 #pragma once
+#include "audio/LosslessCutter.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -14,27 +16,18 @@
 // Each part starts a few frames early, so the decoder's bit reservoir and
 // filterbank are primed, and carries a LAME/Info frame of its own whose delay
 // and padding make decoders drop exactly the samples outside the part.
-class Mp3FrameCutter {
+class Mp3FrameCutter final : public LosslessCutter {
 public:
-    // Told how far a walk or a part's copy is (done of total, in bytes gone
-    // through) every kProgressBytes, so that a window can draw and hear its
-    // Cancel button; returns false to stop, and the step throws Cancelled.
-    using Progress = std::function<bool(int64_t done, int64_t total)>;
-    struct Cancelled {};
-    // A few hundredths of a second from a slow disk, and enough work between
-    // two calls that a window's event pass costs nothing beside it.
-    static constexpr int64_t kProgressBytes = 1 << 20;
-
     // Walks every frame of the file. Throws AudioError naming the file when it
     // is not Layer III or cannot be cut exactly: damaged, free-format or
     // incomplete frames, or an info frame that disagrees with the frames.
     explicit Mp3FrameCutter(const QString &path, const Progress &progress = {});
-    ~Mp3FrameCutter();
+    ~Mp3FrameCutter() override;
     Mp3FrameCutter(const Mp3FrameCutter &) = delete;
     Mp3FrameCutter &operator=(const Mp3FrameCutter &) = delete;
 
-    int64_t length() const; // sample frames a decoder yields from the whole file
-    int sampleRate() const;
+    int64_t length() const override; // sample frames a decoder yields from the whole file
+    int sampleRate() const override;
 
     // Whether the part [start, end) lies inside one frame (under 26 ms at
     // 44.1 kHz). FFmpeg 5.1 forgets the samples still to drop in front when
@@ -42,6 +35,10 @@ public:
     // single frame), so no frame copy of such a part decodes exactly there;
     // writePart refuses it.
     bool insideOneFrame(int64_t start, int64_t end) const;
+    // "one MP3 frame" for such a part.
+    QString tooShort(int64_t start, int64_t end) const override;
+    // The part's ID3v2 tag goes in front of its frames.
+    bool takesRenderedTag() const override { return true; }
 
     // Writes the samples [start, end) (0 <= start <= end <= length()) to a new
     // file at `path`, with `id3v2` (a rendered tag, may be empty) in front.
@@ -49,7 +46,7 @@ public:
     // is stopped leaves nothing there, and a file it replaces stays as it was.
     // Throws AudioError naming the part when it cannot be written.
     void writePart(const QString &path, int64_t start, int64_t end, const QByteArray &id3v2,
-                   const Progress &progress = {}) const;
+                   const Progress &progress = {}) const override;
 
 private:
     struct Impl;

@@ -1,3 +1,4 @@
+#include "audio/LosslessCutter.h"
 #include "audio/TAudioFile2.h"
 #include "base/FileNames.h"
 #include "audio/TAudioInformation2.h"
@@ -126,10 +127,19 @@ int SplitCommand(const QStringList &args)
     run.Overwrite = a.has("overwrite");
     if (run.Lossless && a.has("precision") && precision != "exact")
         throw UsageError("--lossless always cuts exactly; leave out --precision");
-    if (run.Lossless && settings.saveformat.toLower() != "mp3")
-        throw UsageError("--lossless copies MP3 frames: it needs --format mp3");
 
     const QString source = QFileInfo(a.positional.first()).absoluteFilePath();
+    // The save format the source's frames can be copied into; MP3 sources
+    // and formats nothing can be copied into are told as they always were.
+    const QString saveFormat = settings.saveformat.toLower();
+    const QString copyable = run.Lossless ? LosslessSaveFormat(source) : QString();
+    if (run.Lossless && copyable == "mp3" && saveFormat != "mp3")
+        throw UsageError("--lossless copies MP3 frames: it needs --format mp3");
+    if (run.Lossless && !copyable.isEmpty() && saveFormat != copyable)
+        throw UsageError(QString("--lossless copies the %1 frames of %2: it needs --format %3")
+                             .arg(copyable.toUpper(), QDir::toNativeSeparators(source), copyable).toStdString());
+    if (run.Lossless && copyable.isEmpty() && saveFormat != "mp3" && saveFormat != "flac")
+        throw UsageError("--lossless copies MP3 or FLAC frames: it needs --format mp3 or flac");
     Reporter report(a.has("quiet"));
     TAudioInformation2 info;
     try {
@@ -139,8 +149,10 @@ int SplitCommand(const QStringList &args)
         return Failed;
     }
     const int32_t durationSeconds = int32_t(qMin<int64_t>(info.Duration() / 1000, INT32_MAX));
-    if (run.Lossless && !info.IsMpegLayer3()) {
-        report.Error(source + " is not an MP3 (MPEG Layer III) file: --lossless cannot copy its audio");
+    if (run.Lossless && copyable.isEmpty()) {
+        report.Error(saveFormat == "mp3"
+                         ? source + " is not an MP3 (MPEG Layer III) file: --lossless cannot copy its audio"
+                         : source + " is not a " + saveFormat.toUpper() + " file: --lossless cannot copy its audio");
         return Failed;
     }
 

@@ -1,18 +1,23 @@
 #include "split/SplitEngine.h"
 
 #include "audio/AudioError.h"
-#include "audio/Mp3FrameCutter.h"
+#include "audio/LosslessCutter.h"
 
 #include <algorithm>
 #include <memory>
 
-// The split that copies the source's MP3 frames instead of re-encoding them.
+// The split that copies the source's packets (MP3 or FLAC frames ...)
+// instead of re-encoding them.
 
 SplitOutcome SplitEngine::RunLossless(SplitMode mode)
 {
-    if (settings_.saveformat.toLower() != "mp3")
-        return Fail("Copying the audio without re-encoding needs MP3 as the save format; " + sourcePath_
-                    + " was not split.");
+    // A source whose codec cannot be copied is told the MP3 way, as it always was.
+    QString wanted = LosslessSaveFormat(sourcePath_);
+    if (wanted.isEmpty())
+        wanted = QStringLiteral("mp3");
+    if (settings_.saveformat.toLower() != wanted)
+        return Fail("Copying the audio without re-encoding needs " + wanted.toUpper() + " as the save format; "
+                    + sourcePath_ + " was not split.");
     const int64_t totalSamples = AudioInformation.TotalSamples();
     // The walk reads all of the source, as the copies do together: from a
     // cold disk it takes about as long as they do, from the cache far less.
@@ -30,14 +35,14 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
     run_.Running = true;
     run_.SamplesRead = 0;
     run_.CurrentPart = 1;
-    std::unique_ptr<Mp3FrameCutter> cutter;
+    std::unique_ptr<LosslessCutter> cutter;
     try {
-        cutter = std::make_unique<Mp3FrameCutter>(sourcePath_, [&](int64_t done, int64_t total) {
+        cutter = OpenLosslessCutter(sourcePath_, [&](int64_t done, int64_t total) {
             return breathe(int(double(done) * kWalkPercent / double(std::max<int64_t>(total, 1))));
         });
     } catch (const AudioError &e) {
         return Fail(e.text());
-    } catch (const Mp3FrameCutter::Cancelled &) {
+    } catch (const LosslessCutter::Cancelled &) {
         // Nothing written yet; reported below like a stop between parts.
     }
     if (cutter && cutter->length() != totalSamples)
@@ -52,10 +57,11 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
     };
     for (int32_t k = 1; cutter && k <= plan_.PartCount; ++k) {
         const auto [start, end] = range(k);
-        if (PartSaved(mode, k) && cutter->insideOneFrame(start, end))
-            return Fail(QStringLiteral("Part %1 of %2 is shorter than one MP3 frame, so it cannot be copied "
+        const QString shorter = PartSaved(mode, k) ? cutter->tooShort(start, end) : QString();
+        if (!shorter.isEmpty())
+            return Fail(QStringLiteral("Part %1 of %2 is shorter than %3, so it cannot be copied "
                                        "exactly. Move its split point, or split with re-encoding.")
-                            .arg(k).arg(sourcePath_));
+                            .arg(k).arg(sourcePath_, shorter));
     }
 
     for (; cutter && run_.Running && run_.CurrentPart <= plan_.PartCount; ++run_.CurrentPart) {
@@ -70,7 +76,8 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
             if (run_.CopyTag) {
                 TagPart(k, ++partsNumbered_);
                 try {
-                    tag = AudioInformation.RenderId3v2Tag(sourcePath_);
+                    if (cutter->takesRenderedTag())
+                        tag = AudioInformation.RenderId3v2Tag(sourcePath_);
                 } catch (const AudioError &) {
                     // A part without its tag is still a good part; the audio is kept.
                 }
@@ -82,8 +89,17 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
                 });
             } catch (const AudioError &e) {
                 return Fail("Unable to write to " + path + "\n" + e.text());
-            } catch (const Mp3FrameCutter::Cancelled &) {
+            } catch (const LosslessCutter::Cancelled &) {
                 break; // the unfinished part was never put in place
+            }
+            // Cutters that carry the source's own metadata get the part's tag
+            // written into the finished file, as a re-encoded part does.
+            if (run_.CopyTag && !cutter->takesRenderedTag()) {
+                try {
+                    AudioInformation.SaveTag(path);
+                } catch (const AudioError &) {
+                    // A part without its tag is still a good part; the audio is kept.
+                }
             }
         }
         run_.SamplesRead = end;

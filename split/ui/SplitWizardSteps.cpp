@@ -173,7 +173,7 @@ void BuildStep2(TSplitForm &f)
     f.SpeedBtnSettings = Named(new QPushButton("Settings..."), "SpeedBtnSettings");
     f.SpeedBtnSettings->setToolTip("Set audio formats");
     f.SpeedBtnSettings->setAutoDefault(false);
-    f.CheckLossless = Named(new QCheckBox("Copy the MP3 audio without re-encoding"), "CheckLossless");
+    f.CheckLossless = Named(new QCheckBox("Copy the audio without re-encoding"), "CheckLossless");
     auto *format = new QHBoxLayout;
     format->addWidget(f.Label13);
     format->addWidget(f.cbFormat);

@@ -28,14 +28,15 @@ void ClearSourceFields(TSplitForm &f)
         e->clear();
 }
 
-QString LosslessHint(bool sourceIsLayer3, bool mp3Out)
+QString LosslessHint(const QString &sourceFormat, const QString &saveFormat)
 {
-    if (!sourceIsLayer3)
-        return "Only an MP3 (MPEG Layer III) source can be copied without re-encoding.";
-    if (!mp3Out)
-        return "Choose MP3 as the save format to copy the audio without re-encoding.";
-    return "Copies the source's MP3 frames into the parts: every cut is exact and nothing "
-           "loses quality.\nThe MP3 encoder settings are not used.";
+    if (sourceFormat.isEmpty())
+        return "Only an MP3 (MPEG Layer III) or FLAC source can be copied without re-encoding.";
+    const QString name = sourceFormat.toUpper();
+    if (sourceFormat != saveFormat.toLower())
+        return "Choose " + name + " as the save format to copy the audio without re-encoding.";
+    return "Copies the source's " + name + " frames into the parts: every cut is exact and nothing "
+           "loses quality.\nThe " + name + " encoder settings are not used.";
 }
 
 QString SplitSummaryText(const SplitPlan &plan, const QString &saveFormat, const QString &savePath, bool lossless)
@@ -50,7 +51,7 @@ QString SplitSummaryText(const SplitPlan &plan, const QString &saveFormat, const
     QStringList lines{"Source File ", indent + plan.SourcePath, "Split Mode ", mode,
                       "Save Format ", indent + saveFormat, "Save Path ", indent + savePath};
     if (lossless)
-        lines << "Lossless " << indent + "MP3 frames are copied without re-encoding; the cut is exact";
+        lines << "Lossless " << indent + saveFormat.toUpper() + " frames are copied without re-encoding; the cut is exact";
     return lines.join('\n');
 }
 

@@ -14,7 +14,8 @@ void ShowSourceInformation(TSplitForm &form);
 void ClearSourceFields(TSplitForm &form);
 
 // Step 2: the hint of CheckLossless, saying why copying is or is not possible.
-QString LosslessHint(bool sourceIsLayer3, bool mp3Out);
+// sourceFormat: LosslessSaveFormat of the source; saveFormat: the chosen one.
+QString LosslessHint(const QString &sourceFormat, const QString &saveFormat);
 
 // Step 4: the choices the run will use, one caption line and one indented
 // value line each.

@@ -4,6 +4,7 @@
 #include "base/InputFormats.h"
 #include "base/OutputFormat.h"
 #include "audio/AudioError.h"
+#include "audio/LosslessCutter.h"
 #include "audio/TAudioPlayer2.h"
 #include "audio/ui/PreviewPanel.h"
 #include "config/ProgramSettings.h"
@@ -105,15 +106,15 @@ void TSplitForm::ClearSourceInformation()
     SpeedBtnUpdate->setEnabled(false);
     if (Preview)
         Preview->PreviewFile.clear();
-    sourceIsLayer3_ = false;
+    sourceLosslessFormat_.clear();
     UpdateLosslessBox();
 }
 
 void TSplitForm::UpdateLosslessBox()
 {
-    const bool mp3Out = cbFormat->currentIndex() == 0;
-    CheckLossless->setEnabled(sourceIsLayer3_ && mp3Out);
-    CheckLossless->setToolTip(split_wizard::LosslessHint(sourceIsLayer3_, mp3Out));
+    const QString saveFormat = SelectedExtension();
+    CheckLossless->setEnabled(!sourceLosslessFormat_.isEmpty() && sourceLosslessFormat_ == saveFormat);
+    CheckLossless->setToolTip(split_wizard::LosslessHint(sourceLosslessFormat_, saveFormat));
 }
 
 void TSplitForm::cbFormatChange()
@@ -156,7 +157,7 @@ void TSplitForm::SpeedBtnOpenClick()
     SpeedBtnUpdate->setEnabled(true);
     if (Preview)
         Preview->PreviewFile = path;
-    sourceIsLayer3_ = AudioInformation.IsMpegLayer3();
+    sourceLosslessFormat_ = LosslessSaveFormat(path);
     UpdateLosslessBox();
 }
 

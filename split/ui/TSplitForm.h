@@ -78,8 +78,8 @@ public:
     QLabel *Label13;
     QComboBox *cbFormat;
     QPushButton *SpeedBtnSettings;
-    // Copy the source's MP3 frames instead of re-encoding; usable only for a
-    // Layer III source saved as MP3.
+    // Copy the source's frames instead of re-encoding; usable only where the
+    // save format is the source's own codec (MP3 to MP3, FLAC to FLAC).
     QCheckBox *CheckLossless;
     QGroupBox *GroupBoxDir;
     QRadioButton *RBSame;
@@ -183,11 +183,11 @@ private:
     void ClearSourceInformation();
     void WMSysCommandMinimize();
     void ShowConversionError(const QString &text);
-    // Enables CheckLossless for a Layer III source going to MP3, with a hint
+    // Enables CheckLossless for a source saved in its own codec, with a hint
     // that says why it is not available otherwise.
     void UpdateLosslessBox();
 
-    bool sourceIsLayer3_ = false; // the opened source's frames can be copied
+    QString sourceLosslessFormat_; // save format the opened source can be copied into ("": none)
     bool splitting_ = false;      // RunSplit is on the stack
     bool closeRequested_ = false; // close once the run has returned
 };

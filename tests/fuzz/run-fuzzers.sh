@@ -25,7 +25,7 @@ fi
 # Seeds: small real files of each kind the parsers meet. The file-opening
 # targets take a first byte choosing the extension (0 mp3, 1 wav, 2 ogg).
 seeds=$build/seeds
-rm -rf "$seeds" && mkdir -p "$seeds"/{mpeg_scan,mp3_frame_cutter,information,reader,ini_file,tag_year,label_file}
+rm -rf "$seeds" && mkdir -p "$seeds"/{mpeg_scan,mp3_frame_cutter,flac_frame_cutter,information,reader,ini_file,tag_year,label_file}
 gen() { ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=440:sample_rate=$1:duration=$2" "${@:3}"; }
 raw=$(mktemp -d)
 gen 44100 0.5 -ac 2 -c:a libmp3lame -b:a 128k "$raw/cbr.mp3"
@@ -33,6 +33,7 @@ gen 44100 0.5 -ac 2 -c:a libmp3lame -q:a 4 "$raw/vbr.mp3"
 gen 22050 0.5 -ac 1 -c:a libmp3lame -b:a 32k "$raw/mpeg2.mp3"
 gen 8000 0.25 -ac 1 -c:a pcm_s16le "$raw/tone.wav"
 gen 22050 0.5 -ac 1 -c:a libvorbis -q:a 0 "$raw/tone.ogg"
+gen 44100 0.3 -ac 2 -c:a flac -frame_size 1024 "$seeds/flac_frame_cutter/fixed.flac"
 for f in cbr vbr mpeg2; do
   cp "$raw/$f.mp3" "$seeds/mpeg_scan/" && cp "$raw/$f.mp3" "$seeds/mp3_frame_cutter/"
   for t in information reader; do { printf '\0'; cat "$raw/$f.mp3"; } >"$seeds/$t/$f"; done

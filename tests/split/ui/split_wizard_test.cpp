@@ -481,6 +481,25 @@ TEST_F(SplitWizardTest, LosslessCopyIsOfferedOnlyForAnMp3SourceSavedAsMp3)
     EXPECT_TRUE(form->CheckLossless->toolTip().contains("not used"));
 }
 
+TEST_F(SplitWizardTest, LosslessCopyIsOfferedForAFlacSourceSavedAsFlac)
+{
+    fixtures::MakeTone(dir.path() + "/tone.flac", 3.0, 44100, 2, {"-c:a", "flac"});
+    platform.openAnswers << QStringList{dir.path() + "/tone.flac"};
+    QTest::mouseClick(form->SpeedBtnOpen, Qt::LeftButton);
+    Next();
+    EXPECT_EQ(form->CheckLossless->text(), "Copy the audio without re-encoding");
+    form->cbFormat->setCurrentText("MP3");
+    EXPECT_FALSE(form->CheckLossless->isEnabled());
+    EXPECT_TRUE(form->CheckLossless->toolTip().contains("Choose FLAC")) << form->CheckLossless->toolTip().toStdString();
+    form->cbFormat->setCurrentText("FLAC");
+    EXPECT_TRUE(form->CheckLossless->isEnabled());
+    form->CheckLossless->setChecked(true);
+    Next();
+    EXPECT_TRUE(form->Run.Lossless);
+    Next();
+    EXPECT_EQ(Memo().value(9), "        FLAC frames are copied without re-encoding; the cut is exact");
+}
+
 TEST_F(SplitWizardTest, LosslessChoiceIsSavedAtOnceAndTakenIntoTheRun)
 {
     EXPECT_FALSE(form->CheckLossless->isChecked());

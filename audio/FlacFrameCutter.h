@@ -1,0 +1,42 @@
+#pragma once
+#include "audio/LosslessCutter.h"
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+// Cuts a FLAC file into parts sample-exact. Frames wholly inside a part are
+// copied; only the frame a cut falls in is decoded and its kept samples
+// encoded again, which is lossless as well. A part is a variable-blocksize
+// stream (its first frame may be shorter than the others), every frame header
+// renumbered from the part's first sample, with a STREAMINFO of its own
+// (length, block and frame sizes, the MD5 of its samples) and the source's
+// metadata but for its seek table and cue sheet, which would be wrong.
+class FlacFrameCutter final : public LosslessCutter {
+public:
+    // Walks every frame and checks its CRCs. Throws AudioError naming the file
+    // when it is not FLAC or cannot be cut exactly (damaged or incomplete).
+    explicit FlacFrameCutter(const QString &path, const Progress &progress = {});
+    ~FlacFrameCutter() override;
+    FlacFrameCutter(const FlacFrameCutter &) = delete;
+    FlacFrameCutter &operator=(const FlacFrameCutter &) = delete;
+
+    int64_t length() const override;
+    int sampleRate() const override;
+    // Any part can be cut exactly: empty.
+    QString tooShort(int64_t start, int64_t end) const override;
+
+    // `renderedTag` is not used: the source's Vorbis comment and pictures are
+    // carried, and a PADDING block lets a tagger write the part's tag in place.
+    void writePart(const QString &path, int64_t start, int64_t end, const QByteArray &renderedTag,
+                   const Progress &progress = {}) const override;
+
+    // The part's STREAMINFO MD5 is summed from its decoded samples, on a
+    // thread beside the copy. Off, it is left zero ("not known"), as the
+    // format allows: for measuring what the sum costs.
+    void setComputeMd5(bool on);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,41 @@
+#include "audio/LosslessCutter.h"
+
+#include "audio/AudioError.h"
+#include "audio/FlacFrameCutter.h"
+#include "audio/Mp3FrameCutter.h"
+#include "audio/ReadSource.h"
+
+#include <QDir>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+QString LosslessSaveFormat(const QString &path)
+{
+    try {
+        const audio_detail::OpenedContainer src = audio_detail::openSource(path);
+        const AVCodecID codec = src.stream()->codecpar->codec_id;
+        switch (codec) {
+        case AV_CODEC_ID_MP3:
+            return QStringLiteral("mp3");
+        case AV_CODEC_ID_FLAC: // native FLAC only: FLAC in Ogg or Matroska has other framing
+            return qstrcmp(src.format->iformat->name, "flac") == 0 ? QStringLiteral("flac") : QString();
+        default:
+            return {};
+        }
+    } catch (const AudioError &) {
+        return {};
+    }
+}
+
+std::unique_ptr<LosslessCutter> OpenLosslessCutter(const QString &path, const LosslessCutter::Progress &progress)
+{
+    const QString format = LosslessSaveFormat(path);
+    if (format == QLatin1String("mp3"))
+        return std::make_unique<Mp3FrameCutter>(path, progress);
+    if (format == QLatin1String("flac"))
+        return std::make_unique<FlacFrameCutter>(path, progress);
+    throw AudioError(QStringLiteral("%1 cannot be cut without re-encoding: its audio cannot be copied")
+                         .arg(QDir::toNativeSeparators(path)));
+}

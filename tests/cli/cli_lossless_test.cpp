@@ -1,0 +1,56 @@
+#include "tests/common/AudioFixtures.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString err;
+};
+
+Result RunCli(const QStringList &args)
+{
+    QProcess p;
+    p.start(QString::fromLocal8Bit(qgetenv("QUORVIS_BUILD_DIR")) + "/quorvis-cli", args);
+    EXPECT_TRUE(p.waitForStarted(10000));
+    EXPECT_TRUE(p.waitForFinished(300000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardError())};
+}
+
+TEST(CliLossless, SplitCopiesFlacIntoFlacPartsThatJoinToTheSource)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath("noise.wav");
+    ASSERT_EQ(fixtures::Run("ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "anoisesrc=d=6:a=0.3:c=pink",
+                                       "-ar", "44100", "-ac", "2", "-c:a", "pcm_s16le", source}),
+              0);
+    const QString flac = dir.filePath("noise.flac");
+    ASSERT_EQ(fixtures::Run("flac", {"-s", "-f", "-T", "ARTIST=Someone", "-o", flac, source}), 0);
+    const QString out = dir.filePath("flac");
+    Result r = RunCli({"split", flac, "--parts", "3", "--lossless", "--format", "flac", "--out", out, "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    std::vector<float> joined;
+    for (int k = 1; k <= 3; ++k) {
+        const QString part = out + QStringLiteral("/noise-0%1.flac").arg(k);
+        const std::vector<float> samples = fixtures::DecodedSamples(part);
+        joined.insert(joined.end(), samples.begin(), samples.end());
+        const fixtures::Probe p = fixtures::ProbeFile(part);
+        EXPECT_EQ(p.tags.value("title").toString(), QStringLiteral("noise-0%1").arg(k));
+        EXPECT_EQ(p.tags.value("track").toString(), QStringLiteral("%1/3").arg(k));
+        EXPECT_EQ(p.tags.value("artist").toString(), "Someone");
+        EXPECT_EQ(fixtures::Run("flac", {"-s", "-t", part}), 0) << part.toStdString();
+    }
+    EXPECT_TRUE(joined == fixtures::DecodedSamples(flac));
+
+    r = RunCli({"split", flac, "--parts", "2", "--lossless", "--format", "mp3", "--out", out});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains(flac) && r.err.contains("--format flac")) << r.err.toStdString();
+    r = RunCli({"split", source, "--parts", "2", "--lossless", "--format", "flac", "--out", out});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(source) && r.err.contains("not a FLAC file")) << r.err.toStdString();
+}
+
+} // namespace
