@@ -3,6 +3,7 @@
 #include "audio/AudioError.h"
 #include "audio/FlacFrameCutter.h"
 #include "audio/Mp3FrameCutter.h"
+#include "audio/OggPacketCutter.h"
 #include "audio/ReadSource.h"
 
 #include <QDir>
@@ -21,6 +22,10 @@ QString LosslessSaveFormat(const QString &path)
             return QStringLiteral("mp3");
         case AV_CODEC_ID_FLAC: // native FLAC only: FLAC in Ogg or Matroska has other framing
             return qstrcmp(src.format->iformat->name, "flac") == 0 ? QStringLiteral("flac") : QString();
+        case AV_CODEC_ID_OPUS: // Ogg only: the cutter rewrites Ogg pages
+            return qstrcmp(src.format->iformat->name, "ogg") == 0 ? QStringLiteral("opus") : QString();
+        case AV_CODEC_ID_VORBIS:
+            return qstrcmp(src.format->iformat->name, "ogg") == 0 ? QStringLiteral("ogg") : QString();
         default:
             return {};
         }
@@ -36,6 +41,8 @@ std::unique_ptr<LosslessCutter> OpenLosslessCutter(const QString &path, const Lo
         return std::make_unique<Mp3FrameCutter>(path, progress);
     if (format == QLatin1String("flac"))
         return std::make_unique<FlacFrameCutter>(path, progress);
+    if (format == QLatin1String("opus") || format == QLatin1String("ogg"))
+        return std::make_unique<OggPacketCutter>(path, progress);
     throw AudioError(QStringLiteral("%1 cannot be cut without re-encoding: its audio cannot be copied")
                          .arg(QDir::toNativeSeparators(path)));
 }

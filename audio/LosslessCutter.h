@@ -30,6 +30,12 @@ public:
     // so it cannot be copied exactly" (for MP3: "one MP3 frame").
     virtual QString tooShort(int64_t start, int64_t end) const = 0;
 
+    // Where a part asked to begin at `start` really begins: `start` where
+    // the codec can drop samples in front exactly; otherwise the nearest
+    // earlier position it can begin at. A split that wants its parts to join
+    // without overlap ends the part before there too.
+    virtual int64_t partStart(int64_t start) const { return start; }
+
     // Whether writePart wants the part's tag rendered in front (MP3: ID3v2).
     // Cutters that answer false carry the source's own metadata into the
     // part, and the split writes the part's tag into the finished file.

@@ -39,7 +39,7 @@ public:
     // `start`, at most one packet earlier (a few to a few tens of ms). A
     // split that wants its parts to join without overlap ends the part
     // before at that position too.
-    int64_t partStart(int64_t start) const;
+    int64_t partStart(int64_t start) const override;
     QString tooShort(int64_t start, int64_t end) const override;
     void writePart(const QString &path, int64_t start, int64_t end, const QByteArray &renderedTag,
                    const Progress &progress = {}) const override;

@@ -136,10 +136,14 @@ int SplitCommand(const QStringList &args)
     if (run.Lossless && copyable == "mp3" && saveFormat != "mp3")
         throw UsageError("--lossless copies MP3 frames: it needs --format mp3");
     if (run.Lossless && !copyable.isEmpty() && saveFormat != copyable)
-        throw UsageError(QString("--lossless copies the %1 frames of %2: it needs --format %3")
-                             .arg(copyable.toUpper(), QDir::toNativeSeparators(source), copyable).toStdString());
-    if (run.Lossless && copyable.isEmpty() && saveFormat != "mp3" && saveFormat != "flac")
-        throw UsageError("--lossless copies MP3 or FLAC frames: it needs --format mp3 or flac");
+        throw UsageError(QString("--lossless copies the %1 %2 of %3: it needs --format %4")
+                             .arg(copyable == "ogg" ? "Vorbis" : copyable == "opus" ? "Opus" : copyable.toUpper(),
+                                  copyable == "ogg" || copyable == "opus" ? "packets" : "frames",
+                                  QDir::toNativeSeparators(source), copyable)
+                             .toStdString());
+    if (run.Lossless && copyable.isEmpty() && saveFormat != "mp3" && saveFormat != "flac" && saveFormat != "opus"
+        && saveFormat != "ogg")
+        throw UsageError("--lossless copies MP3, FLAC, Opus or Vorbis audio: it needs --format mp3, flac, opus or ogg");
     Reporter report(a.has("quiet"));
     TAudioInformation2 info;
     try {
@@ -152,7 +156,7 @@ int SplitCommand(const QStringList &args)
     if (run.Lossless && copyable.isEmpty()) {
         report.Error(saveFormat == "mp3"
                          ? source + " is not an MP3 (MPEG Layer III) file: --lossless cannot copy its audio"
-                         : source + " is not a " + saveFormat.toUpper() + " file: --lossless cannot copy its audio");
+                         : source + " is not " + (saveFormat == "ogg" ? QString("an Ogg Vorbis") : saveFormat == "opus" ? QString("an Opus") : "a " + saveFormat.toUpper()) + " file: --lossless cannot copy its audio");
         return Failed;
     }
 

@@ -51,9 +51,16 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
                         .arg(sourcePath_).arg(cutter->length()).arg(totalSamples));
 
     // Every part is checked before the first file is written.
+    // A codec that cannot drop samples in front exactly moves a split point
+    // back to where it can begin a part, for both parts beside it, so that
+    // the parts still join without overlap or gap.
+    const auto pointAt = [&](int64_t at) {
+        at = std::min(at, totalSamples);
+        return at < totalSamples ? std::clamp<int64_t>(cutter->partStart(at), 0, at) : at;
+    };
     const auto range = [&](int32_t k) {
-        const int64_t start = std::min(k == 1 ? 0 : PartEnd(k - 1, totalSamples), totalSamples);
-        return std::pair(start, std::clamp(PartEnd(k, totalSamples), start, totalSamples));
+        const int64_t start = k == 1 ? 0 : pointAt(PartEnd(k - 1, totalSamples));
+        return std::pair(start, std::clamp(pointAt(PartEnd(k, totalSamples)), start, totalSamples));
     };
     for (int32_t k = 1; cutter && k <= plan_.PartCount; ++k) {
         const auto [start, end] = range(k);

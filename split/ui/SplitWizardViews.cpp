@@ -28,13 +28,42 @@ void ClearSourceFields(TSplitForm &f)
         e->clear();
 }
 
+namespace {
+// What a lossless split copies, by the save format it copies into.
+QString CopiedUnits(const QString &format)
+{
+    const QString f = format.toLower();
+    if (f == "opus")
+        return "Opus packets";
+    if (f == "ogg")
+        return "Vorbis packets";
+    return f.toUpper() + " frames";
+}
+
+// Where the copy is not exact to the sample, the user hears of it before the run.
+QString CutPrecision(const QString &format)
+{
+    const QString f = format.toLower();
+    if (f == "opus")
+        return "each part has its exact length; after a cut the decoder needs a few milliseconds to settle, "
+               "so the first ones differ very slightly from the source";
+    if (f == "ogg")
+        return "each part ends exactly; it begins at the start of the packet that holds its split point, "
+               "at most a few hundredths of a second early, and the part before ends there too";
+    return "the cut is exact";
+}
+} // namespace
+
 QString LosslessHint(const QString &sourceFormat, const QString &saveFormat)
 {
     if (sourceFormat.isEmpty())
-        return "Only an MP3 (MPEG Layer III) or FLAC source can be copied without re-encoding.";
+        return "Only an MP3 (MPEG Layer III), FLAC, Opus or Ogg Vorbis source can be copied without re-encoding.";
     const QString name = sourceFormat.toUpper();
     if (sourceFormat != saveFormat.toLower())
         return "Choose " + name + " as the save format to copy the audio without re-encoding.";
+    if (sourceFormat == "opus" || sourceFormat == "ogg")
+        return "Copies the source's " + CopiedUnits(sourceFormat) + " into the parts: nothing is re-encoded; "
+               + CutPrecision(sourceFormat) + ".\nThe " + name + " encoder settings are not used.";
     return "Copies the source's " + name + " frames into the parts: every cut is exact and nothing "
            "loses quality.\nThe " + name + " encoder settings are not used.";
 }
@@ -51,7 +80,7 @@ QString SplitSummaryText(const SplitPlan &plan, const QString &saveFormat, const
     QStringList lines{"Source File ", indent + plan.SourcePath, "Split Mode ", mode,
                       "Save Format ", indent + saveFormat, "Save Path ", indent + savePath};
     if (lossless)
-        lines << "Lossless " << indent + saveFormat.toUpper() + " frames are copied without re-encoding; the cut is exact";
+        lines << "Lossless " << indent + CopiedUnits(saveFormat) + " are copied without re-encoding; " + CutPrecision(saveFormat);
     return lines.join('\n');
 }
 
