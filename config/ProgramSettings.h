@@ -26,9 +26,12 @@ struct TProgramSettings {
     int32_t ogg_minbitrate = 128;
     int32_t ogg_maxbitrate = 192;
     int32_t ogg_quality = 300;
-    int32_t flac_frequency = 44100;
-    int32_t flac_channels = 2;
-    int32_t flac_bps = 16;     // 16 or 24
+    // A rate, channel count or sample width of 0 is "Same as source"
+    // (config/OutputSetup.h); FLAC keeps the source's by default, so that a
+    // lossless conversion loses nothing unless asked to.
+    int32_t flac_frequency = 0;
+    int32_t flac_channels = 0;
+    int32_t flac_bps = 0;      // 16 or 24, or 0
     int32_t flac_level = 5;    // compression 0..8
     int32_t opus_bitrate = 128; // kbps
     int32_t opus_mode = 0;      // 0 VBR, 1 constrained VBR, 2 CBR
