@@ -49,7 +49,10 @@ public:
         const QString source = list_.Path(row);
         const QString firstChoice = WithoutExtension(FileNameOfPath(source)) + "." + QFileInfo(path).suffix();
         const QString line = QDir::toNativeSeparators(source) + " -> " + QDir::toNativeSeparators(path);
-        if (QFileInfo(path).fileName() == firstChoice)
+        // Names from tags are the script's own choice: only a "New_" one is news.
+        const bool chosen = namesFromTemplate_ ? !QFileInfo(path).fileName().startsWith("New_")
+                                               : QFileInfo(path).fileName() == firstChoice;
+        if (chosen)
             report_.Info(line);
         else
             report_.Message(line);
@@ -76,6 +79,7 @@ public:
     }
 
     bool Succeeded() const { return completed_ && !failedRows_ && !report_.AnyError(); }
+    void SetNamesFromTemplate(bool on) { namesFromTemplate_ = on; }
     int WrittenCount() const { return int(writtenRows_.size()); }
     int ErrorCount() const { return int(errorRows_.size()); }
 
@@ -89,6 +93,7 @@ private:
     bool completed_ = false;
     bool failedRows_ = false;
     bool stopped_ = false;
+    bool namesFromTemplate_ = false;
 };
 
 MergeSourceList ListOf(const QStringList &files, TAudioInformation2 &info)
@@ -125,6 +130,8 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
         if (running)
             running->Stop();
     });
+    if constexpr (std::is_same_v<Request, ConvertRequest>)
+        observer.SetNamesFromTemplate(!request.nameTemplate.isEmpty());
     Engine engine(fileW, info, encoder, observer);
     running = &engine;
     start(engine, request, settings);

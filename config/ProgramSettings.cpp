@@ -92,6 +92,9 @@ void LoadProgramSettings()
     s.opus_complexity = ReadIniInt(path, "opus", "complexity", defaults.opus_complexity);
     s.losslessmp3 = ReadIniInt(path, "general", "losslessmp3", defaults.losslessmp3) == 1 ? 1 : 0;
     s.jobs = std::clamp(ReadIniInt(path, "general", "jobs", defaults.jobs), 0, kMaxJobs);
+    s.keepstructure = ReadIniInt(path, "general", "keepstructure", 0) == 1 ? 1 : 0;
+    s.skipexisting = ReadIniInt(path, "general", "skipexisting", 0) == 1 ? 1 : 0;
+    s.nametemplate = ReadIniString(path, "general", "nametemplate", QString());
     ProgramSettings = s;
 }
 
@@ -150,5 +153,14 @@ void SaveJobsSetting()
 {
     IniBatchWriter w(ConfigFilePath());
     w.Set("general", "jobs", ProgramSettings.jobs);
+    w.Commit();
+}
+
+void SaveLibrarySettings()
+{
+    IniBatchWriter w(ConfigFilePath());
+    w.Set("general", "keepstructure", ProgramSettings.keepstructure);
+    w.Set("general", "skipexisting", ProgramSettings.skipexisting);
+    w.Set("general", "nametemplate", ProgramSettings.nametemplate);
     w.Commit();
 }

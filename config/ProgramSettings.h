@@ -42,6 +42,11 @@ struct TProgramSettings {
     // [general] jobs: files a conversion works on at once; 0 (the default)
     // takes every core.
     int32_t jobs = 0;
+    // [general] keepstructure, skipexisting (0 or 1) and nametemplate: the
+    // convert page's choices for whole libraries (off and empty by default).
+    int32_t keepstructure = 0;
+    int32_t skipexisting = 0;
+    QString nametemplate;
 };
 
 // The most files a conversion works on at once, as setup.ini and the window take it.
@@ -70,3 +75,5 @@ void SaveGeneralSettings(const QString &mergeFileName);
 void SaveLosslessMp3Setting();
 // Writes [general] jobs alone, the same way.
 void SaveJobsSetting();
+// Writes [general] keepstructure, skipexisting and nametemplate alone.
+void SaveLibrarySettings();
