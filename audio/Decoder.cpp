@@ -340,6 +340,22 @@ int Decoder::sampleRate() const { return d->rate(); }
 int Decoder::channels() const { return d->ch(); }
 int64_t Decoder::length() const { return d->facts.length; }
 
+int Decoder::bitsPerSample() const
+{
+    const AVCodecContext *c = d->codec.get();
+    if (!c)
+        return 16;
+    const AVCodecDescriptor *desc = avcodec_descriptor_get(c->codec_id);
+    if (!desc || !(desc->props & AV_CODEC_PROP_LOSSLESS))
+        return 16;
+    int bits = c->bits_per_raw_sample;
+    if (bits <= 0)
+        bits = av_get_bits_per_sample(c->codec_id);
+    if (bits <= 0)
+        bits = av_get_bytes_per_sample(c->sample_fmt) * 8;
+    return bits <= 16 ? 16 : bits <= 24 ? 24 : 32;
+}
+
 PcmArray Decoder::read(int64_t frames)
 {
     if (frames <= 0)

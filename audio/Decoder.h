@@ -27,6 +27,10 @@ public:
     int sampleRate() const;
     int channels() const;
     int64_t length() const; // frames in the source
+    // The bits a sample of the source holds as stored: 16, 24 or 32 for
+    // lossless sources (PCM, FLAC and their kin; fewer than 16 counts as 16),
+    // 16 for lossy ones, whose samples have no stored width.
+    int bitsPerSample() const;
 
     // Up to `frames` frames; fewer at the end, none after it.
     PcmArray read(int64_t frames);

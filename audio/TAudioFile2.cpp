@@ -49,6 +49,7 @@ int TAudioFile2::SampleRate() const { return decoder_ ? decoder_->sampleRate() :
 int TAudioFile2::Channels() const { return decoder_ ? decoder_->channels() : 0; }
 int TAudioFile2::ElementsPerSample() const { return decoder_ ? decoder_->channels() : 1; }
 int64_t TAudioFile2::Length() const { return decoder_ ? decoder_->length() : 0; }
+int TAudioFile2::BitsPerSample() const { return decoder_ ? decoder_->bitsPerSample() : 0; }
 
 QString TAudioFile2::ReadDamage() const { return decoder_ ? decoder_->damage() : QString(); }
 std::vector<ReadLoss> TAudioFile2::ReadLosses() const { return decoder_ ? decoder_->losses() : std::vector<ReadLoss>{}; }

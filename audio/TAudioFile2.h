@@ -54,6 +54,9 @@ public:
     int Channels() const;
     int ElementsPerSample() const;
     int64_t Length() const;
+    // The source's stored sample width: 16, 24 or 32 for PCM, FLAC and other
+    // lossless sources; 16 for lossy ones (0 with no source open).
+    int BitsPerSample() const;
     PcmArray ReadArray(int64_t count);
     int64_t Seek(int64_t position, int = 3);
     // A Seek goes straight to its frame, and reading on from there gives the

@@ -58,6 +58,9 @@ public:
         genreSet_ = true;
     }
     QString GenreName(int genre) const;
+    // The first value of a text field of the loaded tags by its property
+    // name ("ALBUMARTIST", "TRACKNUMBER"); empty when the file has none.
+    QString infoProperty(const QString &name) const { return properties_.value(name).value(0); }
     // "k/n" written into the next SaveTag (and rendered tags); empty: the
     // loaded file's own track number is kept. LoadFile clears it.
     QString infoTrack() const { return track_; }

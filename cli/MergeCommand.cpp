@@ -3,6 +3,8 @@
 #include "audio/Chapters.h"
 #include "cli/Commands.h"
 #include "merge/ConvertEngine.h"
+#include "merge/FolderSources.h"
+#include "merge/NameTemplate.h"
 #include "merge/MergeEngine.h"
 #include "merge/OutputNames.h"
 #include "base/RunReport.h"
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <type_traits>
 
 namespace cli {
 namespace {
@@ -34,17 +37,23 @@ public:
             namedRows_.insert(row);
             report_.SetFile(list_.Path(row));
         }
-        if (text == "Error")
+        if (text == "Error") {
             failedRows_ = true;
+            errorRows_.insert(row);
+        }
     }
     void OutputWritten(int row, const QString &path) override
     {
         // Said even with --quiet when the file's own name was taken: a script
         // has to learn where its output went.
+        writtenRows_.insert(row);
         const QString source = list_.Path(row);
         const QString firstChoice = WithoutExtension(FileNameOfPath(source)) + "." + QFileInfo(path).suffix();
         const QString line = QDir::toNativeSeparators(source) + " -> " + QDir::toNativeSeparators(path);
-        if (QFileInfo(path).fileName() == firstChoice)
+        // Names from tags are the script's own choice: only a "New_" one is news.
+        const bool chosen = namesFromTemplate_ ? !QFileInfo(path).fileName().startsWith("New_")
+                                               : QFileInfo(path).fileName() == firstChoice;
+        if (chosen)
             report_.Info(line);
         else
             report_.Message(line);
@@ -71,15 +80,21 @@ public:
     }
 
     bool Succeeded() const { return completed_ && !failedRows_ && !report_.AnyError(); }
+    void SetNamesFromTemplate(bool on) { namesFromTemplate_ = on; }
+    int WrittenCount() const { return int(writtenRows_.size()); }
+    int ErrorCount() const { return int(errorRows_.size()); }
 
 private:
     Reporter &report_;
     const MergeSourceList &list_;
     std::function<void()> stop_;
     QSet<int> namedRows_;
+    QSet<int> writtenRows_;
+    QSet<int> errorRows_;
     bool completed_ = false;
     bool failedRows_ = false;
     bool stopped_ = false;
+    bool namesFromTemplate_ = false;
 };
 
 MergeSourceList ListOf(const QStringList &files, TAudioInformation2 &info)
@@ -116,10 +131,17 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
         if (running)
             running->Stop();
     });
+    if constexpr (std::is_same_v<Request, ConvertRequest>)
+        observer.SetNamesFromTemplate(!request.nameTemplate.isEmpty());
     Engine engine(fileW, info, encoder, observer);
     running = &engine;
     start(engine, request, settings);
     report.Done();
+    if constexpr (std::is_same_v<Engine, ConvertEngine>)
+        report.Info(QStringLiteral("%1 converted, %2 skipped, %3 failed")
+                        .arg(observer.WrittenCount())
+                        .arg(engine.Skipped())
+                        .arg(observer.ErrorCount()));
     return observer.Succeeded() ? Ok : Failed;
 }
 
@@ -164,9 +186,17 @@ int MergeCommand(const QStringList &args)
 
 int ConvertCommand(const QStringList &args)
 {
-    const Arguments a = Parse(args, {"format", "out", "jobs"}, {"copy-tags", "quiet"});
+    const Arguments a = Parse(args, {"format", "out", "jobs", "name"},
+                              {"copy-tags", "quiet", "recursive", "keep-structure", "skip-existing"});
     if (a.positional.isEmpty())
-        throw UsageError("convert needs at least one source file");
+        throw UsageError("convert needs at least one source file or folder");
+    if (const QString problem = TemplateProblem(a.value("name")); !problem.isEmpty())
+        throw UsageError(("--name: " + problem).toStdString());
+    const FolderSources found = ExpandSources(a.positional, a.has("recursive"));
+    if (found.files.isEmpty()) {
+        Reporter(false).Error("No readable audio files in " + a.positional.join(", "));
+        return Failed;
+    }
 
     const TProgramSettings settings = ProgramSettings;
     ConvertRequest request;
@@ -174,8 +204,12 @@ int ConvertCommand(const QStringList &args)
     request.formatIndex = output_format::IndexOf(FormatOption(a, settings));
     request.savePath = OutputFolderOption(a, settings);
     request.copyTags = a.has("copy-tags");
+    request.keepStructure = a.has("keep-structure");
+    request.skipExisting = a.has("skip-existing");
+    request.nameTemplate = a.value("name");
+    request.baseFolders = found.baseFolders;
 
-    return RunOverList<ConvertEngine>(a.positional, request, settings, a.has("quiet"),
+    return RunOverList<ConvertEngine>(found.files, request, settings, a.has("quiet"),
                                        [](ConvertEngine &e, const ConvertRequest &r, const TProgramSettings &s) { e.Start(r, s); });
 }
 

@@ -93,6 +93,9 @@ void LoadProgramSettings()
     s.losslessmp3 = ReadIniInt(path, "general", "losslessmp3", defaults.losslessmp3) == 1 ? 1 : 0;
     s.jobs = std::clamp(ReadIniInt(path, "general", "jobs", defaults.jobs), 0, kMaxJobs);
     s.chaptermarks = ReadIniInt(path, "general", "chaptermarks", defaults.chaptermarks) == 1 ? 1 : 0;
+    s.keepstructure = ReadIniInt(path, "general", "keepstructure", 0) == 1 ? 1 : 0;
+    s.skipexisting = ReadIniInt(path, "general", "skipexisting", 0) == 1 ? 1 : 0;
+    s.nametemplate = ReadIniString(path, "general", "nametemplate", QString());
     ProgramSettings = s;
 }
 
@@ -158,5 +161,14 @@ void SaveJobsSetting()
 {
     IniBatchWriter w(ConfigFilePath());
     w.Set("general", "jobs", ProgramSettings.jobs);
+    w.Commit();
+}
+
+void SaveLibrarySettings()
+{
+    IniBatchWriter w(ConfigFilePath());
+    w.Set("general", "keepstructure", ProgramSettings.keepstructure);
+    w.Set("general", "skipexisting", ProgramSettings.skipexisting);
+    w.Set("general", "nametemplate", ProgramSettings.nametemplate);
     w.Commit();
 }

@@ -26,9 +26,12 @@ struct TProgramSettings {
     int32_t ogg_minbitrate = 128;
     int32_t ogg_maxbitrate = 192;
     int32_t ogg_quality = 300;
-    int32_t flac_frequency = 44100;
-    int32_t flac_channels = 2;
-    int32_t flac_bps = 16;     // 16 or 24
+    // A rate, channel count or sample width of 0 is "Same as source"
+    // (config/OutputSetup.h); FLAC keeps the source's by default, so that a
+    // lossless conversion loses nothing unless asked to.
+    int32_t flac_frequency = 0;
+    int32_t flac_channels = 0;
+    int32_t flac_bps = 0;      // 16 or 24, or 0
     int32_t flac_level = 5;    // compression 0..8
     int32_t opus_bitrate = 128; // kbps
     int32_t opus_mode = 0;      // 0 VBR, 1 constrained VBR, 2 CBR
@@ -41,6 +44,11 @@ struct TProgramSettings {
     int32_t jobs = 0;
     // [general] chaptermarks: a merge marks where each source begins (0 or 1; off by default).
     int32_t chaptermarks = 0;
+    // [general] keepstructure, skipexisting (0 or 1) and nametemplate: the
+    // convert page's choices for whole libraries (off and empty by default).
+    int32_t keepstructure = 0;
+    int32_t skipexisting = 0;
+    QString nametemplate;
 };
 
 // The most files a conversion works on at once, as setup.ini and the window take it.
@@ -71,3 +79,5 @@ void SaveLosslessMp3Setting();
 void SaveJobsSetting();
 // Writes [general] chaptermarks alone, the same way.
 void SaveChapterMarksSetting();
+// Writes [general] keepstructure, skipexisting and nametemplate alone.
+void SaveLibrarySettings();

@@ -22,194 +22,10 @@
 #include <memory>
 #include <vector>
 
-struct ConvertFileOutcome {
-    bool failed = false; // reported with "Error" in its row
-    int64_t counted = 0; // frames it adds to the run's finished count
-    QString error;       // why it failed, a line of the end message; empty when said otherwise
-    // Set when the output folder itself refused a new file: every file after
-    // would fail alike, so the run ends with this one message.
-    QString folderFailure;
-    QStringList warnings; // "Warning: " lines below the end message
-};
-
-namespace {
+#include "merge/ConvertFile.h"
 
 using FileOutcome = ConvertFileOutcome;
 
-// What one file's conversion works with: the run's own components on the
-// calling thread, or a worker's.
-struct FileTools {
-    TAudioFile2 &reader;
-    TAudioFile2 &writer;
-    TAudioInformation2 &info;
-    TAudioFile2LameEnc &encoder;
-    RunReport &observer;
-};
-
-struct FileTask {
-    int row = 0; // counted from 1
-    QString input;
-    QString written; // the path chosen for it, "New_" rule applied
-    OutputFormat format = OutputFormat::Mp3;
-    bool copyTags = false;
-    int64_t listDone = 0;  // frames of the files finished before it (one at a time only)
-    int64_t listTotal = 0; // the gauge's 100%
-    std::atomic<int64_t> *position = nullptr;
-};
-
-// Why no file at all can be made in `folder` (the system's words), or empty
-// when one can: tells a folder the user cannot write to, or that is gone,
-// from a file of its own that could not be created.
-QString FolderRefusal(const QString &folder)
-{
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quorvis-probe-XXXXXX")));
-    if (probe.open())
-        return {};
-    return probe.errorString();
-}
-
-class FileConverter {
-public:
-    FileConverter(FileTools tools, const FileTask &task, const TProgramSettings &settings,
-                  const std::atomic<bool> &running)
-        : t_(tools), task_(task), settings_(settings), running_(running)
-    {
-    }
-
-    FileOutcome Run()
-    {
-        if (PrepareWriter() && ConvertOneFile() && task_.copyTags) {
-            try {
-                t_.info.LoadFile(task_.input);
-                t_.info.SaveTag(task_.written);
-            } catch (const std::exception &e) {
-                // The audio is converted: the file stays, and the end message says what it lacks.
-                outcome_.warnings << QStringLiteral("Warning: ") + QString::fromStdString(e.what());
-            }
-        }
-        return outcome_;
-    }
-
-private:
-    bool PrepareWriter()
-    {
-        try {
-            ConfigureOutput(t_.writer, t_.encoder, task_.format, settings_, OggSettingsRule::QualityModeFirst,
-                            [this] { t_.observer.Message(QStringLiteral("Incorrect format")); });
-        } catch (const std::exception &e) {
-            Failed(QString::fromStdString(e.what()), {});
-            return false;
-        }
-        return true;
-    }
-
-    // false when the file failed (already reported).
-    bool ConvertOneFile()
-    {
-        const QString &input = task_.input;
-        const QString &written = task_.written;
-        // Nothing is created for a source that cannot be read.
-        const OpenedSource opened = OpenSource(t_.info, t_.reader, task_.row, input, t_.observer);
-        if (!opened.opened) {
-            Failed(opened.failure, {});
-            return false;
-        }
-        t_.writer.SetFormatIndex(-1);
-        // The writer is set up from this source before its file exists: the
-        // same writer wrote the file before, and an Opus file takes its
-        // channel count from the input it is created for.
-        try {
-            AnnounceSource(t_.writer, {t_.reader.SampleRate(), t_.reader.Channels(), opened.length});
-        } catch (const std::exception &e) {
-            Failed(FailureText(QStringLiteral("Cannot convert"), input, QString::fromStdString(e.what())), {});
-            return false;
-        }
-        t_.writer.CreateFile(written, 0);
-        if (t_.writer.LastError() != 0) {
-            const QString folder = FolderOfPath(written);
-            const QString refusal = FolderRefusal(folder);
-            if (!refusal.isEmpty()) {
-                Failed({}, {});
-                outcome_.folderFailure = QStringLiteral("Cannot create files in the folder %1: %2")
-                                             .arg(QDir::toNativeSeparators(folder), refusal);
-                return false;
-            }
-            Failed(FailureText(QStringLiteral("Cannot create"), written, t_.writer.LastErrorText()), {});
-            return false;
-        }
-        // A block is one second of audio per channel of this source.
-        const PumpPass pass{.source = input,
-                            .row = task_.row,
-                            .blockSize = t_.reader.Channels() * t_.reader.SampleRate(),
-                            .length = opened.length,
-                            .listDone = task_.listDone,
-                            .listTotal = task_.listTotal,
-                            .rowOnlyWithGauge = true,
-                            .position = task_.position};
-        const PumpResult pumped = PumpBlocks(t_.reader, t_.writer, t_.observer, pass, running_);
-        if (pumped.end == PumpResult::ReadFailed) {
-            Failed(FailureText(QStringLiteral("Cannot read"), input, pumped.reason), written);
-            return false;
-        }
-        if (pumped.end == PumpResult::WriteFailed) {
-            Failed(FailureText(QStringLiteral("Cannot write"), written, pumped.reason), written);
-            return false;
-        }
-        outcome_.counted = opened.length;
-
-        t_.reader.CloseFile();
-        try {
-            t_.writer.CloseFile();
-        } catch (const std::exception &e) {
-            Failed(FailureText(QStringLiteral("Cannot write"), written, QString::fromStdString(e.what())), written);
-            return false;
-        }
-        if (!pumped.damage.isEmpty())
-            outcome_.warnings << pumped.damage;
-        t_.observer.RowStatus(task_.row, running_ ? QStringLiteral("100%") : QStringLiteral("Stop"));
-        t_.observer.OutputWritten(task_.row, written);
-        return true;
-    }
-
-    // The row says "Error" at once; the reason waits for the end message, so
-    // a batch with many failures is one message, not a box per file.
-    void Failed(const QString &text, const QString &written)
-    {
-        CloseBothQuietly(t_.reader, t_.writer);
-        if (!written.isEmpty())
-            QFile::remove(written); // a half-written file is no conversion
-        outcome_.failed = true;
-        outcome_.error = text;
-        t_.observer.RowStatus(task_.row, QStringLiteral("Error"));
-    }
-
-    FileTools t_;
-    const FileTask &task_;
-    const TProgramSettings &settings_;
-    const std::atomic<bool> &running_;
-    FileOutcome outcome_;
-};
-
-// A free name is no file, but a listed source that has gone missing can
-// still own it: writing there would turn the output into a later source.
-bool OwnedByASource(const QStringList &sources, const QString &written)
-{
-    for (const QString &source : sources)
-        if (SameFile(source, written))
-            return true;
-    return false;
-}
-
-// A file passed over because its output would be a listed file.
-FileOutcome Skipped(const QString &input, const QString &written)
-{
-    FileOutcome outcome;
-    outcome.failed = true;
-    outcome.error = QStringLiteral("%1 was not converted: its output %2 is a file in the list.").arg(input, written);
-    return outcome;
-}
-
-} // namespace
 
 ConvertEngine::ConvertEngine(TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
                              RunReport &observer)
@@ -273,6 +89,7 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
     observer_.Progress(0);
     samplesDone_ = 0;
     failures_ = 0;
+    skipped_ = 0;
     currentIndex_ = 0;
     failureLines_.clear();
     warnings_.clear();
@@ -304,14 +121,14 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
     if (converting_) {
         if (failures_ == 0) {
             observer_.Status(QStringLiteral("Complete!"));
-            observer_.Information(WithWarnings(QStringLiteral("Complete converting files!"), warnings_));
+            observer_.Information(WithWarnings(QStringLiteral("Complete converting files!"), SkippedLines() + warnings_));
         } else {
             observer_.Status(QStringLiteral("Finished"));
             observer_.Information(
                 WithWarnings(QStringLiteral("Finished converting files, but %1 of %2 file(s) could not be converted.")
                                  .arg(failures_)
                                  .arg(count),
-                             failureLines_ + warnings_));
+                             SkippedLines() + failureLines_ + warnings_));
         }
         observer_.Progress(100);
     } else {
@@ -329,6 +146,19 @@ void ConvertEngine::PassOverMissing(int row, const QString &path)
     ++failures_;
 }
 
+QStringList ConvertEngine::SkippedLines() const
+{
+    if (skipped_ == 0)
+        return {};
+    return {QStringLiteral("%1 file(s) already converted were skipped.").arg(skipped_)};
+}
+
+void ConvertEngine::PassOverConverted(int row)
+{
+    observer_.RowStatus(row, QStringLiteral("Skipped"));
+    ++skipped_;
+}
+
 void ConvertEngine::Tally(const ConvertFileOutcome &outcome)
 {
     samplesDone_ += outcome.counted;
@@ -344,11 +174,15 @@ void ConvertEngine::Tally(const ConvertFileOutcome &outcome)
 void ConvertEngine::ConvertSource(const ConvertRequest &request, const TProgramSettings &settings)
 {
     const OutputFormat format = ChosenFormat(request);
-    const QString output = ConvertOutputPath(request.savePath, currentInput_, output_format::Extension(format));
+    const QString output = PlannedOutput(NamingOf(request), currentInput_);
+    if (request.skipExisting && AlreadyConverted(currentInput_, output)) {
+        PassOverConverted(currentIndex_);
+        return;
+    }
     const QString written = WrittenPath(output);
     if (OwnedByASource(request.sources, written)) {
         observer_.RowStatus(currentIndex_, QStringLiteral("Skipped"));
-        Tally(Skipped(currentInput_, written));
+        Tally(OutputIsASource(currentInput_, written));
         return;
     }
 
@@ -359,7 +193,7 @@ void ConvertEngine::ConvertSource(const ConvertRequest &request, const TProgramS
                         .copyTags = request.copyTags,
                         .listDone = samplesDone_,
                         .listTotal = request.listTotalSamples};
-    Tally(FileConverter({fileR_, fileW_, info_, encoder_, observer_}, task, settings, converting_).Run());
+    Tally(ConvertOneSource({fileR_, fileW_, info_, encoder_, observer_}, task, settings, converting_));
 }
 
 namespace {
@@ -384,12 +218,15 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
     std::vector<bool> skipped(static_cast<size_t>(count));
     std::vector<std::atomic<int64_t>> positions(static_cast<size_t>(count));
     std::vector<FileOutcome> outcomes(static_cast<size_t>(count)); // each written by the one thread that ends its file
+    std::vector<bool> converted(static_cast<size_t>(count));
     QSet<QString> reserved;
+    const ConvertNaming naming = NamingOf(request);
     for (int k = 0; k < count; ++k) {
         const QString &input = request.sources[k];
-        const QString written =
-            WrittenPath(ConvertOutputPath(request.savePath, input, output_format::Extension(format)), reserved);
-        skipped[size_t(k)] = OwnedByASource(request.sources, written);
+        const QString planned = PlannedOutput(naming, input);
+        converted[size_t(k)] = request.skipExisting && AlreadyConverted(input, planned);
+        const QString written = converted[size_t(k)] ? planned : WrittenPath(planned, reserved);
+        skipped[size_t(k)] = !converted[size_t(k)] && OwnedByASource(request.sources, written);
         if (!skipped[size_t(k)])
             reserved.insert(written);
         tasks[size_t(k)] = FileTask{.row = k + 1,
@@ -429,9 +266,13 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
             PassOverMissing(task.row, task.input);
             return false;
         }
+        if (converted[k]) {
+            PassOverConverted(task.row);
+            return false;
+        }
         if (skipped[k]) {
             observer_.RowStatus(task.row, QStringLiteral("Skipped"));
-            outcomes[k] = Skipped(task.input, task.written);
+            outcomes[k] = OutputIsASource(task.input, task.written);
             return false;
         }
         return true;
@@ -441,7 +282,7 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
         const FileTask &task = tasks[k];
         FileOutcome outcome;
         try {
-            outcome = FileConverter({w.reader, w.writer, w.info, w.encoder, reports}, task, settings, converting_).Run();
+            outcome = ConvertOneSource({w.reader, w.writer, w.info, w.encoder, reports}, task, settings, converting_);
         } catch (const std::exception &e) {
             CloseBothQuietly(w.reader, w.writer);
             outcome.failed = true;

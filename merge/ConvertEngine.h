@@ -2,6 +2,7 @@
 #include "base/OutputFormat.h"
 #include "config/ProgramSettings.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -25,6 +26,15 @@ struct ConvertRequest {
     // Files converted at once, each on a worker thread of its own; 0 takes
     // every core. 1 converts file after file on the calling thread.
     int jobs = 1;
+    // Outputs below savePath at each source's place in the folder it was
+    // added from (baseFolders: source -> that folder; merge/FolderSources.h).
+    bool keepStructure = false;
+    QHash<QString, QString> baseFolders;
+    // A source whose output is there and newer than the source is passed
+    // over ("Skipped" in its row) instead of converted to a "New_" name.
+    bool skipExisting = false;
+    // Output names from tags (merge/NameTemplate.h); empty: the source's name.
+    QString nameTemplate;
 };
 
 // Turns every source into a file of its own, in list order, block by block on
@@ -55,6 +65,8 @@ public:
     // file's); files not yet started are passed over.
     void Stop() { converting_ = false; }
     int CurrentIndex() const { return currentIndex_; }
+    // Sources of the last run passed over as already converted.
+    int Skipped() const { return skipped_; }
 
 private:
     void RunConversion(const ConvertRequest &request, const TProgramSettings &settings);
@@ -64,6 +76,9 @@ private:
     void ConvertInParallel(const ConvertRequest &request, const TProgramSettings &settings, int jobs);
     // A listed file that is gone: its box, and it counts as a failed file.
     void PassOverMissing(int row, const QString &path);
+    // A source whose output is up to date (skipExisting).
+    void PassOverConverted(int row);
+    QStringList SkippedLines() const; // the end message's line on them
     // Adds one file's end to the run's counts and end message.
     void Tally(const ConvertFileOutcome &outcome);
     void CloseQuietly();
@@ -84,6 +99,7 @@ private:
     QString currentInput_;
     int64_t samplesDone_ = 0;
     int failures_ = 0;
+    int skipped_ = 0;
     QStringList failureLines_; // why each failed file failed, for the end message
     QStringList warnings_;     // one line per damaged source, for the end message
     // Set when the output folder refused a file; the run ends with it alone.

@@ -123,6 +123,11 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
     blockSize_ = fileR_.Channels() * fileR_.SampleRate();
     try {
         const int firstRate = fileR_.SampleRate();
+        // "Same as source" settings follow the first source; the others are
+        // converted to it.
+        if (const std::optional<OutputFormat> format = output_format::FromWord(saveformat))
+            ConfigureOutput(fileW_, encoder_, *format, settings,
+                            {firstRate, fileR_.Channels(), 0, fileR_.BitsPerSample()}, OggSettingsRule::BitRatesOnly);
         fileW_.SetInputFormat(firstRate, fileR_.Channels());
         fileR_.CloseFile();
         // A WAV past 4 GiB must be RF64 from its first byte.

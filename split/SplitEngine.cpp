@@ -224,9 +224,14 @@ int64_t SplitEngine::PartEnd(int32_t k, int64_t totalSamples) const
 
 void SplitEngine::ConfigureSplitWriter()
 {
-    if (const std::optional<OutputFormat> format = output_format::FromWord(settings_.saveformat))
+    if (const std::optional<OutputFormat> format = output_format::FromWord(settings_.saveformat)) {
+        // "Same as source" settings become the open source's, once for every
+        // part (the parallel workers configure from settings_ too).
+        settings_ = ResolvedForWriter(FileW, settings_, *format,
+                                      {FileR.SampleRate(), FileR.Channels(), 0, FileR.BitsPerSample()});
         ConfigureOutput(FileW, MP3LameEncoder, *format, settings_, OggSettingsRule::QualityModeFirst,
                         [this] { observer_.Message("Incorrect format"); });
+    }
 }
 
 void SplitEngine::ReadBlocks(SplitMode mode)

@@ -16,8 +16,8 @@ namespace {
 // list shows and saves the list's default, so OK never writes a setting that
 // would fail a conversion. The channel items, words, stand for these values
 // in order.
-const ValueList FlacChannels{{1, 2}, 1};
-const ValueList FlacBitsPerSample{{16, 24}, 0};
+const ValueList FlacChannels{{1, 2, 0}, 1};
+const ValueList FlacBitsPerSample{{16, 24, 0}, 0};
 const ValueList FlacLevels{{0, 1, 2, 3, 4, 5, 6, 7, 8}, 5};
 
 } // namespace
@@ -41,22 +41,22 @@ FlacSettingsPage::FlacSettingsPage(QWidget *parent) : QWidget(parent)
     page->addStretch();
 
     // Items and the selections the page shows when loading is skipped.
-    SampleRates.Fill(cbFLACFrequency);
-    cbFLACChannel->addItems({"Mono", "Stereo"});
+    SampleRatesOrSource.Fill(cbFLACFrequency);
+    cbFLACChannel->addItems({"Mono", "Stereo", SameAsSourceText()});
     FlacBitsPerSample.Fill(cbFLACBPS);
     FlacLevels.Fill(cbFLACLevel);
     cbFLACLevel->setItemText(0, "0 (fastest)");
     cbFLACLevel->setItemText(5, "5 (default)");
     cbFLACLevel->setItemText(8, "8 (smallest)");
-    SampleRates.Show(cbFLACFrequency, 44100);
-    FlacChannels.Show(cbFLACChannel, 2);
-    FlacBitsPerSample.Show(cbFLACBPS, 16);
+    SampleRatesOrSource.Show(cbFLACFrequency, 0);
+    FlacChannels.Show(cbFLACChannel, 0);
+    FlacBitsPerSample.Show(cbFLACBPS, 0);
     FlacLevels.Show(cbFLACLevel, 5);
 }
 
 void FlacSettingsPage::Load(const TProgramSettings &s)
 {
-    SampleRates.Show(cbFLACFrequency, s.flac_frequency);
+    SampleRatesOrSource.Show(cbFLACFrequency, s.flac_frequency);
     FlacChannels.Show(cbFLACChannel, s.flac_channels);
     FlacBitsPerSample.Show(cbFLACBPS, s.flac_bps);
     FlacLevels.Show(cbFLACLevel, s.flac_level);
@@ -64,7 +64,7 @@ void FlacSettingsPage::Load(const TProgramSettings &s)
 
 void FlacSettingsPage::Save(TProgramSettings &s) const
 {
-    s.flac_frequency = SampleRates.Value(cbFLACFrequency);
+    s.flac_frequency = SampleRatesOrSource.Value(cbFLACFrequency);
     s.flac_channels = FlacChannels.Value(cbFLACChannel);
     s.flac_bps = FlacBitsPerSample.Value(cbFLACBPS);
     s.flac_level = FlacLevels.Value(cbFLACLevel);

@@ -38,13 +38,14 @@ Mp3SettingsPage::Mp3SettingsPage(QWidget *parent) : QWidget(parent)
     page->addStretch();
 
     // Items and the selections the page shows when loading is skipped.
-    SampleRates.Fill(cbMP3Frequency);
+    SampleRatesOrSource.Fill(cbMP3Frequency);
     cbMP3Channel->addItems({"Mono", "Stereo", "Joint Stereo", "Forced Joint Stereo", "Dual Channels"});
+    AddSameAsSource(cbMP3Channel);
     BitRates.Fill(cbMP3Bitrate);
     BitRates.Fill(cbMP3MaxBitrate);
     for (int q = 0; q <= 9; ++q)
         cbMP3VBRQuality->addItem(QString::number(q));
-    SampleRates.Show(cbMP3Frequency, 44100);
+    SampleRatesOrSource.Show(cbMP3Frequency, 44100);
     cbMP3Channel->setCurrentIndex(2);
     BitRates.Show(cbMP3Bitrate, 128);
     BitRates.Show(cbMP3MaxBitrate, 128);
@@ -59,8 +60,8 @@ Mp3SettingsPage::Mp3SettingsPage(QWidget *parent) : QWidget(parent)
 
 void Mp3SettingsPage::Load(const TProgramSettings &s)
 {
-    ShowCounted(cbMP3Channel, s.mp3_channels, 1);
-    SampleRates.Show(cbMP3Frequency, s.mp3_frequency);
+    ShowCountedOrSource(cbMP3Channel, s.mp3_channels, 1);
+    SampleRatesOrSource.Show(cbMP3Frequency, s.mp3_frequency);
     BitRates.Show(cbMP3Bitrate, s.mp3_bitrate);
     CheckMP3VBR->setChecked(s.mp3_fvbr == 1);
     BitRates.Show(cbMP3MaxBitrate, s.mp3_maxbitrate);
@@ -69,8 +70,8 @@ void Mp3SettingsPage::Load(const TProgramSettings &s)
 
 void Mp3SettingsPage::Save(TProgramSettings &s) const
 {
-    s.mp3_channels = CountedValue(cbMP3Channel, 1);
-    s.mp3_frequency = SampleRates.Value(cbMP3Frequency);
+    s.mp3_channels = CountedOrSourceValue(cbMP3Channel, 1);
+    s.mp3_frequency = SampleRatesOrSource.Value(cbMP3Frequency);
     s.mp3_bitrate = BitRates.Value(cbMP3Bitrate);
     s.mp3_fvbr = CheckMP3VBR->isChecked() ? 1 : 0;
     s.mp3_vbrquality = CountedValue(cbMP3VBRQuality, 0);

@@ -62,13 +62,14 @@ OggSettingsPage::OggSettingsPage(QWidget *parent) : QWidget(parent)
     page->addStretch();
 
     // Items and the selections the page shows when loading is skipped.
-    SampleRates.Fill(cbOGGFrequency);
+    SampleRatesOrSource.Fill(cbOGGFrequency);
     cbOGGChannel->addItems({"Mono", "Stereo"});
+    AddSameAsSource(cbOGGChannel);
     BitRates.Fill(cbOGGBitrate);
     BitRates.Fill(cbOGGMAXBitrate);
     BitRates.Fill(cbOGGMinBitrate);
     OggQualities.Fill(cbOGGquality);
-    SampleRates.Show(cbOGGFrequency, 44100);
+    SampleRatesOrSource.Show(cbOGGFrequency, 44100);
     cbOGGChannel->setCurrentIndex(1);
     BitRates.Show(cbOGGBitrate, 128);
     BitRates.Show(cbOGGMAXBitrate, 128);
@@ -86,8 +87,8 @@ OggSettingsPage::OggSettingsPage(QWidget *parent) : QWidget(parent)
 
 void OggSettingsPage::Load(const TProgramSettings &s)
 {
-    SampleRates.Show(cbOGGFrequency, s.ogg_frequency);
-    ShowCounted(cbOGGChannel, s.ogg_channels, 1);
+    SampleRatesOrSource.Show(cbOGGFrequency, s.ogg_frequency);
+    ShowCountedOrSource(cbOGGChannel, s.ogg_channels, 1);
     BitRates.Show(cbOGGBitrate, s.ogg_bitrate);
     // With both flags stored as 1 the quality box, set second, wins.
     CheckOGGVBR->setChecked(s.ogg_vbr == 1);
@@ -99,8 +100,8 @@ void OggSettingsPage::Load(const TProgramSettings &s)
 
 void OggSettingsPage::Save(TProgramSettings &s) const
 {
-    s.ogg_frequency = SampleRates.Value(cbOGGFrequency);
-    s.ogg_channels = CountedValue(cbOGGChannel, 1);
+    s.ogg_frequency = SampleRatesOrSource.Value(cbOGGFrequency);
+    s.ogg_channels = CountedOrSourceValue(cbOGGChannel, 1);
     s.ogg_bitrate = BitRates.Value(cbOGGBitrate);
     s.ogg_vbr = CheckOGGVBR->isChecked() ? 1 : 0;
     s.ogg_fquality = CheckOggQuality->isChecked() ? 1 : 0;

@@ -8,12 +8,15 @@
 namespace settings_page {
 
 const ValueList SampleRates{{8000, 11025, 16000, 22050, 24000, 32000, 44100, 48000}, 6};
+const ValueList SampleRatesOrSource{{8000, 11025, 16000, 22050, 24000, 32000, 44100, 48000, 0}, 6};
 const ValueList BitRates{{8, 16, 24, 32, 48, 56, 64, 96, 112, 128, 160, 192, 224, 256, 320}, 9};
+
+QString SameAsSourceText() { return QStringLiteral("Same as source"); }
 
 void ValueList::Fill(QComboBox *cb) const
 {
     for (int v : values)
-        cb->addItem(QString::number(v));
+        cb->addItem(v == 0 ? SameAsSourceText() : QString::number(v));
 }
 
 void ValueList::Show(QComboBox *cb, int value) const
@@ -38,6 +41,23 @@ void ShowCounted(QComboBox *cb, int64_t value, int offset)
 }
 
 int CountedValue(const QComboBox *cb, int offset) { return cb->currentIndex() + offset; }
+
+void AddSameAsSource(QComboBox *cb) { cb->addItem(SameAsSourceText()); }
+
+void ShowCountedOrSource(QComboBox *cb, int64_t value, int offset)
+{
+    const int sourceItem = cb->count() - 1;
+    const int64_t index = value - offset;
+    if (value == 0)
+        cb->setCurrentIndex(sourceItem);
+    else
+        cb->setCurrentIndex(index >= 0 && index < sourceItem ? static_cast<int>(index) : -1);
+}
+
+int CountedOrSourceValue(const QComboBox *cb, int offset)
+{
+    return cb->currentIndex() == cb->count() - 1 ? 0 : CountedValue(cb, offset);
+}
 
 QComboBox *NewList(QWidget *parent, const QString &name)
 {

@@ -28,12 +28,21 @@ struct ValueList {
 };
 
 extern const ValueList SampleRates; // Hz
+// The same with "Same as source" last, stored as 0.
+extern const ValueList SampleRatesOrSource;
+// The item that stands for the value 0 in the lists that offer it.
+QString SameAsSourceText();
 extern const ValueList BitRates;    // kbps
 
 // Counted lists: item k stands for k + offset. A value outside the list
 // leaves no item selected (index -1), which then saves as offset - 1.
 void ShowCounted(QComboBox *cb, int64_t value, int offset);
 int CountedValue(const QComboBox *cb, int offset);
+// Counted lists whose last item is "Same as source" (added by
+// AddSameAsSource), stored as 0; the counted items keep their values.
+void AddSameAsSource(QComboBox *cb);
+void ShowCountedOrSource(QComboBox *cb, int64_t value, int offset);
+int CountedOrSourceValue(const QComboBox *cb, int offset);
 
 // A drop-down list the user picks from and cannot type into.
 QComboBox *NewList(QWidget *parent, const QString &name);

@@ -12,7 +12,7 @@ using namespace settings_page;
 
 namespace {
 
-const ValueList BitsPerSample{{2, 3, 4, 5, 8, 16, 24, 32}, 5};
+const ValueList BitsPerSample{{2, 3, 4, 5, 8, 16, 24, 32, 0}, 5};
 
 } // namespace
 
@@ -32,24 +32,25 @@ WavSettingsPage::WavSettingsPage(QWidget *parent) : QWidget(parent)
     page->addStretch();
 
     // Items and the selections the page shows when loading is skipped.
-    SampleRates.Fill(cbWAVFrequency);
+    SampleRatesOrSource.Fill(cbWAVFrequency);
     cbWAVChannel->addItems({"Mono", "Stereo"});
+    AddSameAsSource(cbWAVChannel);
     BitsPerSample.Fill(cbWAVBPS);
-    SampleRates.Show(cbWAVFrequency, 44100);
+    SampleRatesOrSource.Show(cbWAVFrequency, 44100);
     cbWAVChannel->setCurrentIndex(1);
     BitsPerSample.Show(cbWAVBPS, 16);
 }
 
 void WavSettingsPage::Load(const TProgramSettings &s)
 {
-    SampleRates.Show(cbWAVFrequency, static_cast<int>(s.wav_frequency));
-    ShowCounted(cbWAVChannel, s.wav_channels, 1);
+    SampleRatesOrSource.Show(cbWAVFrequency, static_cast<int>(s.wav_frequency));
+    ShowCountedOrSource(cbWAVChannel, s.wav_channels, 1);
     BitsPerSample.Show(cbWAVBPS, static_cast<int>(s.wav_bps));
 }
 
 void WavSettingsPage::Save(TProgramSettings &s) const
 {
-    s.wav_frequency = static_cast<uint32_t>(SampleRates.Value(cbWAVFrequency));
-    s.wav_channels = static_cast<uint32_t>(CountedValue(cbWAVChannel, 1));
+    s.wav_frequency = static_cast<uint32_t>(SampleRatesOrSource.Value(cbWAVFrequency));
+    s.wav_channels = static_cast<uint32_t>(CountedOrSourceValue(cbWAVChannel, 1));
     s.wav_bps = static_cast<uint32_t>(BitsPerSample.Value(cbWAVBPS));
 }

@@ -1,4 +1,5 @@
 #include "merge/ui/MergeFormPanels.h"
+#include "merge/ui/LibraryOptions.h"
 #include "merge/ui/JobsBox.h"
 
 #include "audio/ui/TNCTPlayButtonB2.h"
@@ -129,6 +130,7 @@ void BuildToolBar(TMergeForm &f)
     f.ToolBar1->addSeparator();
     f.ToolBtnMoveUp = MakeToolButton(f.ToolBar1, "ToolBtnMoveUp", "Move Up", "Move up selected item");
     f.ToolBtnMoveDown = MakeToolButton(f.ToolBar1, "ToolBtnMoveDown", "Move Down", "Move down selected item");
+    f.ToolBtnAddFolder = AddFolderButton(f.ToolBar1);
 }
 
 void BuildSourceList(TMergeForm &f)
@@ -271,8 +273,10 @@ void BuildConvertPage(TMergeForm &f)
     grid->addWidget(f.SpeedBtnSet2, 1, 2);
     grid->addWidget(f.CheckId3Tag2, 2, 1);
     grid->addWidget(jobs, 2, 2);
-    grid->addWidget(f.Gauge2, 3, 0, 1, 3);
-    grid->addLayout(ButtonRow(f.BitBtnConvert, f.BitBtnCancel2), 4, 0, 1, 3);
+    f.Library = new LibraryOptions(page);
+    grid->addWidget(f.Library, 3, 0, 1, 3);
+    grid->addWidget(f.Gauge2, 4, 0, 1, 3);
+    grid->addLayout(ButtonRow(f.BitBtnConvert, f.BitBtnCancel2), 5, 0, 1, 3);
     f.PageControl1->addWidget(page);
 }
 

@@ -12,6 +12,7 @@
 #include "merge/OutputNames.h"
 #include "merge/WindowMode.h"
 #include "merge/ui/MergeFormPanels.h"
+#include "merge/ui/LibraryOptions.h"
 #include "merge/ui/SourceListView.h"
 #include "merge/ui/TId3TagForm.h"
 
@@ -62,6 +63,15 @@ TMergeForm::TMergeForm(QWidget *owner)
                                               [this](const QString &text) { StatusPanel2->setText(text); });
 
     connect(ToolBtnOpen, &QToolButton::clicked, this, &TMergeForm::ToolBtnOpenClick);
+    connect(ToolBtnAddFolder, &QToolButton::clicked, this, [this] {
+        if (Running())
+            return;
+        if (const QString folder = Platform().BrowseFolder("Select a folder to add"); !folder.isEmpty())
+            AddSourceFiles(Library->AddFolders({folder}));
+    });
+    Library->Load(ProgramSettings);
+    connect(Library->EdNameTemplate, &QLineEdit::textChanged, this, [this] { ShowNamePreview(); });
+    connect(cbFormat2, &QComboBox::currentIndexChanged, this, [this] { ShowNamePreview(); });
     connect(ToolBtnRemove, &QToolButton::clicked, this, &TMergeForm::ToolBtnRemoveClick);
     connect(ToolBtnRemoveAll, &QToolButton::clicked, this, &TMergeForm::ToolBtnRemoveAllClick);
     connect(ToolBtnMoveUp, &QToolButton::clicked, this, &TMergeForm::ToolBtnMoveUpClick);
@@ -209,6 +219,13 @@ void TMergeForm::RefreshSourceList()
     StatusPanel1->setText(SourceFileList.TotalsLine());
     if (ListView1->topLevelItemCount() == 0)
         BitBtnMerge->setEnabled(false);
+    ShowNamePreview();
+}
+
+void TMergeForm::ShowNamePreview()
+{
+    Library->ShowPreview(SourceFileList.Paths(), output_format::Extension(*output_format::AtIndex(
+                                                     std::clamp(cbFormat2->currentIndex(), 0, output_format::Count() - 1))));
 }
 
 bool TMergeForm::PreviewActive() const { return Preview && Preview->PreviewActive; }
@@ -269,13 +286,14 @@ bool TMergeForm::eventFilter(QObject *watched, QEvent *event)
         const QEvent::Type type = event->type();
         if (type == QEvent::DragEnter || type == QEvent::DragMove) {
             auto *drag = static_cast<QDropEvent *>(event);
-            if (!merge_form::ReadableDroppedFiles(*drag->mimeData()).isEmpty() && !Running()) {
+            if (!merge_form::DroppedFilesAndFolders(*drag->mimeData()).isEmpty() && !Running()) {
                 drag->acceptProposedAction();
                 return true;
             }
         } else if (type == QEvent::Drop) {
             auto *drop = static_cast<QDropEvent *>(event);
-            AddSourceFiles(merge_form::ReadableDroppedFiles(*drop->mimeData()));
+            // Folders bring their audio files, subfolders included.
+            AddSourceFiles(Library->AddFolders(merge_form::DroppedFilesAndFolders(*drop->mimeData())));
             drop->acceptProposedAction();
             return true;
         }
@@ -415,6 +433,7 @@ void TMergeForm::BitBtnConvertClick()
     request.listTotalSamples = SourceFileList.ListTotalSamples;
     request.mergeFileName = MergeFileName;
     request.jobs = ProgramSettings.jobs;
+    Library->Apply(request);
     // The convert panel's path is the one used; both edits always show the same folder.
     if (!request.savePath.isEmpty())
         request.savePath = EdSavePath2->text();
@@ -426,6 +445,8 @@ void TMergeForm::BitBtnConvertClick()
         RememberOutput(request.savePath, output_format::Word(ConvertEngine::ChosenFormat(request)));
         if (!SaveRunSettings(MergeFileName))
             return;
+        Library->Save(ProgramSettings);
+        SaveLibrarySettings();
     }
     convertEngine_.Start(request, settings);
     if (!wasRunning)
@@ -465,7 +486,7 @@ void TMergeForm::SetMergeControlsEnabled(bool on)
 
 void TMergeForm::SetConvertControlsEnabled(bool on)
 {
-    SetRunControlsEnabled(on, {cbFormat2, SpeedBtnSavePath2, SpeedBtnSet2, CheckId3Tag2, SpinJobs, BitBtnConvert});
+    SetRunControlsEnabled(on, {cbFormat2, SpeedBtnSavePath2, SpeedBtnSet2, CheckId3Tag2, SpinJobs, Library, BitBtnConvert});
 }
 
 void TMergeForm::SetRunControlsEnabled(bool on, std::initializer_list<QWidget *> page)

@@ -31,6 +31,9 @@ class TAudioPlayer2;
 class TNCTPlayButtonB2;
 class TNCTSliderB2;
 class PreviewPanel;
+namespace merge_form {
+class LibraryOptions;
+}
 
 // Merges the listed files into one, or converts each into a file of its own,
 // as WindowMode says when the window is shown. The list, its tool bar and
@@ -54,6 +57,7 @@ public:
     // Shared part.
     QToolBar *ToolBar1;
     QToolButton *ToolBtnOpen, *ToolBtnRemove, *ToolBtnRemoveAll, *ToolBtnMoveUp, *ToolBtnMoveDown;
+    QToolButton *ToolBtnAddFolder; // "Add Folder...": a folder's files, subfolders included
     QTreeWidget *ListView1;
     QMenu *PopupMenu1;
     QAction *AddFiles1, *Remove1, *RemoveAll1, *MoveUp1, *MoveDown1, *N1, *Play1, *Pause1, *Stop1, *N2,
@@ -84,6 +88,7 @@ public:
     QComboBox *cbFormat2;
     QCheckBox *CheckId3Tag2;
     QSpinBox *SpinJobs; // files converted at once, 0 every core
+    merge_form::LibraryOptions *Library; // folder structure, skipping, names from tags
     QProgressBar *Gauge2;
     QPushButton *BitBtnConvert, *BitBtnCancel2;
 
@@ -102,6 +107,8 @@ public:
 
 public slots:
     void ToolBtnOpenClick();
+    // The names from tags the first sources would get, under the template field.
+    void ShowNamePreview();
     void ToolBtnRemoveClick();
     void ToolBtnRemoveAllClick();
     void ToolBtnMoveUpClick();

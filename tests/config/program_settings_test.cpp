@@ -68,9 +68,10 @@ TEST_F(ProgramSettingsTest, NoFileLoadsDefaults)
     EXPECT_EQ(s.ogg_minbitrate, 128);
     EXPECT_EQ(s.ogg_maxbitrate, 192);
     EXPECT_EQ(s.ogg_quality, 300);
-    EXPECT_EQ(s.flac_frequency, 44100);
-    EXPECT_EQ(s.flac_channels, 2);
-    EXPECT_EQ(s.flac_bps, 16);
+    // FLAC follows the source unless told otherwise.
+    EXPECT_EQ(s.flac_frequency, 0);
+    EXPECT_EQ(s.flac_channels, 0);
+    EXPECT_EQ(s.flac_bps, 0);
     EXPECT_EQ(s.flac_level, 5);
     EXPECT_EQ(s.opus_bitrate, 128);
     EXPECT_EQ(s.opus_mode, 0);
@@ -126,7 +127,7 @@ TEST_F(ProgramSettingsTest, FormatSettingsCreateFileInKeyOrderWithoutGeneralSect
                      "[wma]\nwmaprofile=38\n"
                      "[ogg]\nfrequency=44100\nchannels=2\nbitrate=128\nvbr=0\nminbitrate=128\nmaxbitrate=192\n"
                      "fquality=0\nquality=300\n"
-                     "[flac]\nfrequency=44100\nchannels=2\nbps=16\nlevel=5\n"
+                     "[flac]\nfrequency=0\nchannels=0\nbps=0\nlevel=5\n"
                      "[opus]\nbitrate=128\nmode=0\ncomplexity=10\n");
 }
 

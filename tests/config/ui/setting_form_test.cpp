@@ -149,19 +149,25 @@ TEST_F(SettingFormTest, PagesGroupsAndListsReadAsDesigned)
 
     const QStringList rates{"8000", "11025", "16000", "22050", "24000", "32000", "44100", "48000"};
     const QStringList bitRates{"8", "16", "24", "32", "48", "56", "64", "96", "112", "128", "160", "192", "224", "256", "320"};
-    EXPECT_EQ(Items(form->TabSheet1->cbMP3Frequency), rates);
-    EXPECT_EQ(Items(form->TabSheet4->cbOGGFrequency), rates);
-    EXPECT_EQ(Items(form->TabSheet5->cbFLACFrequency), rates);
+    // Every page but Opus's can follow the source: its item comes last, so
+    // the numbered items keep their places.
+    const QStringList ratesOrSource = rates + QStringList{"Same as source"};
+    EXPECT_EQ(Items(form->TabSheet1->cbMP3Frequency), ratesOrSource);
+    EXPECT_EQ(Items(form->TabSheet2->cbWAVFrequency), ratesOrSource);
+    EXPECT_EQ(Items(form->TabSheet4->cbOGGFrequency), ratesOrSource);
+    EXPECT_EQ(Items(form->TabSheet5->cbFLACFrequency), ratesOrSource);
     EXPECT_EQ(Items(form->TabSheet1->cbMP3MaxBitrate), bitRates);
     EXPECT_EQ(Items(form->TabSheet4->cbOGGMinBitrate), bitRates);
     EXPECT_EQ(Items(form->TabSheet1->cbMP3Channel),
-              QStringList({"Mono", "Stereo", "Joint Stereo", "Forced Joint Stereo", "Dual Channels"}));
-    EXPECT_EQ(Items(form->TabSheet2->cbWAVChannel), QStringList({"Mono", "Stereo"}));
-    EXPECT_EQ(Items(form->TabSheet2->cbWAVBPS), QStringList({"2", "3", "4", "5", "8", "16", "24", "32"}));
+              QStringList({"Mono", "Stereo", "Joint Stereo", "Forced Joint Stereo", "Dual Channels", "Same as source"}));
+    EXPECT_EQ(Items(form->TabSheet2->cbWAVChannel), QStringList({"Mono", "Stereo", "Same as source"}));
+    EXPECT_EQ(Items(form->TabSheet4->cbOGGChannel), QStringList({"Mono", "Stereo", "Same as source"}));
+    EXPECT_EQ(Items(form->TabSheet2->cbWAVBPS),
+              QStringList({"2", "3", "4", "5", "8", "16", "24", "32", "Same as source"}));
     EXPECT_EQ(Items(form->TabSheet1->cbMP3VBRQuality).join(','), "0,1,2,3,4,5,6,7,8,9");
     EXPECT_EQ(Items(form->TabSheet4->cbOGGquality).join(','), "100,200,300,400,500,600,700,800,900,1000");
-    EXPECT_EQ(Items(form->TabSheet5->cbFLACChannel), QStringList({"Mono", "Stereo"}));
-    EXPECT_EQ(Items(form->TabSheet5->cbFLACBPS), QStringList({"16", "24"}));
+    EXPECT_EQ(Items(form->TabSheet5->cbFLACChannel), QStringList({"Mono", "Stereo", "Same as source"}));
+    EXPECT_EQ(Items(form->TabSheet5->cbFLACBPS), QStringList({"16", "24", "Same as source"}));
     EXPECT_EQ(Items(form->TabSheet5->cbFLACLevel).join(','), "0 (fastest),1,2,3,4,5 (default),6,7,8 (smallest)");
     EXPECT_EQ(Items(form->TabSheet6->cbOPUSBitrate).join(','),
               "6,8,12,16,24,32,48,64,80,96,112,128,160,192,224,256,320,384,448,510");
@@ -276,9 +282,29 @@ TEST_F(SettingFormTest, ValuesOutsideTheirListsFallBackToTheListDefault)
     EXPECT_EQ(ProgramSettings.ogg_quality, 500);
 }
 
+TEST_F(SettingFormTest, SameAsSourceShowsAndSavesAsZero)
+{
+    ProgramSettings.wav_frequency = 0;
+    ProgramSettings.ogg_channels = 0;
+    Open();
+    EXPECT_EQ(form->TabSheet2->cbWAVFrequency->currentText(), "Same as source");
+    EXPECT_EQ(form->TabSheet4->cbOGGChannel->currentText(), "Same as source");
+    form->TabSheet1->cbMP3Frequency->setCurrentText("Same as source");
+    form->TabSheet1->cbMP3Channel->setCurrentText("Same as source");
+    form->TabSheet2->cbWAVBPS->setCurrentText("Same as source");
+    form->TabSheet4->cbOGGChannel->setCurrentText("Stereo");
+    PressOK();
+    EXPECT_EQ(ProgramSettings.mp3_frequency, 0);
+    EXPECT_EQ(ProgramSettings.mp3_channels, 0);
+    EXPECT_EQ(ProgramSettings.wav_frequency, 0u);
+    EXPECT_EQ(ProgramSettings.wav_bps, 0u);
+    EXPECT_EQ(ProgramSettings.ogg_channels, 2);
+    EXPECT_EQ(ReadIniInt(ConfigFilePath(), "wav", "bps", -1), 0);
+}
+
 TEST_F(SettingFormTest, CountedValuesOutsideTheirListsShowNoSelection)
 {
-    ProgramSettings.mp3_channels = 0;
+    ProgramSettings.mp3_channels = 6;
     ProgramSettings.mp3_vbrquality = 10;
     ProgramSettings.wav_channels = 3;
     ProgramSettings.ogg_channels = -4;
@@ -479,6 +505,8 @@ TEST_F(SettingFormTest, FlacAndOpusPagesShowTheRecordAndOkSavesTheChoices)
 
 // A setup.ini from before these formats, and one whose values no list offers:
 // both pages show their defaults, and OK writes them.
+// A missing FLAC key follows the source; a value outside its list shows the
+// list's default.
 class FlacOpusDefaultsTest : public SettingFormTest, public ::testing::WithParamInterface<const char *> {};
 
 TEST_P(FlacOpusDefaultsTest, ShowAndSaveTheDefaults)
@@ -486,9 +514,10 @@ TEST_P(FlacOpusDefaultsTest, ShowAndSaveTheDefaults)
     WriteIni(QByteArray("[mp3]\nbitrate=64\n[ogg]\nquality=900\n") + GetParam());
     LoadProgramSettings();
     Open();
-    EXPECT_EQ(form->TabSheet5->cbFLACFrequency->currentText(), "44100");
-    EXPECT_EQ(form->TabSheet5->cbFLACChannel->currentText(), "Stereo");
-    EXPECT_EQ(form->TabSheet5->cbFLACBPS->currentText(), "16");
+    const bool missing = QByteArray(GetParam()).isEmpty();
+    EXPECT_EQ(form->TabSheet5->cbFLACFrequency->currentText(), missing ? "Same as source" : "44100");
+    EXPECT_EQ(form->TabSheet5->cbFLACChannel->currentText(), missing ? "Same as source" : "Stereo");
+    EXPECT_EQ(form->TabSheet5->cbFLACBPS->currentText(), missing ? "Same as source" : "16");
     EXPECT_EQ(form->TabSheet5->cbFLACLevel->currentText(), "5 (default)");
     EXPECT_EQ(form->TabSheet6->cbOPUSBitrate->currentText(), "128");
     EXPECT_EQ(form->TabSheet6->cbOPUSMode->currentText(), "VBR");
@@ -496,7 +525,8 @@ TEST_P(FlacOpusDefaultsTest, ShowAndSaveTheDefaults)
     PressOK();
     EXPECT_EQ(ReadIniInt(ConfigFilePath(), "ogg", "quality", 0), 900);
     const struct { const char *section, *key; int value; } saved[] = {
-        {"flac", "frequency", 44100}, {"flac", "channels", 2}, {"flac", "bps", 16},    {"flac", "level", 5},
+        {"flac", "frequency", missing ? 0 : 44100}, {"flac", "channels", missing ? 0 : 2},
+        {"flac", "bps", missing ? 0 : 16},          {"flac", "level", 5},
         {"opus", "bitrate", 128},     {"opus", "mode", 0},     {"opus", "complexity", 10}};
     for (const auto &k : saved)
         EXPECT_EQ(ReadIniInt(ConfigFilePath(), k.section, k.key, -99), k.value) << k.section << '/' << k.key;
@@ -516,7 +546,7 @@ TEST_F(SettingFormTest, OkOnAFreshMachineWritesTheFormatSectionsInOrder)
                      "[wma]\nwmaprofile=38\n"
                      "[ogg]\nfrequency=44100\nchannels=2\nbitrate=128\nvbr=0\nminbitrate=128\nmaxbitrate=192\n"
                      "fquality=0\nquality=300\n"
-                     "[flac]\nfrequency=44100\nchannels=2\nbps=16\nlevel=5\n"
+                     "[flac]\nfrequency=0\nchannels=0\nbps=0\nlevel=5\n"
                      "[opus]\nbitrate=128\nmode=0\ncomplexity=10\n");
 }
 

@@ -210,7 +210,7 @@ TEST_F(ParallelSplit, AFailingPartLeavesThePartsBeforeItWholeAndNoneAfter)
 // its file is created; every other writer has its own setting.
 class WriterChannels : public ParallelSplit, public ::testing::WithParamInterface<std::tuple<const char *, int>> {};
 
-TEST_P(WriterChannels, OpusFollowsTheSourceOthersTheirSetting)
+TEST_P(WriterChannels, OpusAndSameAsSourceFollowTheSourceOthersTheirSetting)
 {
     const QString format = std::get<0>(GetParam());
     const int jobs = std::get<1>(GetParam());
@@ -230,7 +230,9 @@ TEST_P(WriterChannels, OpusFollowsTheSourceOthersTheirSetting)
         EXPECT_EQ(run.PartsAtOnce, jobs);
         for (const int k : {1, 2}) {
             const QString part = PathOf(jobs, QStringLiteral("ch%1-0%2.%3").arg(channels).arg(k).arg(format));
-            EXPECT_EQ(fixtures::ProbeFile(part).channels, format == "opus" ? std::min(channels, 2) : configured);
+            // Opus and a channel setting of 0 ("Same as source") follow the source.
+            EXPECT_EQ(fixtures::ProbeFile(part).channels,
+                      format == "opus" ? std::min(channels, 2) : configured == 0 ? channels : configured);
         }
     }
 }
