@@ -1,6 +1,7 @@
 #include "audio/FlacFrameCutter.h"
 
 #include "audio/AudioError.h"
+#include "audio/MappedSource.h"
 #include "audio/FlacCutterIo.h"
 #include "audio/FlacFrameCodec.h"
 #include "audio/FlacFrames.h"
@@ -52,11 +53,7 @@ void putBe(uint8_t *p, uint64_t v, int bytes)
 
 } // namespace
 
-struct FlacFrameCutter::Impl {
-    QString path;
-    QFile file;
-    const uint8_t *data = nullptr;
-    int64_t size = 0;
+struct FlacFrameCutter::Impl : audio_detail::MappedSource {
     std::vector<Block> blocks;
     const uint8_t *streamInfo = nullptr; // 34 bytes
     int rate = 0, channels = 0, bits = 0, maxBlock = 0;
@@ -64,10 +61,6 @@ struct FlacFrameCutter::Impl {
     int64_t length = 0;
     bool md5 = true;
 
-    [[noreturn]] void refuse(const QString &why) const
-    {
-        throw AudioError(QStringLiteral("%1 cannot be cut without re-encoding: %2").arg(nameOf(path), why));
-    }
     void readMetadata(int64_t &pos);
     void walk(int64_t pos, const Progress &progress);
     size_t frameAt(int64_t sample) const
@@ -201,14 +194,7 @@ std::vector<int32_t> FlacFrameCutter::Impl::decodeRange(size_t a, size_t b, int6
 
 FlacFrameCutter::FlacFrameCutter(const QString &path, const Progress &progress) : d(std::make_unique<Impl>())
 {
-    d->path = path;
-    d->file.setFileName(path);
-    if (!d->file.open(QIODevice::ReadOnly))
-        throw AudioError(QStringLiteral("Cannot open %1: %2").arg(nameOf(path), d->file.errorString()));
-    d->size = d->file.size();
-    d->data = d->size > 0 ? d->file.map(0, d->size) : nullptr;
-    if (!d->data)
-        d->refuse(QStringLiteral("it is empty or cannot be read"));
+    d->open(path);
     int64_t pos = 0;
     d->readMetadata(pos);
     d->walk(pos, progress);

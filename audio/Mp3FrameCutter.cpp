@@ -1,6 +1,7 @@
 #include "audio/Mp3FrameCutter.h"
 
 #include "audio/AudioError.h"
+#include "audio/MappedSource.h"
 #include "audio/ByteOrder.h"
 #include "audio/Mp3InfoTag.h"
 #include "audio/MpegScan.h"
@@ -14,10 +15,6 @@
 #include <cstring>
 #include <vector>
 
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 using audio_detail::MpegFrameHeader;
 using audio_detail::putBe32;
@@ -97,11 +94,7 @@ void writeHeader(uchar *dst, const uchar *tmpl, int bitrateIndex)
 
 } // namespace
 
-struct Mp3FrameCutter::Impl {
-    QString path;
-    QFile file;
-    const uchar *data = nullptr;
-    int64_t size = 0;
+struct Mp3FrameCutter::Impl : audio_detail::MappedSource {
 
     MpegFrameHeader first;
     std::vector<Frame> frames; // the audio frames, an info frame excluded
@@ -113,27 +106,6 @@ struct Mp3FrameCutter::Impl {
     bool lameExtension = false;
     std::array<uchar, kLameBytes> sourceLame{};
     uint32_t quality = 0;
-
-    // Takes the pages of [from, to) out of this process's resident memory;
-    // they stay in the page cache. Walking or copying a long file through the
-    // mapping would otherwise hold all of it.
-    void release(int64_t from, int64_t to) const
-    {
-#ifdef Q_OS_LINUX
-        static const int64_t page = sysconf(_SC_PAGESIZE);
-        const int64_t a = (from + page - 1) / page * page, b = to / page * page;
-        if (b > a)
-            madvise(const_cast<uchar *>(data) + a, size_t(b - a), MADV_DONTNEED);
-#else
-        Q_UNUSED(from);
-        Q_UNUSED(to);
-#endif
-    }
-
-    [[noreturn]] void refuse(const QString &why) const
-    {
-        throw AudioError(QStringLiteral("%1 cannot be cut without re-encoding: %2").arg(nameOf(path), why));
-    }
 
     void walk(const Progress &progress);
     QByteArray leadFrame(bool carrier, int64_t a) const;
@@ -334,14 +306,7 @@ QByteArray Mp3FrameCutter::Impl::infoFrame(int64_t partFrames, int64_t audioByte
 
 Mp3FrameCutter::Mp3FrameCutter(const QString &path, const Progress &progress) : d(std::make_unique<Impl>())
 {
-    d->path = path;
-    d->file.setFileName(path);
-    if (!d->file.open(QIODevice::ReadOnly))
-        throw AudioError(QStringLiteral("Cannot open %1: %2").arg(nameOf(path), d->file.errorString()));
-    d->size = d->file.size();
-    d->data = d->size > 0 ? d->file.map(0, d->size) : nullptr;
-    if (!d->data)
-        d->refuse(QStringLiteral("it is empty or cannot be read"));
+    d->open(path);
     d->walk(progress);
 }
 

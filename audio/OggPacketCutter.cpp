@@ -1,6 +1,7 @@
 #include "audio/OggPacketCutter.h"
 
 #include "audio/AudioError.h"
+#include "audio/MappedSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,10 +14,6 @@
 #include <cstring>
 #include <vector>
 
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -67,11 +64,7 @@ struct VorbisHeaders {
 
 } // namespace
 
-struct OggPacketCutter::Impl {
-    QString path;
-    QFile file;
-    const uchar *data = nullptr;
-    int64_t size = 0;
+struct OggPacketCutter::Impl : audio_detail::MappedSource {
 
     bool opus = false;
     int rate = 0;
@@ -85,23 +78,6 @@ struct OggPacketCutter::Impl {
     int64_t preSkip = 0; // Opus: decoded samples dropped in front of the whole file
     int64_t length = 0;
 
-    void release(int64_t from, int64_t to) const
-    {
-#ifdef Q_OS_LINUX
-        static const int64_t page = sysconf(_SC_PAGESIZE);
-        const int64_t a = (from + page - 1) / page * page, b = to / page * page;
-        if (b > a)
-            madvise(const_cast<uchar *>(data) + a, size_t(b - a), MADV_DONTNEED);
-#else
-        Q_UNUSED(from);
-        Q_UNUSED(to);
-#endif
-    }
-
-    [[noreturn]] void refuse(const QString &why) const
-    {
-        throw AudioError(QStringLiteral("%1 cannot be cut without re-encoding: %2").arg(nameOf(path), why));
-    }
 
     int64_t packets() const { return int64_t(pos.size()) - 1; }
     // The audio packet whose output holds raw position r (the last one that begins at or before it).
@@ -285,14 +261,7 @@ void OggPacketCutter::Impl::walk(const Progress &progress)
 
 OggPacketCutter::OggPacketCutter(const QString &path, const Progress &progress) : d(std::make_unique<Impl>())
 {
-    d->path = path;
-    d->file.setFileName(path);
-    if (!d->file.open(QIODevice::ReadOnly))
-        throw AudioError(QStringLiteral("Cannot open %1: %2").arg(nameOf(path), d->file.errorString()));
-    d->size = d->file.size();
-    d->data = d->size > 0 ? d->file.map(0, d->size) : nullptr;
-    if (!d->data)
-        d->refuse(QStringLiteral("it is empty or cannot be read"));
+    d->open(path);
     d->walk(progress);
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Converting a library: a tree of 100 tagged FLAC files (ten albums of ten
-# tracks, 20 s each) to Opus with `quorvis-cli convert --recursive
+# Converting a library: a tree of 100 tagged FLAC files of recorded music (ten
+# albums of ten tracks, 20 s each) to Opus with `quorvis-cli convert --recursive
 # --keep-structure --name TEMPLATE --jobs <cores>` against the same ffmpeg
 # commands run <cores> at a time by `find | xargs -P<cores>`, alternating the
 # two; then the same conversion again with --skip-existing over the finished
@@ -33,19 +33,20 @@ printf '[opus]\nbitrate=128\nmode=0\ncomplexity=10\n' > "$work/bin/setup.ini"
 cli="$work/bin/quorvis-cli"
 ff="ffmpeg -nostdin -v error -y"
 
-# Tones over pink noise, a different pitch per track, as the other benchmarks
-# make their music, tagged as an album would be.
+# Real recorded music, 20 s a track, in album folders tagged as an album would
+# be: 2000 s of the soundtrack cut into 100 consecutive pieces.
+. bench/music.sh
+music_pcm 3 | $ff -f s16le -ar 44100 -ac 2 -i - -t 2000 -c:a pcm_s16le "$work/music.wav"
 for a in $(seq 1 10); do
   for t in $(seq 1 10); do
     d="$work/lib/Artist $a/Album $a"
     mkdir -p "$d"
-    $ff -f lavfi -i "sine=f=$((150 + 7 * (a * 10 + t))):sample_rate=44100:duration=20" \
-      -f lavfi -i "anoisesrc=color=pink:sample_rate=44100:amplitude=0.2:duration=20:seed=$((a * 10 + t))" \
-      -filter_complex "[0][1]amix=inputs=2:normalize=0,aformat=channel_layouts=stereo" -c:a flac \
+    $ff -ss $(((a * 10 + t - 11) * 20)) -t 20 -i "$work/music.wav" -c:a flac \
       -metadata artist="Artist $a" -metadata album="Album $a" -metadata title="Track $t" -metadata track="$t" \
       "$d/$(printf %02d "$t") Track $t.flac"
   done
 done
+rm "$work/music.wav"
 
 seconds() { # command...: prints its wall time
   local t0=${EPOCHREALTIME/,/.} t1

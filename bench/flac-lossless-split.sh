@@ -30,14 +30,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-music=/usr/share/games/wesnoth/1.16/data/core/music
-if [ ! -d "$music" ]; then
-  echo "Installing: wesnoth-1.16-music"
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends wesnoth-1.16-music >/dev/null
-fi
+. bench/music.sh
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
 cmake --build build-bench --parallel 2 --target quorvis-cli quorvis-flac-cut >/dev/null
@@ -60,11 +53,7 @@ flac="$data/music-${minutes}m.flac"
 if [ ! -s "$flac" ]; then
   echo "Making ${minutes} minutes of music as FLAC..."
   # The decoders die of a broken pipe once the encoder has its length.
-  { for ((pass = 0; pass < 3; pass++)); do
-      for f in "$music"/*.ogg; do
-        "${ff[@]}" -i "$f" -ar 44100 -ac 2 -f s16le - 2>/dev/null || exit 0
-      done
-    done; } | "${ff[@]}" -f s16le -ar 44100 -ac 2 -i - -t $((minutes * 60)) -f wav "$work/music.wav"
+  music_pcm 3 | "${ff[@]}" -f s16le -ar 44100 -ac 2 -i - -t $((minutes * 60)) -f wav "$work/music.wav"
   flac -s -5 -f -o "$flac.part" "$work/music.wav"
   rm -f "$work/music.wav"
   mv "$flac.part" "$flac"

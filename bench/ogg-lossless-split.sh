@@ -31,14 +31,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-music=/usr/share/games/wesnoth/1.16/data/core/music
-if [ ! -d "$music" ]; then
-  echo "Installing: wesnoth-1.16-music"
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends wesnoth-1.16-music >/dev/null
-fi
+. bench/music.sh
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
 cmake --build build-bench --target quorvis-ogg-split >/dev/null
@@ -56,11 +49,7 @@ if [ ! -s "$data/music-${minutes}m.ogg" ]; then
   # Each track decoded on its own and the PCM joined in a pipe (the concat
   # demuxer's timestamps drift across these files); the encoder stops at the
   # length and the decoders then die of a broken pipe, which ends the loop.
-  { for pass in 1 2 3; do
-      for f in "$music"/*.ogg; do
-        "${ff[@]}" -i "$f" -ar 44100 -ac 2 -f s16le - 2>/dev/null || exit 0
-      done
-    done; } | "${ff[@]}" -f s16le -ar 44100 -ac 2 -i - -t "$seconds" -c:a pcm_s16le "$work/music.wav"
+  music_pcm 3 | "${ff[@]}" -f s16le -ar 44100 -ac 2 -i - -t "$seconds" -c:a pcm_s16le "$work/music.wav"
   opusenc --quiet --bitrate 128 "$work/music.wav" "$data/music-${minutes}m.opus"
   "${ff[@]}" -i "$work/music.wav" -c:a libvorbis -q:a 4 -f ogg "$data/music-${minutes}m.ogg.part"
   mv "$data/music-${minutes}m.ogg.part" "$data/music-${minutes}m.ogg"

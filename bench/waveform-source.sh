@@ -31,14 +31,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-music=/usr/share/games/wesnoth/1.16/data/core/music
-if [ ! -d "$music" ]; then
-  echo "Installing: wesnoth-1.16-music"
-  SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends wesnoth-1.16-music >/dev/null
-fi
+. bench/music.sh
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
 cmake --build build-bench --target quorvis-source-pyramid >/dev/null
@@ -56,11 +49,7 @@ if [ ! -s "$flac" ]; then
   # demuxer's timestamps across these files lost 38 s in three hours.
   # The encoder stops at the length and the decoders then die of a broken
   # pipe, which is the end of the loop, not an error.
-  { for ((pass = 0; pass < hours; pass++)); do
-      for f in "$music"/*.ogg; do
-        "${ff[@]}" -i "$f" -ar 44100 -ac 2 -f s16le - 2>/dev/null || exit 0
-      done
-    done; } | "${ff[@]}" -f s16le -ar 44100 -ac 2 -i - -t "$seconds" \
+  music_pcm "$hours" | "${ff[@]}" -f s16le -ar 44100 -ac 2 -i - -t "$seconds" \
       -c:a flac -compression_level 5 -f flac "$flac.part"
   mv "$flac.part" "$flac"
 fi
