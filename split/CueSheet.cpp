@@ -1,4 +1,5 @@
 #include "split/CueSheet.h"
+#include "split/ListedParts.h"
 #include "split/SplitPointEditor.h"
 
 #include <QDir>
@@ -206,35 +207,25 @@ void ApplyCueSheet(SplitPlan &plan, const CueSheet &sheet, int64_t totalFrames, 
     }
     // Audio before the first track (a hidden track, a pregap) is kept as a
     // part of its own, not written unless the user checks it.
-    const bool lead = starts.front() > 0;
-    std::vector<int64_t> points(starts.begin() + (lead ? 0 : 1), starts.end());
-    plan.SetExactPoints(points, sampleRate);
-
-    const QString ext = extension.toLower();
-    const int32_t first = lead ? 2 : 1;
-    if (lead) {
-        plan.PartNames[1] = "00 - Pregap." + ext;
-        plan.PartTips[1] = "Before the first track";
-        plan.PartSaveFlags[1] = false;
-    }
-    plan.PartTags.resize(plan.PartCount + 1);
+    std::vector<ListedPart> parts;
     const int32_t total = int32_t(sheet.tracks.size());
-    for (int32_t i = 0; i < total; ++i) {
-        const CueTrack &t = sheet.tracks[size_t(i)];
-        const int32_t k = first + i;
-        const QString title = t.title.isEmpty() ? QStringLiteral("Track %1").arg(t.number) : t.title;
+    for (size_t i = 0; i < sheet.tracks.size(); ++i) {
+        const CueTrack &t = sheet.tracks[i];
+        ListedPart part;
+        part.start = starts[i];
+        part.number = t.number;
         const QString performer = t.performer.isEmpty() ? sheet.performer : t.performer;
-        plan.PartNames[k] = QStringLiteral("%1 - %2.%3").arg(t.number, 2, 10, QChar('0')).arg(SafeFileNamePart(title), ext);
-        plan.PartTips[k] = performer.isEmpty() ? QStringLiteral("No tip") : performer;
-        plan.PartSaveFlags[k] = true;
-        SplitPartTag &tag = plan.PartTags[k];
-        tag.title = title;
-        tag.artist = performer;
-        tag.album = sheet.title;
-        tag.track = QStringLiteral("%1/%2").arg(t.number).arg(total);
-        tag.date = t.date;
-        tag.genre = t.genre;
+        part.tip = performer.isEmpty() ? QStringLiteral("No tip") : performer;
+        part.tag.title = t.title.isEmpty() ? QStringLiteral("Track %1").arg(t.number) : t.title;
+        part.tag.artist = performer;
+        part.tag.album = sheet.title;
+        part.tag.track = QStringLiteral("%1/%2").arg(t.number).arg(total);
+        part.tag.date = t.date;
+        part.tag.genre = t.genre;
+        parts.push_back(part);
     }
+    FillListedParts(plan, parts, sampleRate, extension, QStringLiteral("Pregap"),
+                    QStringLiteral("Before the first track"));
 }
 
 QString CueTime(int64_t cueFrames)
