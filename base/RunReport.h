@@ -24,6 +24,9 @@ public:
     // file) under `path`, which may carry a "New_" prefix when the first
     // choice was taken.
     virtual void OutputWritten(int /*row*/, const QString & /*path*/) {}
+    // How far a run through a list has come, after each file ends: files
+    // done (passed over included) and left, and the time left in seconds.
+    virtual void FilesLeft(int /*done*/, int /*left*/, int /*secondsLeft*/) {}
 
     virtual void Information(const QString &text) = 0; // news, a refusal or the end
     virtual void Message(const QString &text) = 0;     // a plain notice

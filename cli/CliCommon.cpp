@@ -84,6 +84,12 @@ void Reporter::Progress(int percent)
     Draw(false);
 }
 
+void Reporter::Files(int done, int total)
+{
+    files_ = QStringLiteral("%1/%2 ").arg(done).arg(total);
+    Draw(true);
+}
+
 void Reporter::Draw(bool force)
 {
     if (quiet_)
@@ -114,7 +120,7 @@ void Reporter::Draw(bool force)
     QString name = QFileInfo(file_).fileName();
     if (name.size() > 30)
         name = name.left(27) + "...";
-    std::fprintf(stderr, "\r[%s] %3d%%  %-30s  elapsed %s  left %s", qUtf8Printable(bar), p,
+    std::fprintf(stderr, "\r[%s] %3d%%  %s%-30s  elapsed %s  left %s", qUtf8Printable(bar), p, qUtf8Printable(files_),
                  qUtf8Printable(name), qUtf8Printable(elapsed), qUtf8Printable(eta));
     std::fflush(stderr);
     barShown_ = true;

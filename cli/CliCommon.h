@@ -46,6 +46,8 @@ public:
     explicit Reporter(bool quiet);
     void SetFile(const QString &name);
     void Progress(int percent);
+    // Files of a list done so far: the bar shows "done/total".
+    void Files(int done, int total);
     void Status(const QString &text);
     void Error(const QString &text);   // always printed; the run fails
     void Warning(const QString &text); // always printed; the run still succeeds
@@ -66,6 +68,7 @@ private:
     int errors_ = 0;
     bool barShown_ = false;
     QString file_;
+    QString files_; // "12/100 " while a list runs
     QElapsedTimer clock_;
     qint64 lastDrawMs_ = -1000;
 };

@@ -30,6 +30,7 @@ public:
 
     void Progress(int percent) override { report_.Progress(percent); }
     void Status(const QString &text) override { report_.Status(text); }
+    void FilesLeft(int done, int left, int /*secondsLeft*/) override { report_.Files(done, done + left); }
     void RowStatus(int row, const QString &text) override
     {
         // Files converted at once report in turns: each is named when it first reports.

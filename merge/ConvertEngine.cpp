@@ -88,6 +88,7 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
     observer_.Status(QStringLiteral("Converting..."));
     observer_.Progress(0);
     samplesDone_ = 0;
+    clock_.start();
     failures_ = 0;
     skipped_ = 0;
     currentIndex_ = 0;
@@ -103,11 +104,11 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
         for (int k = 1; k <= count && converting_ && folderFailure_.isEmpty(); ++k) {
             currentInput_ = request.sources[k - 1];
             currentIndex_ = k;
-            if (!QFileInfo::exists(currentInput_)) {
+            if (!QFileInfo::exists(currentInput_))
                 PassOverMissing(k, currentInput_);
-                continue;
-            }
-            ConvertSource(request, settings);
+            else
+                ConvertSource(request, settings);
+            ShowFilesLeft(k, count, samplesDone_, request.listTotalSamples);
         }
     }
 
@@ -157,6 +158,17 @@ void ConvertEngine::PassOverConverted(int row)
 {
     observer_.RowStatus(row, QStringLiteral("Skipped"));
     ++skipped_;
+}
+
+void ConvertEngine::ShowFilesLeft(int done, int count, int64_t samples, int64_t total)
+{
+    const qint64 ms = clock_.elapsed();
+    qint64 left = 0;
+    if (total > 0 && samples > 0)
+        left = ms * std::max<int64_t>(0, total - samples) / samples;
+    else if (done > 0)
+        left = ms * (count - done) / done;
+    observer_.FilesLeft(done, count - done, int(left / 1000));
 }
 
 void ConvertEngine::Tally(const ConvertFileOutcome &outcome)
@@ -244,8 +256,17 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
     std::vector<std::unique_ptr<ConvertWorker>> workers;
     for (int j = 0; j < jobs; ++j)
         workers.push_back(std::make_unique<ConvertWorker>());
+    std::atomic<int> ended{0}; // files converted, failed or passed over
+    int lastEnded = 0;
     int lastGauge = -1;
     const auto showGauge = [&] {
+        if (const int now = ended.load(); now != lastEnded) {
+            lastEnded = now;
+            int64_t samples = 0;
+            for (const auto &p : positions)
+                samples += p.load(std::memory_order_relaxed);
+            ShowFilesLeft(now, count, samples, request.listTotalSamples);
+        }
         if (request.listTotalSamples == 0)
             return;
         int64_t done = 0;
@@ -262,6 +283,7 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
     OrderedPool::Hooks hooks;
     hooks.admit = [&](size_t k) {
         const FileTask &task = tasks[k];
+        ++ended; // undone below for a file handed to a worker
         if (!QFileInfo::exists(task.input)) {
             PassOverMissing(task.row, task.input);
             return false;
@@ -275,6 +297,7 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
             outcomes[k] = OutputIsASource(task.input, task.written);
             return false;
         }
+        --ended;
         return true;
     };
     hooks.run = [&](int worker, size_t k) {
@@ -290,6 +313,7 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
             reports.RowStatus(task.row, QStringLiteral("Error"));
         }
         positions[k].store(outcome.counted, std::memory_order_relaxed);
+        ++ended;
         const bool folderFailed = !outcome.folderFailure.isEmpty();
         outcomes[k] = std::move(outcome);
         return folderFailed ? OrderedPool::JobEnd::EndHandingOut : OrderedPool::JobEnd::Done;

@@ -3,6 +3,7 @@
 #include "config/ProgramSettings.h"
 
 #include <QHash>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -83,6 +84,9 @@ private:
     void Tally(const ConvertFileOutcome &outcome);
     void CloseQuietly();
     void BackToIdle();
+    // Tells how many files are done and left, and the time left as the
+    // samples so far took (files where lengths are unknown).
+    void ShowFilesLeft(int done, int count, int64_t samples, int64_t total);
 
     std::unique_ptr<TAudioFile2> reader_;
     TAudioFile2 &fileR_;
@@ -98,6 +102,7 @@ private:
     int currentIndex_ = 0;
     QString currentInput_;
     int64_t samplesDone_ = 0;
+    QElapsedTimer clock_; // since the run began
     int failures_ = 0;
     int skipped_ = 0;
     QStringList failureLines_; // why each failed file failed, for the end message

@@ -4,35 +4,37 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <algorithm>
 
 namespace {
 
-// Runs of digits compare as numbers, the rest without regard to case.
+// Runs of digits compare as numbers, the rest without regard to case. Called
+// n log n times for a folder of n files: it allocates nothing.
 int NaturalCompare(const QString &a, const QString &b)
 {
     qsizetype i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         if (a[i].isDigit() && b[j].isDigit()) {
+            // Leading zeros aside, the longer run is the larger number.
+            while (i < a.size() - 1 && a[i] == u'0' && a[i + 1].isDigit())
+                ++i;
+            while (j < b.size() - 1 && b[j] == u'0' && b[j + 1].isDigit())
+                ++j;
             qsizetype ei = i, ej = j;
             while (ei < a.size() && a[ei].isDigit())
                 ++ei;
             while (ej < b.size() && b[ej].isDigit())
                 ++ej;
-            // Leading zeros aside, the longer run is the larger number.
-            const QString na = a.mid(i, ei - i).remove(QRegularExpression("^0+")), nb = b.mid(j, ej - j).remove(QRegularExpression("^0+"));
-            if (na.size() != nb.size())
-                return na.size() < nb.size() ? -1 : 1;
-            if (const int c = na.compare(nb); c != 0)
-                return c;
-            i = ei;
-            j = ej;
+            if (ei - i != ej - j)
+                return ei - i < ej - j ? -1 : 1;
+            for (; i < ei; ++i, ++j)
+                if (a[i] != b[j])
+                    return a[i] < b[j] ? -1 : 1;
             continue;
         }
-        const int c = QString::compare(a.mid(i, 1), b.mid(j, 1), Qt::CaseInsensitive);
-        if (c != 0)
-            return c;
+        const char32_t ca = QChar::toCaseFolded(a[i].unicode()), cb = QChar::toCaseFolded(b[j].unicode());
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
         ++i;
         ++j;
     }

@@ -91,11 +91,13 @@ void MergeSourceList::Refresh(const SourceInfoProbe &probe)
         SourceFileEntry e;
         e.number = QString::number(p);
         e.fileName = FileNameOfPath(path);
-        e.format = facts.readable ? DeriveFormatText(facts.formatText) : QStringLiteral("Unreadable");
+        e.format = facts.pending    ? QStringLiteral("Reading...")
+                   : facts.readable ? DeriveFormatText(facts.formatText)
+                                    : QStringLiteral("Unreadable");
         const int32_t seconds = int32_t(facts.durationMs / 1000);
         const int32_t kb = int32_t(facts.fileSize / 1000);
-        e.length = FormatMinutesSeconds(seconds);
-        e.sizeKb = QString::number(kb);
+        e.length = facts.pending ? QString() : FormatMinutesSeconds(seconds);
+        e.sizeKb = facts.pending ? QString() : QString::number(kb);
         e.directory = FolderOfPath(path);
         defaultTitles_ << (facts.title.isEmpty() ? WithoutExtension(e.fileName) : facts.title);
         e.chapterTitle = titles_.value(p - 1).isEmpty() ? defaultTitles_.last() : titles_.value(p - 1);

@@ -26,6 +26,7 @@ struct SourceFileFacts {
     int64_t totalSamples = 0; // sample frames
     int64_t fileSize = 0;     // bytes
     QString title;            // the title tag; empty when it has none
+    bool pending = false;     // not read yet: shown as being read, counted as nothing
 };
 using SourceInfoProbe = std::function<SourceFileFacts(const QString &path)>;
 

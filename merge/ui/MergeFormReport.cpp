@@ -1,6 +1,7 @@
 #include "merge/ui/MergeFormReport.h"
 
 #include "base/PlatformServices.h"
+#include "base/TimeFormat.h"
 #include "config/ProgramSettings.h"
 #include "merge/WindowMode.h"
 #include "merge/ui/SourceListView.h"
@@ -18,6 +19,15 @@ void MergeFormReport::Progress(int percent)
 }
 
 void MergeFormReport::Status(const QString &text) { form_.StatusPanel2->setText(text); }
+
+void MergeFormReport::FilesLeft(int done, int left, int secondsLeft)
+{
+    // On the gauge: the status beside it keeps the run's one word.
+    form_.Gauge2->setFormat(QStringLiteral("%p%  -  %1 done, %2 left, about %3 left")
+                                .arg(done)
+                                .arg(left)
+                                .arg(FormatMinutesSeconds(secondsLeft)));
+}
 
 void MergeFormReport::RowStatus(int row, const QString &text)
 {
@@ -40,6 +50,7 @@ void MergeFormReport::Breathe() { QCoreApplication::processEvents(QEventLoop::Al
 void MergeFormReport::Began()
 {
     SetControlsEnabled(false);
+    form_.Gauge2->setFormat(QStringLiteral("%p%"));
     // The preview's player may still be reading when the run starts writing.
     form_.StopPreviewIfActive();
 }

@@ -14,6 +14,7 @@ public:
     void Progress(int percent) override;
     void Status(const QString &text) override;
     void RowStatus(int row, const QString &text) override;
+    void FilesLeft(int done, int left, int secondsLeft) override;
     void OutputWritten(int row, const QString &path) override;
     void Information(const QString &text) override;
     void Message(const QString &text) override;

@@ -11,12 +11,16 @@ namespace merge_form {
 
 constexpr int kStatusColumn = 6;
 
-// One row per source, the whole path and folder in the tool tips.
-void FillSourceList(QTreeWidget &list, const MergeSourceList &sources);
-// The selected row, 0 without a selection.
 // The column of the chapter titles, shown while "Chapter marks" is ticked.
 inline constexpr int kChapterColumn = 7;
 
+// One row per source, the whole path and folder in the tool tips.
+void FillSourceList(QTreeWidget &list, const MergeSourceList &sources);
+// Shows facts read since the rows were filled (format, length, size, chapter
+// title), leaving the selection, the Status column and an edit alone; fills
+// the list again when it no longer has the sources' rows.
+void UpdateSourceFacts(QTreeWidget &list, const MergeSourceList &sources);
+// The selected row, 0 without a selection.
 int SelectedRow(const QTreeWidget &list);
 // Selects and makes current a row; no row, no change.
 void SelectRow(QTreeWidget &list, int row);

@@ -10,6 +10,7 @@
 #include "config/ProgramSettings.h"
 #include "config/ui/TSettingForm.h"
 #include "merge/OutputNames.h"
+#include "merge/SourceFacts.h"
 #include "merge/WindowMode.h"
 #include "merge/ui/MergeFormPanels.h"
 #include "merge/ui/LibraryOptions.h"
@@ -109,14 +110,17 @@ TMergeForm::TMergeForm(QWidget *owner)
     // A state set from code runs the handler as a click does (the tag dialog unticks the box).
     connect(CheckID3Tag, &QCheckBox::toggled, this, &TMergeForm::CheckID3TagClick);
 
+    StartSourceFacts();
     FormCreate();
     connect(CBFormat, &QComboBox::currentIndexChanged, this, &TMergeForm::CBFormatChange);
 }
 
 TMergeForm::~TMergeForm()
 {
-    // The panel borrows the components and controls; it goes first.
+    // The panel borrows the components and controls; it goes first. The
+    // reader's worker posts to this window: it ends before the window does.
     Preview.reset();
+    StopSourceFacts();
     if (MergeForm == this)
         MergeForm = nullptr;
 }
@@ -210,16 +214,6 @@ void TMergeForm::ToolBtnMoveDownClick()
         return;
     RefreshSourceList();
     SelectRow(row + 1);
-}
-
-void TMergeForm::RefreshSourceList()
-{
-    SourceFileList.Refresh(InformationProbe(AudioInformation1));
-    merge_form::FillSourceList(*ListView1, SourceFileList);
-    StatusPanel1->setText(SourceFileList.TotalsLine());
-    if (ListView1->topLevelItemCount() == 0)
-        BitBtnMerge->setEnabled(false);
-    ShowNamePreview();
 }
 
 void TMergeForm::ShowNamePreview()
@@ -393,6 +387,7 @@ void TMergeForm::BitBtnMergeClick()
 {
     if (Merging())
         return;
+    CompleteSourceFacts();
     MergeRequest request;
     request.sources = SourceFileList.Paths();
     request.fileNameText = EdSaveFileName->text();
@@ -425,6 +420,8 @@ void TMergeForm::BitBtnMergeClick()
 
 void TMergeForm::BitBtnConvertClick()
 {
+    if (!Converting())
+        CompleteSourceFacts();
     ConvertRequest request;
     request.sources = SourceFileList.Paths();
     request.savePath = EdSavePath->text();

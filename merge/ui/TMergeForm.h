@@ -28,6 +28,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
 class TAudioPlayer2;
+class SourceFactsReader;
 class TNCTPlayButtonB2;
 class TNCTSliderB2;
 class PreviewPanel;
@@ -116,7 +117,10 @@ public slots:
     void ListView1Click();
     void ListView1DblClick();
     void PopupMenu1Popup();
+    // Shows the list from the facts known; new files are read on a worker
+    // (a few at once) and their rows filled in as they come.
     void RefreshSourceList();
+    void ShowArrivedFacts();
     void StartConverting1Click();
 
     void ApplyWindowMode();
@@ -158,6 +162,10 @@ private:
     bool PreviewActive() const;
     void StopPreviewIfActive();
     void FinishRun();
+    void StartSourceFacts();
+    void StopSourceFacts();
+    // Reads the facts still missing before a run, showing how many are left.
+    void CompleteSourceFacts();
     // The run's output folder (ends with a separator) and format word become
     // the program's current ones.
     void RememberOutput(const QString &savepath, const QString &saveformat);
@@ -172,6 +180,7 @@ private:
     MergeFormReport observer_{*this};
     MergeEngine mergeEngine_;
     ConvertEngine convertEngine_;
+    std::unique_ptr<SourceFactsReader> facts_;
     bool closePending_ = false; // close once the running merge or conversion returns
 };
 

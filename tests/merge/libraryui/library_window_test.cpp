@@ -13,10 +13,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -89,4 +91,26 @@ TEST_F(LibraryWindowTest, AFolderAddedKeepsItsStructureAndTheChoicesAreRemembere
     for (QDirIterator it(dir.filePath("out"), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
         made << it.next();
     EXPECT_EQ(made.size(), 2) << made.join(", ").toStdString();
+}
+
+TEST_F(LibraryWindowTest, AFolderOfManyFilesShowsAtOnceAndFillsInBeforeTheRun)
+{
+    Tone("many/000.flac", "Album", "Song");
+    for (int i = 1; i < 60; ++i)
+        ASSERT_TRUE(QFile::copy(dir.filePath("many/000.flac"), dir.filePath(QStringLiteral("many/%1.flac").arg(i, 3, 10, QChar('0')))));
+    form->Library->CheckSkipExisting->setChecked(false);
+    platform.folderAnswers << dir.filePath("many");
+    form->ToolBtnAddFolder->click();
+    ASSERT_EQ(form->ListView1->topLevelItemCount(), 60);
+    EXPECT_EQ(form->ListView1->topLevelItem(59)->text(2), "Reading...");
+
+    // Filled in as the worker reads them, and all of them before a run.
+    QTRY_VERIFY_WITH_TIMEOUT(form->ListView1->topLevelItem(0)->text(2) != "Reading...", 20000);
+    form->BitBtnConvert->click();
+    for (int i = 0; i < 60; ++i)
+        EXPECT_TRUE(form->ListView1->topLevelItem(i)->text(2).startsWith("FLAC")) << i;
+    EXPECT_EQ(form->StatusPanel2->text(), "Complete!");
+    EXPECT_TRUE(form->Gauge2->text().contains("60 done, 0 left")) << form->Gauge2->text().toStdString();
+    EXPECT_TRUE(form->StatusPanel1->text().startsWith(" 60 file(s)"));
+    EXPECT_EQ(QDir(dir.filePath("out")).entryList({"*.wav"}).size(), 60);
 }
