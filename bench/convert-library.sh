@@ -48,14 +48,7 @@ for a in $(seq 1 10); do
 done
 rm "$work/music.wav"
 
-seconds() { # command...: prints its wall time
-  local t0=${EPOCHREALTIME/,/.} t1
-  "$@" >/dev/null 2>&1 || echo "  failed: $*" >&2
-  t1=${EPOCHREALTIME/,/.}
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }'
-}
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "n/a" }'; }
+. bench/timing.sh
 
 template='{artist}/{album}/{track:02} - {title}'
 ours="$cli convert '$work/lib' --recursive --keep-structure --name '$template' --format opus --out '$work/out' --jobs $cores --quiet"

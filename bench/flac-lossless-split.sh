@@ -61,17 +61,12 @@ fi
 echo "Source: $flac ($(du -m "$flac" | cut -f1) MiB), 10 parts"
 
 # Runs a command once after emptying its output folder; prints the seconds.
-measure() {
-  local out=$1 t0 t1
+measure() { # folder command...: the folder emptied first
+  rm -rf "$1" && mkdir -p "$1"
   shift
-  rm -rf "$out" && mkdir -p "$out"
-  t0=${EPOCHREALTIME/,/.}
-  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-  t1=${EPOCHREALTIME/,/.}
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
+  must_seconds "$@"
 }
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+. bench/timing.sh
 
 cli=$work/bin/quorvis-cli
 cut=$work/bin/quorvis-flac-cut

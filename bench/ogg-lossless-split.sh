@@ -57,14 +57,7 @@ if [ ! -s "$data/music-${minutes}m.ogg" ]; then
 fi
 
 # Runs a command once; prints its wall time in seconds (the shell's microsecond clock).
-measure() {
-  local t0=${EPOCHREALTIME/,/.} t1
-  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-  t1=${EPOCHREALTIME/,/.}
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
-}
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+. bench/timing.sh
 
 # The re-encoding split: the same 10 ranges, each decoded and encoded again.
 reencode() { # source codec-args...
@@ -87,13 +80,13 @@ for fmt in opus ogg; do
   ours=() cps=() res=()
   for ((i = 0; i < rounds; i++)); do
     rm -rf "$work/out"; mkdir -p "$work/out"
-    ours+=("$(measure "$split" "$src" "$work/out" 10)")
+    ours+=("$(must_seconds "$split" "$src" "$work/out" 10)")
     rm -rf "$work/out"; mkdir -p "$work/out"
-    cps+=("$(measure cp "$src" "$work/out/")")
+    cps+=("$(must_seconds cp "$src" "$work/out/")")
     # Re-encoding takes minutes: once is enough to show the scale.
     if [ "$i" -eq 0 ]; then
       rm -rf "$work/out"; mkdir -p "$work/out"
-      res+=("$(measure bash -c "reencode $src ${codec[*]}")")
+      res+=("$(must_seconds bash -c "reencode $src ${codec[*]}")")
     fi
   done
   o=$(printf '%s\n' "${ours[@]}" | median)

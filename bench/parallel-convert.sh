@@ -43,14 +43,7 @@ for i in $(seq 1 10); do
 done
 sources=$(ls "$work"/in/*.wav | tr '\n' ' ')
 
-seconds() { # command...: prints its wall time
-  local t0=${EPOCHREALTIME/,/.} t1
-  "$@" >/dev/null 2>&1 || echo "  failed: $*" >&2
-  t1=${EPOCHREALTIME/,/.}
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }'
-}
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "n/a" }'; }
+. bench/timing.sh
 
 # name, our command, peer command, peer name; alternating, folder emptied before each run.
 compare() {

@@ -91,17 +91,9 @@ make_source() { # path seconds
 # Runs a command once; prints "seconds peak_kb". The wall time comes from the
 # shell's microsecond clock: GNU time's 10 ms steps are too coarse for the runs
 # of a tenth of a second that copying frames takes.
-measure() {
-  local t0=${EPOCHREALTIME/,/.} t1
-  /usr/bin/time -o "$work/time.txt" -f "%M" "$@" >/dev/null 2>&1 || true
-  t1=${EPOCHREALTIME/,/.}
-  echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }') $(tail -1 "$work/time.txt")"
-}
 
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-# a / b to three places; n/a rather than a failed division when b is 0.
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "n/a" }'; }
+. bench/timing.sh
 
 # case name, "our command", "peer command", folder to empty before each run,
 # peer's name (ffmpeg unless given). Leaves our median in bench_ours.
@@ -110,9 +102,9 @@ bench() {
   local ot=() tt=() om=0 tm=0 r m
   for ((i = 0; i < rounds; i++)); do
     rm -rf "$clean"; mkdir -p "$clean"
-    read -r r m < <(measure bash -c "$ours"); ot+=("$r"); [ "$m" -gt "$om" ] && om=$m
+    read -r r m < <(seconds_and_kb bash -c "$ours"); ot+=("$r"); [ "$m" -gt "$om" ] && om=$m
     rm -rf "$clean"; mkdir -p "$clean"
-    read -r r m < <(measure bash -c "$theirs"); tt+=("$r"); [ "$m" -gt "$tm" ] && tm=$m
+    read -r r m < <(seconds_and_kb bash -c "$theirs"); tt+=("$r"); [ "$m" -gt "$tm" ] && tm=$m
   done
   local omed tmed
   omed=$(printf '%s\n' "${ot[@]}" | median)
@@ -128,7 +120,7 @@ solo() {
   local name=$1 cmd=$2 clean=$3 n=$4 t=() om=0 r m
   for ((i = 0; i < n; i++)); do
     rm -rf "$clean"; mkdir -p "$clean"
-    read -r r m < <(measure bash -c "$cmd"); t+=("$r"); [ "$m" -gt "$om" ] && om=$m
+    read -r r m < <(seconds_and_kb bash -c "$cmd"); t+=("$r"); [ "$m" -gt "$om" ] && om=$m
   done
   solo_median=$(printf '%s\n' "${t[@]}" | median)
   printf '%-34s ours %7.2fs  %28s  peak ours %6d KiB\n' "$name" "$solo_median" "" "$om"

@@ -55,22 +55,15 @@ if [ ! -s "$flac" ]; then
 fi
 
 # Runs a command once; prints "seconds peak_kb".
-measure() {
-  local t0=${EPOCHREALTIME/,/.} t1
-  /usr/bin/time -o "$work/time.txt" -f "%M" "$@" >/dev/null 2>&1 || true
-  t1=${EPOCHREALTIME/,/.}
-  echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }') $(tail -1 "$work/time.txt")"
-}
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "n/a" }'; }
+. bench/timing.sh
 
 ours="build-bench/quorvis-source-pyramid --build-only $flac"
 theirs="${ff[*]} -i $flac -f null -"
 ot=() tt=() pr=()
 om=0 tm=0
 for ((i = 0; i < rounds; i++)); do
-  read -r r m < <(measure bash -c "$ours"); ot+=("$r"); [ "$m" -gt "$om" ] && om=$m
-  read -r r m < <(measure bash -c "$theirs"); tt+=("$r"); [ "$m" -gt "$tm" ] && tm=$m
+  read -r r m < <(seconds_and_kb bash -c "$ours"); ot+=("$r"); [ "$m" -gt "$om" ] && om=$m
+  read -r r m < <(seconds_and_kb bash -c "$theirs"); tt+=("$r"); [ "$m" -gt "$tm" ] && tm=$m
   pr+=("$(ratio "${ot[-1]}" "${tt[-1]}")")
 done
 omed=$(printf '%s\n' "${ot[@]}" | median)
