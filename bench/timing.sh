@@ -21,6 +21,11 @@ seconds_and_kb() { # command...: prints its wall time and peak memory (kB); need
   echo "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }') $(tail -1 "$work/time.txt")"
 }
 
+cpu_seconds() { # command...: prints its processor time (user + system), which a busy machine disturbs less; needs $work
+  /usr/bin/time -o "$work/cpu.txt" -f "%U %S" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  awk '{ printf "%.4f\n", $1 + $2 }' "$work/cpu.txt"
+}
+
 # The median of the numbers on stdin, one a line.
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
