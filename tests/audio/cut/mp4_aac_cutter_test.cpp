@@ -123,3 +123,64 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &p) { return std::string(p.param.name); });
 
 } // namespace
+namespace {
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+TEST(Mp4AacCutter, DamagedIncompleteOrForeignSourcesAreRefusedNamingTheFile)
+{
+    QTemporaryDir dir;
+    const QString good = dir.filePath("good.m4a"), moovFirst = dir.filePath("first.m4a");
+    MakeAac(good, {}, 3);
+    MakeAac(moovFirst, {"-movflags", "+faststart"}, 3);
+    const QByteArray g = ReadAll(good), f = ReadAll(moovFirst);
+    const QString cutEnd = dir.filePath("cut-end.m4a"), cutAudio = dir.filePath("cut-audio.m4a"),
+                  mp3 = dir.filePath("mp3.mp4"), alac = dir.filePath("alac.m4a"), two = dir.filePath("two.m4a");
+    WriteAll(cutEnd, g.left(g.size() - 500));      // its movie box, at the end, is cut short
+    WriteAll(cutAudio, f.left(f.size() - 20000));  // its audio is cut short
+    fixtures::MakeTone(mp3, 1.0, 44100, 2, {"-c:a", "libmp3lame"});
+    fixtures::MakeTone(alac, 1.0, 44100, 2, {"-c:a", "alac"});
+    ASSERT_EQ(fixtures::Run("ffmpeg", {"-nostdin", "-v", "error", "-y", "-i", good, "-i", good, "-map", "0:a", "-map",
+                                       "1:a", "-c", "copy", two}),
+              0);
+    EXPECT_EQ(LosslessSaveFormat(alac), "");
+
+    for (const QString &path : {cutEnd, cutAudio, mp3, alac, two}) {
+        try {
+            Mp4AacCutter cutter(path);
+            ADD_FAILURE() << path.toStdString() << " was accepted";
+        } catch (const AudioError &e) {
+            EXPECT_TRUE(e.text().contains(path)) << e.what();
+            EXPECT_TRUE(e.text().contains("cannot be cut without re-encoding")) << e.what();
+        }
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 7);
+}
+
+TEST(Mp4AacCutter, AStoppedCopyLeavesTheFileItWouldReplaceAsItWas)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath("source.m4a"), part = dir.filePath("part.m4a");
+    MakeAac(source, {}, 60);
+    const Mp4AacCutter cutter(source);
+    WriteAll(part, "older");
+    EXPECT_THROW(cutter.writePart(part, 1024, cutter.length(), {},
+                                  [](int64_t done, int64_t total) { return done < total / 2; }),
+                 Mp4AacCutter::Cancelled);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"part.m4a", "source.m4a"}));
+    EXPECT_EQ(ReadAll(part), "older");
+}
+
+} // namespace
