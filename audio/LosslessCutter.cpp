@@ -27,7 +27,10 @@ QString LosslessSaveFormat(const QString &path)
         case AV_CODEC_ID_OPUS: // Ogg only: the cutter rewrites Ogg pages
             return qstrcmp(src.format->iformat->name, "ogg") == 0 ? QStringLiteral("opus") : QString();
         case AV_CODEC_ID_AAC: // in MP4 only: the cutter writes an MP4 with an edit list
-            return qstrcmp(src.format->iformat->name, audio_detail::kMp4Demuxer) == 0 ? QStringLiteral("m4a") : QString();
+            return qstrcmp(src.format->iformat->name, audio_detail::kMp4Demuxer) == 0
+                           && src.stream()->codecpar->profile == FF_PROFILE_AAC_LOW
+                       ? QStringLiteral("m4a")
+                       : QString();
         case AV_CODEC_ID_VORBIS:
             return qstrcmp(src.format->iformat->name, "ogg") == 0 ? QStringLiteral("ogg") : QString();
         default:

@@ -146,7 +146,7 @@ void Mp4AacCutter::Impl::walk(const Progress &progress)
                 length = std::min(length, itunes);
     }
     if (packets.front().pts > 0 || length <= 0)
-        refuse(QStringLiteral("its edit list begins after its first sample"));
+        refuse(QStringLiteral("its edit list delays its audio"));
 }
 
 // The source's tags (unless told not to carry them) and the part's gapless
