@@ -11,6 +11,7 @@
 #include <QTemporaryFile>
 
 #include <taglib/mp4file.h>
+#include <taglib/tfilestream.h>
 #include <taglib/mp4tag.h>
 
 #include <algorithm>
@@ -96,49 +97,41 @@ void Mp4AacCutter::Impl::walk(const Progress &progress)
         refuse(QStringLiteral("its track does not count time in samples at its sample rate"));
     avcodec_parameters_copy(par.get(), src);
 
-    PacketPtr pkt(av_packet_alloc());
-    int64_t nextReport = kProgressBytes, released = 0;
-    while ((rc = av_read_frame(fmt.get(), pkt.get())) >= 0) {
-        if (pkt->stream_index != index) {
-            av_packet_unref(pkt.get());
-            continue;
-        }
-        const QString at = QStringLiteral(" at packet %1").arg(packets.size() + 1);
-        if (av_packet_get_side_data(pkt.get(), AV_PKT_DATA_NEW_EXTRADATA, nullptr)
-            || av_packet_get_side_data(pkt.get(), AV_PKT_DATA_PARAM_CHANGE, nullptr))
-            refuse(QStringLiteral("its stream format changes") + at);
-        if ((pkt->flags & AV_PKT_FLAG_CORRUPT) || pkt->pos < 0 || pkt->size <= 0 || pkt->pos + pkt->size > size)
-            refuse(QStringLiteral("it is incomplete or damaged") + at);
-        if (std::memcmp(data + pkt->pos, pkt->data, size_t(pkt->size)) != 0)
-            refuse(QStringLiteral("its packets cannot be found in place") + at);
-        Packet p{pkt->pos, pkt->pts, pkt->size, int32_t(pkt->duration)};
-        if (p.pts == AV_NOPTS_VALUE || p.duration <= 0 || p.duration > 8192
-            || (!packets.empty() && p.pts != packets.back().pts + packets.back().duration))
-            refuse(QStringLiteral("its timestamps are damaged") + at);
-        packets.push_back(p);
-        av_packet_unref(pkt.get());
-        if (p.pos >= nextReport) {
-            if (progress && !progress(p.pos, size))
+    // A second sample description is a change of format somewhere in the track.
+    const Mp4Length boxes = mp4TrackLength(path, st->id);
+    if (boxes.descriptions > 1)
+        refuse(QStringLiteral("its stream format changes"));
+
+    // The demuxer's index holds every packet's place and time, read from the
+    // track's tables, with the edit list applied as a reading would (the
+    // priming before time 0): no need to read the audio itself.
+    const int count = avformat_index_get_entries_count(st);
+    packets.reserve(size_t(std::max(count, 0)));
+    int64_t nextReport = kProgressBytes;
+    for (int i = 0; i < count; ++i) {
+        const AVIndexEntry *e = avformat_index_get_entry(st, i);
+        const AVIndexEntry *next = i + 1 < count ? avformat_index_get_entry(st, i + 1) : nullptr;
+        // A reading takes a packet's duration up to the next one's start, the last one's to the track's end.
+        const int64_t duration = (next ? next->timestamp : st->duration) - e->timestamp;
+        if (e->pos < 0 || e->size <= 0 || e->pos + e->size > size)
+            refuse(QStringLiteral("it is incomplete or damaged at packet %1").arg(i + 1));
+        if (duration <= 0 || duration > 8192 || (!packets.empty() && e->timestamp != packets.back().pts + packets.back().duration))
+            refuse(QStringLiteral("its timestamps are damaged at packet %1").arg(i + 1));
+        packets.push_back(Packet{e->pos, e->timestamp, e->size, int32_t(duration)});
+        if (e->pos >= nextReport) {
+            if (progress && !progress(e->pos, size))
                 throw Cancelled{};
-            nextReport = p.pos + kProgressBytes;
-        }
-        if (p.pos - released > (8 << 20)) {
-            release(released, p.pos);
-            released = p.pos;
+            nextReport = e->pos + kProgressBytes;
         }
     }
-    if (rc != AVERROR_EOF)
-        refuse(QStringLiteral("it is damaged (%1)").arg(ffErrorText(rc)));
     if (packets.empty())
         refuse(QStringLiteral("its audio track is empty"));
-    release(0, size);
 
     // The length a reader of the whole file gives: the track's boxes less
     // the priming its edit list skips (an iTunes file without one may say it
     // in iTunSMPB), and never more than its packets hold.
     const int64_t end = packets.back().pts + packets.back().duration;
     length = end;
-    const Mp4Length boxes = mp4TrackLength(path, st->id);
     if (boxes.frames > 0 && boxes.timescale == rate) {
         length = std::min(end, boxes.frames);
         if (!boxes.edited)
@@ -157,7 +150,8 @@ void Mp4AacCutter::Impl::tag(const QString &part, const QString &gapless, bool c
     if (!out.isValid() || !out.tag())
         throw AudioError(QStringLiteral("Cannot write the tag of %1").arg(nameOf(part)));
     if (carries) {
-        TagLib::MP4::File in(QFile::encodeName(path).constData(), false);
+        TagLib::FileStream stream(QFile::encodeName(path).constData(), true); // the source is only read
+        TagLib::MP4::File in(&stream, false);
         if (in.isValid() && in.tag()) {
             const TagLib::MP4::ItemMap items = in.tag()->itemMap();
             for (auto it = items.begin(); it != items.end(); ++it)
