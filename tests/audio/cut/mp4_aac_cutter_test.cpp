@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -138,6 +139,32 @@ void WriteAll(const QString &path, const QByteArray &bytes)
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
+// The file with its track's sample description given twice: how an MP4
+// says that the stream's format changes. Its movie box is last, so no
+// offset into the audio moves.
+QByteArray WithTwoDescriptions(QByteArray f)
+{
+    const auto be32 = [&](qsizetype at) { return qsizetype(qFromBigEndian<quint32>(f.constData() + at)); };
+    std::vector<qsizetype> path;
+    qsizetype from = 0, to = f.size();
+    for (const char *name : {"moov", "trak", "mdia", "minf", "stbl", "stsd"}) {
+        qsizetype at = from;
+        while (at + 8 <= to && f.mid(at + 4, 4) != name)
+            at += std::max<qsizetype>(8, be32(at));
+        if (at + 8 > to)
+            return {};
+        path.push_back(at);
+        from = at + 8;
+        to = at + be32(at);
+    }
+    const qsizetype entry = path.back() + 16, bytes = be32(entry);
+    f.insert(entry + bytes, f.mid(entry, bytes));
+    qToBigEndian<quint32>(2, f.data() + path.back() + 12);
+    for (const qsizetype box : path)
+        qToBigEndian<quint32>(quint32(be32(box) + bytes), f.data() + box);
+    return f;
+}
+
 TEST(Mp4AacCutter, DamagedIncompleteOrForeignSourcesAreRefusedNamingTheFile)
 {
     QTemporaryDir dir;
@@ -146,7 +173,12 @@ TEST(Mp4AacCutter, DamagedIncompleteOrForeignSourcesAreRefusedNamingTheFile)
     MakeAac(moovFirst, {"-movflags", "+faststart"}, 3);
     const QByteArray g = ReadAll(good), f = ReadAll(moovFirst);
     const QString cutEnd = dir.filePath("cut-end.m4a"), cutAudio = dir.filePath("cut-audio.m4a"),
-                  mp3 = dir.filePath("mp3.mp4"), alac = dir.filePath("alac.m4a"), two = dir.filePath("two.m4a");
+                  mp3 = dir.filePath("mp3.mp4"), alac = dir.filePath("alac.m4a"), two = dir.filePath("two.m4a"),
+                  changing = dir.filePath("changing.m4a");
+    const QByteArray twice = WithTwoDescriptions(g);
+    ASSERT_FALSE(twice.isEmpty());
+    WriteAll(changing, twice);
+    ASSERT_EQ(fixtures::DecodedFrames(changing), fixtures::DecodedFrames(good)) << "still a good file";
     WriteAll(cutEnd, g.left(g.size() - 500));      // its movie box, at the end, is cut short
     WriteAll(cutAudio, f.left(f.size() - 20000));  // its audio is cut short
     fixtures::MakeTone(mp3, 1.0, 44100, 2, {"-c:a", "libmp3lame"});
@@ -156,7 +188,7 @@ TEST(Mp4AacCutter, DamagedIncompleteOrForeignSourcesAreRefusedNamingTheFile)
               0);
     EXPECT_EQ(LosslessSaveFormat(alac), "");
 
-    for (const QString &path : {cutEnd, cutAudio, mp3, alac, two}) {
+    for (const QString &path : {cutEnd, cutAudio, mp3, alac, two, changing}) {
         try {
             Mp4AacCutter cutter(path);
             ADD_FAILURE() << path.toStdString() << " was accepted";
@@ -165,7 +197,7 @@ TEST(Mp4AacCutter, DamagedIncompleteOrForeignSourcesAreRefusedNamingTheFile)
             EXPECT_TRUE(e.text().contains("cannot be cut without re-encoding")) << e.what();
         }
     }
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 7);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 8);
 }
 
 TEST(Mp4AacCutter, AStoppedCopyLeavesTheFileItWouldReplaceAsItWas)
