@@ -94,6 +94,12 @@ TEST_P(Mp4AacCutterTest, EveryPartDecodesToExactlyItsStretchOfTheSource)
         const int64_t want = (b == length ? decoded : b) - a;
         ASSERT_EQ(int64_t(got.size()) / ch, want) << "part " << a << ".." << b;
         joined += k > 0 ? want : 0;
+        // Players that read iTunes' comment instead of the edit list: priming (the
+        // lead-in and the offset into the first packet) and the exact length.
+        const QStringList gapless = fixtures::ProbeFile(part).tags.value("itunsmpb").toString().split(' ', Qt::SkipEmptyParts);
+        ASSERT_GE(gapless.size(), 4);
+        EXPECT_EQ(gapless[3].toLongLong(nullptr, 16), b - a);
+        EXPECT_EQ(gapless[1].toLongLong(nullptr, 16) % 1024, a % 1024) << "priming " << gapless[1].toStdString();
         double signal = 0, power = 0, noise = 0, largest = 0;
         for (size_t i = 0; i < got.size(); ++i) {
             const double w = whole[size_t(a * ch) + i], diff = got[i] - w;
