@@ -184,8 +184,10 @@ int64_t Mp4AacCutter::partStart(int64_t start) const
 
 QString Mp4AacCutter::tooShort(int64_t start, int64_t end) const
 {
-    if (end <= start || start < 0 || end > d->length)
+    if (end < start || start < 0 || end > d->length)
         return {};
+    if (end == start) // an MP4 track without samples is no file players open
+        return QStringLiteral("one AAC packet");
     const size_t f = d->packetAt(start), l = d->packetAt(end - 1);
     const Packet &p = d->packets[f];
     if (f != l || (std::max<int64_t>(p.pts, 0) == start && (end == p.pts + p.duration || end == d->length)))
@@ -200,19 +202,14 @@ void Mp4AacCutter::writePart(const QString &path, int64_t start, int64_t end, co
         throw AudioError(QStringLiteral("Cannot write %1: samples %2 to %3 are outside %4")
                              .arg(nameOf(path)).arg(start).arg(end).arg(nameOf(d->path)));
     if (!tooShort(start, end).isEmpty())
-        d->refuse(QStringLiteral("the part from sample %1 to %2 lies inside one AAC packet, which decoders would not trim exactly")
+        d->refuse(QStringLiteral("the part from sample %1 to %2 is empty or lies inside one AAC packet, "
+                                 "which decoders would not trim exactly")
                       .arg(start).arg(end));
     const std::vector<Packet> &packets = d->packets;
     // One packet ahead of the one holding `start`: the decoder overlaps each
     // packet's output with the one before, so the first packet it is given
     // yields nothing exact. The edit list skips it.
-    size_t first = 0, last = 0;
-    bool empty = end == start;
-    if (!empty) {
-        const size_t f = d->packetAt(start);
-        first = f > 0 ? f - 1 : 0;
-        last = d->packetAt(end - 1);
-    }
+    const size_t f = d->packetAt(start), first = f > 0 ? f - 1 : 0, last = d->packetAt(end - 1);
 
     // Written beside the target, tagged, then renamed into place: a refused,
     // failed or stopped part leaves nothing, and a file it replaces stays.
@@ -259,11 +256,11 @@ void Mp4AacCutter::writePart(const QString &path, int64_t start, int64_t end, co
         if (rc < 0)
             throw failed(rc);
 
-        const int64_t from = empty ? 0 : packets[first].pos;
-        const int64_t total = empty ? 1 : std::max<int64_t>(1, packets[last].pos + packets[last].size - from);
+        const int64_t from = packets[first].pos;
+        const int64_t total = std::max<int64_t>(1, packets[last].pos + packets[last].size - from);
         int64_t nextReport = from + kProgressBytes;
         PacketPtr pkt(av_packet_alloc());
-        for (size_t k = first; !empty && k <= last; ++k) {
+        for (size_t k = first; k <= last; ++k) {
             const Packet &p = packets[k];
             if (p.pos >= nextReport) {
                 if (progress && !progress(p.pos - from, total))
@@ -289,10 +286,8 @@ void Mp4AacCutter::writePart(const QString &path, int64_t start, int64_t end, co
         if ((rc = avio_closep(&oc->pb)) < 0)
             throw failed(rc);
         d->release(from, from + total);
-        if (!empty) {
-            priming = start - packets[first].pts;
-            padding = packets[last].pts + std::max<int64_t>(d->par->frame_size, packets[last].duration) - end;
-        }
+        priming = start - packets[first].pts;
+        padding = packets[last].pts + std::max<int64_t>(d->par->frame_size, packets[last].duration) - end;
     }
     // iTunes' gapless comment: priming, padding and length in hex.
     QString gapless = QStringLiteral(" 00000000 %1 %2 %3")

@@ -30,7 +30,8 @@ public:
     // packet edge, where FFmpeg stops exactly.
     int64_t partStart(int64_t start) const override;
     // A part that begins and ends inside one packet cannot be trimmed at both
-    // ends; writePart refuses it.
+    // ends, and an empty one makes no MP4 players open (two split points in
+    // one packet give one): writePart refuses them.
     QString tooShort(int64_t start, int64_t end) const override;
     void writePart(const QString &path, int64_t start, int64_t end, const QByteArray &renderedTag,
                    const Progress &progress = {}) const override;

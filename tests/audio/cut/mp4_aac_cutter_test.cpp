@@ -119,6 +119,7 @@ TEST_P(Mp4AacCutterTest, EveryPartDecodesToExactlyItsStretchOfTheSource)
 
     const QString inside = dir.filePath("inside.m4a");
     EXPECT_FALSE(cutter->tooShort(edge + 10, edge + 20).isEmpty());
+    EXPECT_FALSE(cutter->tooShort(edge, edge).isEmpty()) << "two split points in one packet";
     EXPECT_THROW(cutter->writePart(inside, edge + 10, edge + 20, {}), AudioError);
     EXPECT_FALSE(QFile::exists(inside));
 }
