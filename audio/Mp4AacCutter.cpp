@@ -15,7 +15,6 @@
 #include <taglib/mp4tag.h>
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
