@@ -41,6 +41,7 @@ struct Mp4Length {
     int64_t frames = -1; // at the track's timescale; -1 when the boxes do not say plainly
     int timescale = 0;
     bool edited = false; // an edit list chose where the audio starts
+    int descriptions = 0; // sample descriptions: more than one when the stream's format changes
 };
 
 Mp4Length mp4TrackLength(const QString &path, int trackId);

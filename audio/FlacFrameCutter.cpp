@@ -372,8 +372,10 @@ void FlacFrameCutter::writePart(const QString &path, int64_t start, int64_t end,
     buf.append("fLaC", 4);
     block(0, false, si, 34);
     for (const Block &b : d->blocks) {
-        // A seek table and a cue sheet would point into the whole file.
-        if (b.type != 0 && b.type != 1 && b.type != 3 && b.type != 5)
+        // A seek table and a cue sheet would point into the whole file; a
+        // part without a tag carries no comments (4) or pictures (6).
+        const bool tag = b.type == 4 || b.type == 6;
+        if (b.type != 0 && b.type != 1 && b.type != 3 && b.type != 5 && (!tag || carriesSourceTags()))
             block(b.type, false, d->data + b.offset, b.length);
     }
     block(1, true, nullptr, kPaddingBytes);

@@ -27,7 +27,8 @@ public:
     QString tooShort(int64_t start, int64_t end) const override;
 
     // `renderedTag` is not used: the source's Vorbis comment and pictures are
-    // carried, and a PADDING block lets a tagger write the part's tag in place.
+    // carried (none when carriesSourceTags() is off), and a PADDING block lets
+    // a tagger write the part's tag in place.
     void writePart(const QString &path, int64_t start, int64_t end, const QByteArray &renderedTag,
                    const Progress &progress = {}) const override;
 

@@ -2,7 +2,9 @@
 
 #include "audio/AudioError.h"
 #include "audio/FlacFrameCutter.h"
+#include "audio/ContainerProbes.h"
 #include "audio/Mp3FrameCutter.h"
+#include "audio/Mp4AacCutter.h"
 #include "audio/OggPacketCutter.h"
 #include "audio/ReadSource.h"
 
@@ -24,6 +26,11 @@ QString LosslessSaveFormat(const QString &path)
             return qstrcmp(src.format->iformat->name, "flac") == 0 ? QStringLiteral("flac") : QString();
         case AV_CODEC_ID_OPUS: // Ogg only: the cutter rewrites Ogg pages
             return qstrcmp(src.format->iformat->name, "ogg") == 0 ? QStringLiteral("opus") : QString();
+        case AV_CODEC_ID_AAC: // in MP4 only: the cutter writes an MP4 with an edit list
+            return qstrcmp(src.format->iformat->name, audio_detail::kMp4Demuxer) == 0
+                           && src.stream()->codecpar->profile == FF_PROFILE_AAC_LOW
+                       ? QStringLiteral("m4a")
+                       : QString();
         case AV_CODEC_ID_VORBIS:
             return qstrcmp(src.format->iformat->name, "ogg") == 0 ? QStringLiteral("ogg") : QString();
         default:
@@ -43,6 +50,8 @@ std::unique_ptr<LosslessCutter> OpenLosslessCutter(const QString &path, const Lo
         return std::make_unique<FlacFrameCutter>(path, progress);
     if (format == QLatin1String("opus") || format == QLatin1String("ogg"))
         return std::make_unique<OggPacketCutter>(path, progress);
+    if (format == QLatin1String("m4a"))
+        return std::make_unique<Mp4AacCutter>(path, progress);
     throw AudioError(QStringLiteral("%1 cannot be cut without re-encoding: its audio cannot be copied")
                          .arg(QDir::toNativeSeparators(path)));
 }

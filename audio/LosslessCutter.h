@@ -41,6 +41,15 @@ public:
     // part, and the split writes the part's tag into the finished file.
     virtual bool takesRenderedTag() const { return false; }
 
+    // Whether writePart carries the source's own metadata (comments,
+    // pictures) into a part, where the split then writes the part's tag.
+    // Off (a split without tags) a part carries none of it, only what its
+    // codec requires: an Ogg stream keeps its comment header, empty but for
+    // the vendor string. A cutter that takes a rendered tag carries nothing
+    // of the source anyway.
+    void setCarriesSourceTags(bool on) { carriesSourceTags_ = on; }
+    bool carriesSourceTags() const { return carriesSourceTags_; }
+
     // Writes the samples [start, end) (0 <= start <= end <= length()) to a new
     // file at `path`. The file appears at `path` only once it is whole: a part
     // that fails or is stopped leaves nothing there, and a file it replaces
@@ -48,11 +57,15 @@ public:
     // written, Cancelled when `progress` says stop.
     virtual void writePart(const QString &path, int64_t start, int64_t end, const QByteArray &renderedTag,
                            const Progress &progress = {}) const = 0;
+
+private:
+    bool carriesSourceTags_ = true;
 };
 
 // The save format (lower case, as in setup.ini) into which the audio of
 // `path` can be copied without re-encoding, from its codec: "mp3" for MPEG
-// Layer III, "flac", "opus" (Opus in Ogg), "ogg" (Vorbis in Ogg); empty when
+// Layer III, "flac", "opus" (Opus in Ogg), "ogg" (Vorbis in Ogg), "m4a"
+// (AAC-LC in MP4: .m4a, .mp4, .m4b); empty when
 // the file's codec cannot be copied. Reads only the file's start.
 QString LosslessSaveFormat(const QString &path);
 

@@ -95,6 +95,7 @@ Mp4Length mp4TrackLength(const QString &path, int trackId)
         int64_t mediaStart = -1, editDuration = -1;
         int mediaEdits = 0;
         bool emptyEdit = false, haveTable = false;
+        int descriptions = 0;
         int depth = 0; // a damaged file can nest boxes without end
         const std::function<void(const QByteArray &, const uchar *, int64_t)> visit = [&](const QByteArray &t, const uchar *b, int64_t n) {
             if (t == "mdia" || t == "minf" || t == "stbl" || t == "edts") {
@@ -122,6 +123,8 @@ Mp4Length mp4TrackLength(const QString &path, int trackId)
                         editDuration = duration;
                     }
                 }
+            } else if (t == "stsd" && n >= 8) {
+                descriptions = int(be32(b + 4));
             } else if (t == "stts" && n >= 8) {
                 haveTable = true;
                 const int64_t count = be32(b + 4);
@@ -133,6 +136,7 @@ Mp4Length mp4TrackLength(const QString &path, int trackId)
         if (id != trackId || mediaScale == 0 || !haveTable)
             return;
         out.timescale = int(mediaScale);
+        out.descriptions = descriptions;
         if (mediaEdits == 0 && !emptyEdit) {
             out.frames = sampleTotal;
             return;

@@ -62,6 +62,24 @@ struct VorbisHeaders {
     VorbisHeaders &operator=(const VorbisHeaders &) = delete;
 };
 
+// The comment header of a part that carries no tag: the source's vendor
+// string and no comments. The streams require the header itself.
+QByteArray withoutComments(const QByteArray &header, bool opus)
+{
+    const int magic = opus ? 8 : 7; // "OpusTags", "\x03vorbis"
+    QByteArray out = header.left(magic);
+    const auto *p = reinterpret_cast<const uchar *>(header.constData()) + magic;
+    const int64_t vendor = header.size() >= magic + 4 ? int64_t(p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24) : -1;
+    if (vendor >= 0 && vendor <= header.size() - magic - 4)
+        out += header.mid(magic, 4 + qsizetype(vendor));
+    else
+        out += QByteArray(4, '\0');
+    out += QByteArray(4, '\0'); // no comments
+    if (!opus)
+        out += char(1); // the framing bit
+    return out;
+}
+
 } // namespace
 
 struct OggPacketCutter::Impl : audio_detail::MappedSource {
@@ -302,6 +320,7 @@ void OggPacketCutter::writePart(const QString &path, int64_t start, int64_t end,
     int64_t origin = 0;           // raw position granule 0 of the part stands for
     int64_t flushAfter = -1;      // the first page of audio ends here, so it never ends the stream too
     QByteArray head = d->headers[0];
+    const QByteArray comments = carriesSourceTags() ? d->headers[1] : withoutComments(d->headers[1], d->opus);
     if (end > start) {
         last = d->packetAt(r1 - 1);
         const int64_t f = d->packetAt(r0);
@@ -343,7 +362,7 @@ void OggPacketCutter::writePart(const QString &path, int64_t start, int64_t end,
     // Headers as the codecs ask: the first alone on the first page, audio from a new page.
     const int64_t headerCount = int64_t(d->headers.size());
     for (int64_t h = 0; h < headerCount; ++h) {
-        const QByteArray &bytes = h == 0 ? head : d->headers[size_t(h)];
+        const QByteArray &bytes = h == 0 ? head : h == 1 ? comments : d->headers[size_t(h)];
         ogg_packet op{};
         op.packet = reinterpret_cast<uchar *>(const_cast<char *>(bytes.constData()));
         op.bytes = bytes.size();

@@ -137,8 +137,8 @@ int SplitCommand(const QStringList &args)
         throw UsageError("--lossless copies MP3 frames: it needs --format mp3");
     if (run.Lossless && !copyable.isEmpty() && saveFormat != copyable)
         throw UsageError(QString("--lossless copies the %1 %2 of %3: it needs --format %4")
-                             .arg(copyable == "ogg" ? "Vorbis" : copyable == "opus" ? "Opus" : copyable.toUpper(),
-                                  copyable == "ogg" || copyable == "opus" ? "packets" : "frames",
+                             .arg(copyable == "ogg" ? "Vorbis" : copyable == "opus" ? "Opus" : copyable == "m4a" ? "AAC" : copyable.toUpper(),
+                                  copyable == "ogg" || copyable == "opus" || copyable == "m4a" ? "packets" : "frames",
                                   QDir::toNativeSeparators(source), copyable)
                              .toStdString());
     if (run.Lossless && copyable.isEmpty() && saveFormat != "mp3" && saveFormat != "flac" && saveFormat != "opus"

@@ -45,6 +45,9 @@ SplitOutcome SplitEngine::RunLossless(SplitMode mode)
     } catch (const LosslessCutter::Cancelled &) {
         // Nothing written yet; reported below like a stop between parts.
     }
+    // Without tags a part carries none of the source's either.
+    if (cutter)
+        cutter->setCarriesSourceTags(run_.CopyTag);
     if (cutter && cutter->length() != totalSamples)
         return Fail(QStringLiteral("%1 cannot be cut without re-encoding: its frames decode to %2 samples, "
                                    "but its header says %3")

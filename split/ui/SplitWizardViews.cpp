@@ -37,6 +37,8 @@ QString CopiedUnits(const QString &format)
         return "Opus packets";
     if (f == "ogg")
         return "Vorbis packets";
+    if (f == "m4a")
+        return "AAC packets";
     return f.toUpper() + " frames";
 }
 
@@ -50,6 +52,9 @@ QString CutPrecision(const QString &format)
     if (f == "ogg")
         return "each part ends exactly; it begins at the start of the packet that holds its split point, "
                "at most a few hundredths of a second early, and the part before ends there too";
+    if (f == "m4a")
+        return "each part begins and ends at the start of the packet that holds its split point, at most a few "
+               "hundredths of a second early, so that players stop exactly where the next part begins";
     return "the cut is exact";
 }
 } // namespace
@@ -57,11 +62,12 @@ QString CutPrecision(const QString &format)
 QString LosslessHint(const QString &sourceFormat, const QString &saveFormat)
 {
     if (sourceFormat.isEmpty())
-        return "Only an MP3 (MPEG Layer III), FLAC, Opus or Ogg Vorbis source can be copied without re-encoding.";
+        return "Only an MP3 (MPEG Layer III), FLAC, Opus, Ogg Vorbis or AAC (in MP4) source can be copied without "
+               "re-encoding.";
     const QString name = sourceFormat.toUpper();
     if (sourceFormat != saveFormat.toLower())
         return "Choose " + name + " as the save format to copy the audio without re-encoding.";
-    if (sourceFormat == "opus" || sourceFormat == "ogg")
+    if (sourceFormat == "opus" || sourceFormat == "ogg" || sourceFormat == "m4a")
         return "Copies the source's " + CopiedUnits(sourceFormat) + " into the parts: nothing is re-encoded; "
                + CutPrecision(sourceFormat) + ".\nThe " + name + " encoder settings are not used.";
     return "Copies the source's " + name + " frames into the parts: every cut is exact and nothing "

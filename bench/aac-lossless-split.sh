@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The lossless split of AAC in MP4 (packets copied, never decoded) into 10
+# parts against `cp` of the same bytes, in the same run, alternating the two.
+# Prints the median wall time of each and the ratio ours/cp; then checks once
+# that every part decodes (ffmpeg) to its range's length, how far its samples
+# are from the source's decode over that range, and that the parts add up to
+# the source's decoded length.
+#
+#   bench/aac-lossless-split.sh [--rounds N] [--minutes M] [--keep DIR]
+#
+# The source is M minutes (default 60) of recorded music: Wesnoth's
+# soundtrack (Debian's wesnoth-1.16-music, installed when missing), its tracks
+# end to end, encoded with ffmpeg's AAC encoder at 128 kbps into .m4a.
+# --keep DIR keeps it in DIR and reuses it.
+# Needs: ffmpeg. Builds quorvis-aac-split in build-bench/ (Release).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+rounds=5
+minutes=60
+keep=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --rounds) rounds=$2; shift 2 ;;
+    --minutes) minutes=$2; shift 2 ;;
+    --keep) keep=$2; shift 2 ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+
+. bench/music.sh
+
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
+cmake --build build-bench -j2 --target quorvis-aac-split >/dev/null
+split=build-bench/quorvis-aac-split
+
+work=$(mktemp -d /tmp/quorvis-aac-split.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+ff=(ffmpeg -nostdin -v error -y)
+
+data=${keep:-$work}
+mkdir -p "$data"
+src="$data/music-${minutes}m.m4a"
+if [ ! -s "$src" ]; then
+  echo "Making ${minutes} minutes of music as AAC..."
+  music_pcm 3 | "${ff[@]}" -f s16le -ar 44100 -ac 2 -i - -t "$((minutes * 60))" -c:a aac -b:a 128k \
+    -f ipod "$src.part"
+  mv "$src.part" "$src"
+fi
+
+measure() {
+  local t0=${EPOCHREALTIME/,/.} t1
+  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  t1=${EPOCHREALTIME/,/.}
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
+}
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+
+ours=() cps=()
+for ((i = 0; i < rounds; i++)); do
+  rm -rf "$work/out"; mkdir -p "$work/out"
+  ours+=("$(measure "$split" "$src" "$work/out" 10)")
+  rm -rf "$work/out"; mkdir -p "$work/out"
+  cps+=("$(measure cp "$src" "$work/out/")")
+done
+o=$(printf '%s\n' "${ours[@]}" | median)
+c=$(printf '%s\n' "${cps[@]}" | median)
+printf 'm4a    %s MiB  ours %7.3fs  cp %7.3fs  ratio %5s\n' \
+  "$(($(stat -c %s "$src") >> 20))" "$o" "$c" "$(ratio "$o" "$c")"
+
+rm -rf "$work/out"; mkdir -p "$work/out"
+"$split" "$src" "$work/out" 10 --check > "$work/check.txt"
+awk '{ exact += ($5 == $7); sum += $7; if (m == "" || $11 < m) m = $11; if ($9 > d) d = $9 }
+     END { printf "  parts: %d of %d exact lengths, %d samples in all; largest difference %.6f, lowest SNR %s dB\n",
+           exact, NR, sum, d, m }' "$work/check.txt"
+sed 's/^/    /' "$work/check.txt"
+whole=$(( $(ffmpeg -nostdin -v error -i "$src" -f f32le -ac 1 - | wc -c) / 4 ))
+echo "  the source decodes to ${whole} samples"
