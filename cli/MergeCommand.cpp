@@ -138,6 +138,9 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
     start(engine, request, settings);
     report.Done();
     if constexpr (std::is_same_v<Engine, ConvertEngine>)
+        if (!engine.ReplayGainNote().isEmpty())
+            report.Message(engine.ReplayGainNote());
+    if constexpr (std::is_same_v<Engine, ConvertEngine>)
         report.Info(QStringLiteral("%1 converted, %2 skipped, %3 failed")
                         .arg(observer.WrittenCount())
                         .arg(engine.Skipped())
@@ -187,7 +190,7 @@ int MergeCommand(const QStringList &args)
 int ConvertCommand(const QStringList &args)
 {
     const Arguments a = Parse(args, {"format", "out", "jobs", "name"},
-                              {"copy-tags", "quiet", "recursive", "keep-structure", "skip-existing"});
+                              {"copy-tags", "quiet", "recursive", "keep-structure", "skip-existing", "replaygain"});
     if (a.positional.isEmpty())
         throw UsageError("convert needs at least one source file or folder");
     if (const QString problem = TemplateProblem(a.value("name")); !problem.isEmpty())
@@ -207,6 +210,7 @@ int ConvertCommand(const QStringList &args)
     request.keepStructure = a.has("keep-structure");
     request.skipExisting = a.has("skip-existing");
     request.nameTemplate = a.value("name");
+    request.replayGain = a.has("replaygain");
     request.baseFolders = found.baseFolders;
 
     return RunOverList<ConvertEngine>(found.files, request, settings, a.has("quiet"),
