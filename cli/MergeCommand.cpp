@@ -61,8 +61,13 @@ public:
     void Information(const QString &message) override
     {
         const QString text = report_.TakeWarnings(message);
-        if (text.startsWith("Complete"))
+        if (text.startsWith("Complete")) {
             completed_ = true;
+            // Notes on what the run did differently (a held-back gain, tags a format has no place for).
+            for (const QString &line : text.split('\n'))
+                if (line.startsWith("Note: "))
+                    report_.Message(line);
+        }
         else if (text.startsWith("Cancel"))
             report_.Error(text);
         else
@@ -138,9 +143,6 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
     start(engine, request, settings);
     report.Done();
     if constexpr (std::is_same_v<Engine, ConvertEngine>)
-        if (!engine.ReplayGainNote().isEmpty())
-            report.Message(engine.ReplayGainNote());
-    if constexpr (std::is_same_v<Engine, ConvertEngine>)
         report.Info(QStringLiteral("%1 converted, %2 skipped, %3 failed")
                         .arg(observer.WrittenCount())
                         .arg(engine.Skipped())
@@ -152,7 +154,7 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
 
 int MergeCommand(const QStringList &args)
 {
-    const Arguments a = Parse(args, {"output", "format", "out", "title", "artist", "album", "year", "comment"}, {"quiet", "chapters"});
+    const Arguments a = Parse(args, {"output", "format", "out", "title", "artist", "album", "year", "comment", "normalise"}, {"quiet", "chapters"});
     if (a.positional.isEmpty())
         throw UsageError("merge needs at least one source file");
     if (!a.has("output") || a.value("output").isEmpty())
@@ -178,6 +180,12 @@ int MergeCommand(const QStringList &args)
         request.tag.year = *year;
     }
 
+    if (a.has("normalise")) {
+        bool number = false;
+        request.normaliseLufs = a.value("normalise").toInt(&number);
+        if (!number || !IsNormaliseTarget(request.normaliseLufs))
+            throw UsageError("--normalise must be -23, -18, -16 or -14 (LUFS)");
+    }
     request.chapterMarks = a.has("chapters");
     if (request.chapterMarks && !FormatCarriesChapters("x." + format))
         Reporter(a.has("quiet")).Message(QString("Note: %1 files carry no chapters; the merge is written without them")

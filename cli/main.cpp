@@ -21,6 +21,8 @@ static const char usageText[] =
     "              [--title T] [--artist A] [--album B] [--year Y] [--comment C]\n"
     "              [--chapters] (a chapter mark where each file begins, titled\n"
     "              from its title tag or file name; MP3, OGG, OPUS and FLAC)\n"
+    "              [--normalise LUFS] (-23, -18, -16 or -14: each file measured first and\n"
+    "              brought to that loudness, its true peak held at -1 dBTP)\n"
     "  quorvis-cli convert FILE|FOLDER... [--format ...] [--out DIR] [--copy-tags] [--jobs N]\n"
     "              [--recursive] [--keep-structure] [--skip-existing] [--name TEMPLATE]\n"
     "              [--replaygain] (track and album ReplayGain tags; albums by album tag, else folder)\n"

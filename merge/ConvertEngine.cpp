@@ -107,7 +107,6 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
     warnings_.clear();
     folderFailure_.clear();
     measured_.clear();
-    replayGainNote_.clear();
 
     const int count = int(request.sources.size());
     const int jobs = std::min(request.jobs > 0 ? request.jobs : QThread::idealThreadCount(), count);
@@ -161,8 +160,7 @@ void ConvertEngine::FinishReplayGain(const ConvertRequest &request, bool albums)
         return;
     const OutputFormat format = ChosenFormat(request);
     if (!CarriesReplayGain(QStringLiteral("x") + output_format::Extension(format))) {
-        replayGainNote_ = NoReplayGainNote(output_format::Word(format).toUpper());
-        warnings_ << replayGainNote_;
+        warnings_ << NoReplayGainNote(output_format::Word(format).toUpper());
         return;
     }
     warnings_ << WriteReplayGainTags(measured_, albums);

@@ -72,8 +72,6 @@ public:
     int CurrentIndex() const { return currentIndex_; }
     // Sources of the last run passed over as already converted.
     int Skipped() const { return skipped_; }
-    // The last run's note on ReplayGain tags its format has no place for; empty otherwise.
-    QString ReplayGainNote() const { return replayGainNote_; }
 
 private:
     void RunConversion(const ConvertRequest &request, const TProgramSettings &settings);
@@ -114,5 +112,4 @@ private:
     // Set when the output folder refused a file; the run ends with it alone.
     QString folderFailure_;
     std::vector<MeasuredOutput> measured_;
-    QString replayGainNote_;
 };
