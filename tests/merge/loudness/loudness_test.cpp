@@ -3,7 +3,12 @@
 #include "audio/ReplayGainTags.h"
 #include "audio/Loudness.h"
 #include "merge/LoudnessPass.h"
+#include "merge/MergeEngine.h"
 #include "tests/common/AudioFixtures.h"
+#include "tests/merge/EngineFixtures.h"
+#include "audio/TAudioInformation2.h"
+
+#include <QDir>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -206,6 +211,36 @@ TEST(NormalisedMerge, OffMergesTheSamplesAsTheyAre)
     const std::vector<float> second = fixtures::DecodedSamples(b);
     expected.insert(expected.end(), second.begin(), second.end());
     EXPECT_TRUE(fixtures::DecodedSamples(dir.filePath("mix.wav")) == expected);
+}
+
+TEST(NormalisedMerge, StoppedWhileMeasuringWritesNothing)
+{
+    QTemporaryDir dir;
+    const QString a = Tone(dir, "a.wav", 0.1, 440, 4), b = Tone(dir, "b.wav", 0.5, 1000, 4);
+    TAudioFile2 writer;
+    TAudioInformation2 info;
+    TAudioFile2LameEnc encoder;
+    RecordingObserver observer;
+    MergeEngine engine(writer, info, encoder, observer);
+    observer.onBreathe = [&](int breath) {
+        if (breath == 5) // the second source's first second
+            engine.Stop();
+    };
+    MergeRequest request;
+    request.sources = {a, b};
+    request.fileNameText = "mix";
+    request.savePath = dir.filePath("out") + "/";
+    request.formatText = "WAV";
+    request.normaliseLufs = -23;
+    const TProgramSettings settings;
+    engine.Run(request, settings);
+    EXPECT_EQ(observer.statusTexts.first(), "Measuring...");
+    EXPECT_EQ(observer.statusTexts.last(), "Cancel");
+    EXPECT_EQ(observer.texts("information"), QStringList{"Cancel merging files!"});
+    EXPECT_EQ(observer.lifecycle, (QStringList{"began", "ended"}));
+    EXPECT_GT(observer.gauge.last(), 0);
+    EXPECT_TRUE(QDir(dir.filePath("out")).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_FALSE(engine.Merging());
 }
 
 TEST(NormaliseGain, RaisesNoFurtherThanThePeakAllowsAndNeverLowersForIt)
