@@ -93,7 +93,10 @@ TEST_P(ReplayGainPerFormat, TagsMatchFfmpegsLoudnessOfTheOutput)
     const QString quiet = Tone(dir, "quiet.wav", 0.2, 440);
     const QString loud = Tone(dir, "loud.wav", 0.5, 1000, 5);
     const QString out = dir.filePath("out");
-    const CliResult r = RunCli({"convert", quiet, loud, "--format", format, "--out", out, "--replaygain", "--quiet"});
+    // File after file for some formats, on two workers for the others: both measure alike.
+    const QString jobs = format == "flac" || format == "mp3" ? "1" : "2";
+    const CliResult r = RunCli(
+        {"convert", quiet, loud, "--format", format, "--out", out, "--replaygain", "--jobs", jobs, "--quiet"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QString a = out + "/quiet." + format, b = out + "/loud." + format;
     const double album = FfmpegIntegrated({quiet, loud});
