@@ -14,8 +14,6 @@ struct LoudnessMeter::State {
     ~State() { ebur128_destroy(&st); }
 };
 
-bool LoudnessResult::Silent() const { return !std::isfinite(integrated); }
-
 LoudnessMeter::LoudnessMeter(int sampleRate, int channels, bool withRange)
     : state_(std::make_unique<State>()), sampleRate_(sampleRate), channels_(channels)
 {
@@ -136,13 +134,19 @@ LoudnessResult MeasureFile(const QString &path)
     reader.OpenFile(path, 0, 1);
     if (reader.LastError() != 0)
         throw AudioError(QStringLiteral("Cannot open %1: %2").arg(QDir::toNativeSeparators(path), reader.LastErrorText()));
-    LoudnessMeter meter(reader.SampleRate(), reader.Channels(), true);
-    for (;;) {
-        const PcmArray block = reader.ReadArray(int64_t(reader.SampleRate()));
-        if (block.empty())
-            break;
-        meter.Add(block.data(), int64_t(block.size()) / std::max(1, reader.ElementsPerSample()));
+    try {
+        LoudnessMeter meter(reader.SampleRate(), reader.Channels(), true);
+        for (;;) {
+            const PcmArray block = reader.ReadArray(int64_t(reader.SampleRate()));
+            if (block.empty())
+                break;
+            meter.Add(block.data(), int64_t(block.size()) / std::max(1, reader.ElementsPerSample()));
+        }
+        reader.CloseFile();
+        return meter.Result();
+    } catch (const AudioError &e) {
+        // The reader's messages name the file already; the meter's do not.
+        const QString name = QDir::toNativeSeparators(path);
+        throw AudioError(e.text().contains(name) ? e.text() : QStringLiteral("%1: %2").arg(name, e.text()));
     }
-    reader.CloseFile();
-    return meter.Result();
 }

@@ -13,7 +13,6 @@ struct LoudnessResult {
     double range = 0;      // LU; 0 unless the meter was made with range
     double truePeak = 0;   // linear, 1.0 = full scale; 4x oversampled
     double samplePeak = 0; // linear
-    bool Silent() const;
 };
 
 class LoudnessMeter {
