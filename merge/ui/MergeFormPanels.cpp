@@ -223,7 +223,7 @@ void BuildMergePage(TMergeForm &f)
     f.CheckChapters->setToolTip("Mark where each file begins (MP3, OGG, OPUS, FLAC); "
                                 "double-click a title in the Chapter column to change it");
     f.CBNormalise = MakeNormaliseBox(page);
-    auto *normaliseLabel = MakeLabel(page, "LabelNormalise", "Normalise to:");
+    auto *normaliseLabel = MakeLabel(page, "LabelNormalise", "Normalise to");
     normaliseLabel->setBuddy(f.CBNormalise);
     f.Gauge1 = MakeGauge(page, "Gauge1");
     QPalette palette = f.Gauge1->palette();

@@ -2,7 +2,6 @@
 // merges, judged by ffmpeg's own EBU R128 meter (the ebur128 filter).
 #include "audio/ReplayGainTags.h"
 #include "audio/Loudness.h"
-#include "merge/LoudnessPass.h"
 #include "merge/MergeEngine.h"
 #include "tests/common/AudioFixtures.h"
 #include "tests/merge/EngineFixtures.h"
@@ -244,16 +243,6 @@ TEST(NormalisedMerge, StoppedWhileMeasuringWritesNothing)
     EXPECT_GT(observer.gauge.last(), 0);
     EXPECT_TRUE(QDir(dir.filePath("out")).entryList(QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_FALSE(engine.Merging());
-}
-
-TEST(NormaliseGain, RaisesNoFurtherThanThePeakAllowsAndNeverLowersForIt)
-{
-    EXPECT_NEAR(GainFor(-30, 0.1, -16).gainDb, 14, 1e-9); // peak -20 dBTP + 14 stays below -1
-    const SourceGain held = GainFor(-30, 0.5, -16);     // -6 dBTP + 14 would be +8
-    EXPECT_TRUE(held.limited);
-    EXPECT_NEAR(held.gainDb, -1 - 20 * std::log10(0.5), 1e-9);
-    EXPECT_FALSE(GainFor(-10, 1.0, -16).limited); // lowering
-    EXPECT_EQ(GainFor(-HUGE_VAL, 0, -16).gainDb, 0); // silence
 }
 
 } // namespace

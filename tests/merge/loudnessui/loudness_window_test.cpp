@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -63,6 +64,9 @@ TEST_F(LoudnessWindow, NormaliseToBringsTheMergeToTheTargetAndIsRemembered)
     EXPECT_EQ(box->currentText(), "Off");
     ASSERT_EQ(box->count(), 5);
     EXPECT_EQ(box->itemText(4), "-14 LUFS");
+    auto *label = form->findChild<QLabel *>("LabelNormalise");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "Normalise to");
     box->setCurrentIndex(box->findText("-18 LUFS"));
     form->BitBtnMerge->click();
     const QString output = dir.filePath("out/Untitled.flac");
