@@ -8,6 +8,7 @@
 #include "audio/TAudioInformation2.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -123,6 +124,31 @@ TEST_P(ReplayGainPerFormat, TagsMatchFfmpegsLoudnessOfTheOutput)
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, ReplayGainPerFormat, testing::Values("flac", "ogg", "mp3", "opus"));
+
+TEST(ReplayGain, AlbumsAreTheAlbumTagElseTheFolder)
+{
+    QTemporaryDir dir;
+    const auto tagged = [&](const QString &rel, double peak, const QString &album) {
+        QDir().mkpath(QFileInfo(dir.filePath(rel)).absolutePath());
+        const QString wav = Tone(dir, rel + ".wav", peak);
+        QStringList args{"-nostdin", "-v", "error", "-i", wav};
+        if (!album.isEmpty())
+            args << "-metadata" << "album=" + album;
+        EXPECT_EQ(fixtures::Run("ffmpeg", args << dir.filePath(rel + ".flac")), 0);
+        return dir.filePath(rel + ".flac");
+    };
+    // One album over two folders; a loose file beside the first is an album with its folder.
+    const QStringList sources{tagged("x/one", 0.2, "Same"), tagged("y/two", 0.4, "Same"), tagged("x/loose", 0.3, {})};
+    const CliResult r = RunCli(QStringList{"convert"} + sources +
+                               QStringList{"--format", "flac", "--out", dir.filePath("out"), "--replaygain", "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const auto albumGain = [&](const char *name) {
+        return GainOf(fixtures::ProbeFile(dir.filePath(QString("out/%1.flac").arg(name))).tags.value("replaygain_album_gain").toString());
+    };
+    EXPECT_EQ(albumGain("one"), albumGain("two"));
+    EXPECT_NEAR(albumGain("one"), -18 - FfmpegIntegrated({sources[0], sources[1]}), 0.1);
+    EXPECT_NEAR(albumGain("loose"), -18 - FfmpegIntegrated({sources[2]}), 0.1);
+}
 
 TEST(ReplayGain, M4aFromFfmpegTakesFreeformTags)
 {
