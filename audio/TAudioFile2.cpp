@@ -75,6 +75,8 @@ void TAudioFile2::WriteArray(const PcmArray &pcm) { writer_->write(pcm); }
 int16_t TAudioFile2::State() const { return writer_->isOpen() ? 2 : 0; }
 int64_t TAudioFile2::OutputPosition() const { return writer_->outputPosition(); }
 int TAudioFile2::OutputSampleRate() const { return writer_->outputSampleRate(); }
+void TAudioFile2::SetMeasureLoudness(bool on) { writer_->setMeasureLoudness(on); }
+std::shared_ptr<LoudnessMeter> TAudioFile2::TakeLoudness() { return writer_->takeLoudness(); }
 void TAudioFile2::SetFormatIndex(int) {}
 
 void TAudioFile2::SetWavFormat(int r, int c, int b) { writer_->setWavFormat(r, c, b); }

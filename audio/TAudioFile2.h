@@ -18,6 +18,7 @@ struct TAudioFile2LameEnc {
 };
 
 namespace audio_detail { class Decoder; class Writer; }
+class LoudnessMeter;
 
 // Reads or writes one audio file at a time.
 //
@@ -85,6 +86,12 @@ public:
     // after resampling: the output frame where the next array begins.
     int64_t OutputPosition() const;
     int OutputSampleRate() const; // of the open output; 0 when none is open
+    // Measures the loudness of what goes to the encoder (after resampling)
+    // in the files created from now on, for ReplayGain without a second decode.
+    void SetMeasureLoudness(bool on);
+    // The measurement of the file last closed, null when none was measured
+    // or the file was abandoned. Taken once.
+    std::shared_ptr<LoudnessMeter> TakeLoudness();
     void SetFormatIndex(int index);
 
     void SetWavFormat(int sampleRate, int channels, int bitsPerSample);

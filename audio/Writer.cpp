@@ -7,6 +7,7 @@
 #include "audio/OggEncoder.h"
 #include "audio/OpusEncoder.h"
 #include "audio/PipelinedEncoder.h"
+#include "audio/Loudness.h"
 #include "audio/Resampler.h"
 #include "audio/WavEncoder.h"
 #include "audio/WmaEncoder.h"
@@ -65,12 +66,24 @@ struct Writer::Impl {
     std::unique_ptr<Encoder> encoder;
     std::unique_ptr<Resampler> resampler;
     int64_t written = 0; // frames handed to the encoder
+    // Loudness of the frames handed to the encoder, when asked for.
+    bool measureLoudness = false;
+    std::shared_ptr<LoudnessMeter> meter;
+    std::shared_ptr<LoudnessMeter> measured; // of the file last closed
+
+    void encode(const float *pcm, int64_t frames)
+    {
+        encoder->write(pcm, frames);
+        if (meter)
+            meter->Add(pcm, frames);
+    }
 
     // Drops the output after a failure; the encoder removes its incomplete file.
     void abandon()
     {
         encoder.reset();
         resampler.reset();
+        meter.reset();
         path.clear();
         forgetInput();
     }
@@ -247,6 +260,8 @@ void Writer::create(const QString &path)
     }
     }
     d->resampler = std::make_unique<Resampler>(encoder->sampleRate(), encoder->channels());
+    d->measured.reset();
+    d->meter = d->measureLoudness ? std::make_shared<LoudnessMeter>(encoder->sampleRate(), encoder->channels()) : nullptr;
     d->encoder = std::move(encoder);
     d->path = path;
     d->written = 0;
@@ -267,7 +282,7 @@ void Writer::write(const PcmArray &pcm)
         const int64_t frames = int64_t(pcm.size() / size_t(d->inChannels));
         const Resampler::Span out = d->resampler->convert(pcm.data(), frames, d->inRate, d->inChannels);
         if (out.frames > 0)
-            d->encoder->write(out.data, out.frames);
+            d->encode(out.data, out.frames);
         d->written += out.frames;
     } catch (const AudioError &) {
         d->abandon();
@@ -284,7 +299,7 @@ void Writer::close()
     try {
         const Resampler::Span tail = d->resampler->flush();
         if (tail.frames > 0)
-            d->encoder->write(tail.data, tail.frames);
+            d->encode(tail.data, tail.frames);
         d->encoder->finish();
     } catch (const AudioError &) {
         d->abandon();
@@ -292,9 +307,14 @@ void Writer::close()
     }
     d->encoder.reset();
     d->resampler.reset();
+    d->measured = std::move(d->meter);
     d->path.clear();
     d->forgetInput();
 }
+
+void Writer::setMeasureLoudness(bool on) { d->measureLoudness = on; }
+
+std::shared_ptr<LoudnessMeter> Writer::takeLoudness() { return std::exchange(d->measured, nullptr); }
 
 bool Writer::isOpen() const { return d->encoder != nullptr; }
 

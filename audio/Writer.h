@@ -45,6 +45,8 @@ public:
     // the resampler plus what it still holds: where the next input begins.
     int64_t outputPosition() const;
     int outputSampleRate() const; // 0 when no output is open
+    void setMeasureLoudness(bool on);
+    std::shared_ptr<LoudnessMeter> takeLoudness();
 
 private:
     struct Impl;

@@ -1,5 +1,6 @@
 #include "audio/AudioError.h"
 #include "audio/Chapters.h"
+#include "audio/Loudness.h"
 #include "audio/TAudioInformation2.h"
 #include "cli/Commands.h"
 #include "base/TimeFormat.h"
@@ -8,13 +9,37 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 #include <cstdio>
 
 namespace cli {
+namespace {
+
+// One decimal as meters show it; silence has no level.
+QString Decibels(double db)
+{
+    return std::isfinite(db) ? QString::number(db, 'f', 1) : QStringLiteral("-inf");
+}
+
+// Two decimals for scripts; null for silence (JSON has no infinity).
+QJsonValue JsonDecibels(double db)
+{
+    return std::isfinite(db) ? QJsonValue(std::round(db * 100) / 100) : QJsonValue();
+}
+
+QJsonObject LoudnessJson(const LoudnessResult &r)
+{
+    return QJsonObject{{"integrated_lufs", JsonDecibels(r.integrated)},
+                       {"range_lu", JsonDecibels(r.range)},
+                       {"true_peak_dbtp", JsonDecibels(LevelDb(r.truePeak))},
+                       {"sample_peak", std::round(r.samplePeak * 1e6) / 1e6}};
+}
+
+} // namespace
 
 int InfoCommand(const QStringList &args)
 {
-    const Arguments a = Parse(args, {}, {"json", "quiet"});
+    const Arguments a = Parse(args, {}, {"json", "quiet", "loudness"});
     if (a.positional.isEmpty())
         throw UsageError("info needs at least one file");
 
@@ -53,6 +78,17 @@ int InfoCommand(const QStringList &args)
                                             {"start_frame", qint64(c.startFrame)},
                                             {"title", c.title}});
         o.insert("chapters", chapterArray);
+        // Decodes the whole file: only when asked.
+        LoudnessResult loudness;
+        if (a.has("loudness")) {
+            try {
+                loudness = MeasureFile(path);
+                o.insert("loudness", LoudnessJson(loudness));
+            } catch (const std::exception &e) {
+                report.Error(QString::fromStdString(e.what()));
+                o.insert("error", QString::fromStdString(e.what()));
+            }
+        }
         all.append(o);
         if (!a.has("json")) {
             const qint64 ms = info.Duration();
@@ -73,6 +109,10 @@ int InfoCommand(const QStringList &args)
                 std::printf("    %3zu  %s  %s\n", i + 1,
                             qUtf8Printable(ChapterTimeText(chapters[i].startFrame, chapters[i].sampleRate)),
                             qUtf8Printable(chapters[i].title));
+            if (o.contains("loudness"))
+                std::printf("  loudness: %s LUFS integrated, %.1f LU range, %s dBTP true peak\n",
+                            qUtf8Printable(Decibels(loudness.integrated)), loudness.range,
+                            qUtf8Printable(Decibels(LevelDb(loudness.truePeak))));
         }
     }
     if (a.has("json"))

@@ -62,8 +62,13 @@ public:
     void Information(const QString &message) override
     {
         const QString text = report_.TakeWarnings(message);
-        if (text.startsWith("Complete"))
+        if (text.startsWith("Complete")) {
             completed_ = true;
+            // Notes on what the run did differently (a held-back gain, tags a format has no place for).
+            for (const QString &line : text.split('\n'))
+                if (line.startsWith("Note: "))
+                    report_.Message(line);
+        }
         else if (text.startsWith("Cancel"))
             report_.Error(text);
         else
@@ -150,7 +155,7 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
 
 int MergeCommand(const QStringList &args)
 {
-    const Arguments a = Parse(args, {"output", "format", "out", "title", "artist", "album", "year", "comment"}, {"quiet", "chapters"});
+    const Arguments a = Parse(args, {"output", "format", "out", "title", "artist", "album", "year", "comment", "normalise"}, {"quiet", "chapters"});
     if (a.positional.isEmpty())
         throw UsageError("merge needs at least one source file");
     if (!a.has("output") || a.value("output").isEmpty())
@@ -176,6 +181,12 @@ int MergeCommand(const QStringList &args)
         request.tag.year = *year;
     }
 
+    if (a.has("normalise")) {
+        bool number = false;
+        request.normaliseLufs = a.value("normalise").toInt(&number);
+        if (!number || !IsNormaliseTarget(request.normaliseLufs))
+            throw UsageError("--normalise must be -23, -18, -16 or -14 (LUFS)");
+    }
     request.chapterMarks = a.has("chapters");
     if (request.chapterMarks && !FormatCarriesChapters("x." + format))
         Reporter(a.has("quiet")).Message(QString("Note: %1 files carry no chapters; the merge is written without them")
@@ -188,7 +199,7 @@ int MergeCommand(const QStringList &args)
 int ConvertCommand(const QStringList &args)
 {
     const Arguments a = Parse(args, {"format", "out", "jobs", "name"},
-                              {"copy-tags", "quiet", "recursive", "keep-structure", "skip-existing"});
+                              {"copy-tags", "quiet", "recursive", "keep-structure", "skip-existing", "replaygain"});
     if (a.positional.isEmpty())
         throw UsageError("convert needs at least one source file or folder");
     if (const QString problem = TemplateProblem(a.value("name")); !problem.isEmpty())
@@ -208,6 +219,7 @@ int ConvertCommand(const QStringList &args)
     request.keepStructure = a.has("keep-structure");
     request.skipExisting = a.has("skip-existing");
     request.nameTemplate = a.value("name");
+    request.replayGain = a.has("replaygain");
     request.baseFolders = found.baseFolders;
 
     return RunOverList<ConvertEngine>(found.files, request, settings, a.has("quiet"),

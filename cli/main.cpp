@@ -7,7 +7,8 @@
 
 static const char usageText[] =
     "usage:\n"
-    "  quorvis-cli info FILE... [--json]\n"
+    "  quorvis-cli info FILE... [--json] [--loudness]\n"
+    "              (--loudness: EBU R128 integrated loudness, loudness range, true peak)\n"
     "  quorvis-cli split FILE (--parts N | --every SECONDS | --at T1,T2,... | --cue SHEET.cue\n"
     "              | --labels LABELS.txt | --chapters | --silence [--threshold DB] [--min-silence SECONDS]\n"
     "              [--tracks N] [--trim-silence])\n"
@@ -20,8 +21,11 @@ static const char usageText[] =
     "              [--title T] [--artist A] [--album B] [--year Y] [--comment C]\n"
     "              [--chapters] (a chapter mark where each file begins, titled\n"
     "              from its title tag or file name; MP3, OGG, OPUS and FLAC)\n"
+    "              [--normalise LUFS] (-23, -18, -16 or -14: each file measured first and\n"
+    "              brought to that loudness, its true peak held at -1 dBTP)\n"
     "  quorvis-cli convert FILE|FOLDER... [--format ...] [--out DIR] [--copy-tags] [--jobs N]\n"
     "              [--recursive] [--keep-structure] [--skip-existing] [--name TEMPLATE]\n"
+    "              [--replaygain] (track and album ReplayGain tags; albums by album tag, else folder)\n"
     "              (--jobs: files converted at once; 0, the default, every core.\n"
     "              A folder gives its audio files, in name order, with --recursive\n"
     "              those of its subfolders too; --keep-structure puts each output\n"

@@ -96,6 +96,9 @@ void LoadProgramSettings()
     s.keepstructure = ReadIniInt(path, "general", "keepstructure", 0) == 1 ? 1 : 0;
     s.skipexisting = ReadIniInt(path, "general", "skipexisting", 0) == 1 ? 1 : 0;
     s.nametemplate = ReadIniString(path, "general", "nametemplate", QString());
+    s.replaygain = ReadIniInt(path, "general", "replaygain", 0) == 1 ? 1 : 0;
+    const int32_t normalise = ReadIniInt(path, "general", "normalise", 0);
+    s.normalise = IsNormaliseTarget(normalise) ? normalise : 0;
     ProgramSettings = s;
 }
 
@@ -170,5 +173,18 @@ void SaveLibrarySettings()
     w.Set("general", "keepstructure", ProgramSettings.keepstructure);
     w.Set("general", "skipexisting", ProgramSettings.skipexisting);
     w.Set("general", "nametemplate", ProgramSettings.nametemplate);
+    w.Set("general", "replaygain", ProgramSettings.replaygain);
     w.Commit();
+}
+
+void SaveNormaliseSetting()
+{
+    IniBatchWriter w(ConfigFilePath());
+    w.Set("general", "normalise", ProgramSettings.normalise);
+    w.Commit();
+}
+
+bool IsNormaliseTarget(int32_t lufs)
+{
+    return lufs == -23 || lufs == -18 || lufs == -16 || lufs == -14;
 }

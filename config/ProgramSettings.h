@@ -49,6 +49,11 @@ struct TProgramSettings {
     int32_t keepstructure = 0;
     int32_t skipexisting = 0;
     QString nametemplate;
+    // [general] replaygain (0 or 1): a conversion writes ReplayGain tags.
+    int32_t replaygain = 0;
+    // [general] normalise: the loudness a merge brings each source to, in
+    // LUFS (-23, -18, -16 or -14); 0, the default, leaves sources as they are.
+    int32_t normalise = 0;
 };
 
 // The most files a conversion works on at once, as setup.ini and the window take it.
@@ -79,5 +84,9 @@ void SaveLosslessMp3Setting();
 void SaveJobsSetting();
 // Writes [general] chaptermarks alone, the same way.
 void SaveChapterMarksSetting();
-// Writes [general] keepstructure, skipexisting and nametemplate alone.
+// Writes [general] keepstructure, skipexisting, nametemplate and replaygain alone.
 void SaveLibrarySettings();
+// Writes [general] normalise alone.
+void SaveNormaliseSetting();
+// The loudness targets a merge offers, LUFS; a stored value outside them is off (0).
+bool IsNormaliseTarget(int32_t lufs);

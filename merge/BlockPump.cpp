@@ -48,6 +48,9 @@ PumpResult Pump(TAudioFile2 &reader, TAudioFile2 &writer, RunReport &observer, c
         const int64_t n = int64_t(block.size());
         if (n == 0)
             break;
+        if (pass.gain != 1.0f)
+            for (float &sample : block)
+                sample *= pass.gain;
         try {
             writer.WriteArray(block);
         } catch (const std::exception &e) {

@@ -33,6 +33,8 @@ struct PumpPass {
     // When set, the source's position (sample frames) is stored here after
     // each block, for a run that adds up the progress of files on other threads.
     std::atomic<int64_t> *position = nullptr;
+    // Linear gain on every sample before it is written (a normalised merge); 1 leaves them as read.
+    float gain = 1.0f;
 };
 
 struct PumpResult {

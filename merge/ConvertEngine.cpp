@@ -23,8 +23,20 @@
 #include <vector>
 
 #include "merge/ConvertFile.h"
+#include "audio/ReplayGainTags.h"
 
 using FileOutcome = ConvertFileOutcome;
+
+namespace {
+
+// Only where the tags have a place is the cost of measuring worth it.
+bool MeasuresLoudness(const ConvertRequest &request)
+{
+    return request.replayGain &&
+           CarriesReplayGain(QStringLiteral("x") + output_format::Extension(ConvertEngine::ChosenFormat(request)));
+}
+
+} // namespace
 
 
 ConvertEngine::ConvertEngine(TAudioFile2 &fileW, TAudioInformation2 &info, TAudioFile2LameEnc &encoder,
@@ -95,6 +107,7 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
     failureLines_.clear();
     warnings_.clear();
     folderFailure_.clear();
+    measured_.clear();
 
     const int count = int(request.sources.size());
     const int jobs = std::min(request.jobs > 0 ? request.jobs : QThread::idealThreadCount(), count);
@@ -112,6 +125,8 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
         }
     }
 
+    // A stopped run's albums lack tracks: their album gain would be wrong.
+    FinishReplayGain(request, converting_);
     if (!folderFailure_.isEmpty()) {
         // The files after it would all fail alike: one message ends the run.
         observer_.Status(QStringLiteral("Failed"));
@@ -138,6 +153,19 @@ void ConvertEngine::RunConversion(const ConvertRequest &request, const TProgramS
     }
     converting_ = false;
     observer_.Ended();
+}
+
+void ConvertEngine::FinishReplayGain(const ConvertRequest &request, bool albums)
+{
+    if (!request.replayGain)
+        return;
+    const OutputFormat format = ChosenFormat(request);
+    if (!CarriesReplayGain(QStringLiteral("x") + output_format::Extension(format))) {
+        warnings_ << NoReplayGainNote(output_format::Word(format).toUpper());
+        return;
+    }
+    warnings_ << WriteReplayGainTags(measured_, albums);
+    measured_.clear();
 }
 
 void ConvertEngine::PassOverMissing(int row, const QString &path)
@@ -179,6 +207,8 @@ void ConvertEngine::Tally(const ConvertFileOutcome &outcome)
     if (!outcome.error.isEmpty())
         failureLines_ << outcome.error;
     warnings_ << outcome.warnings;
+    if (outcome.loudness)
+        measured_.push_back({outcome.written, outcome.albumKey, outcome.loudness});
     if (folderFailure_.isEmpty())
         folderFailure_ = outcome.folderFailure;
 }
@@ -203,6 +233,7 @@ void ConvertEngine::ConvertSource(const ConvertRequest &request, const TProgramS
                         .written = written,
                         .format = format,
                         .copyTags = request.copyTags,
+                        .measureLoudness = MeasuresLoudness(request),
                         .listDone = samplesDone_,
                         .listTotal = request.listTotalSamples};
     Tally(ConvertOneSource({fileR_, fileW_, info_, encoder_, observer_}, task, settings, converting_));
@@ -246,6 +277,7 @@ void ConvertEngine::ConvertInParallel(const ConvertRequest &request, const TProg
                                     .written = written,
                                     .format = format,
                                     .copyTags = request.copyTags,
+                                    .measureLoudness = MeasuresLoudness(request),
                                     .listDone = 0,
                                     .listTotal = request.listTotalSamples,
                                     .position = &positions[size_t(k)]};

@@ -1,6 +1,7 @@
 #pragma once
 #include "base/OutputFormat.h"
 #include "config/ProgramSettings.h"
+#include "merge/ReplayGainRun.h"
 
 #include <QHash>
 #include <QElapsedTimer>
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class TAudioFile2;
 struct TAudioFile2LameEnc;
@@ -36,6 +38,9 @@ struct ConvertRequest {
     bool skipExisting = false;
     // Output names from tags (merge/NameTemplate.h); empty: the source's name.
     QString nameTemplate;
+    // "Write ReplayGain tags": track and album gain and peak from the
+    // loudness of what each file's encoder was given.
+    bool replayGain = false;
 };
 
 // Turns every source into a file of its own, in list order, block by block on
@@ -80,6 +85,8 @@ private:
     // A source whose output is up to date (skipExisting).
     void PassOverConverted(int row);
     QStringList SkippedLines() const; // the end message's line on them
+    // Tags the measured outputs at the end of a run; notes and warnings join warnings_.
+    void FinishReplayGain(const ConvertRequest &request, bool albums);
     // Adds one file's end to the run's counts and end message.
     void Tally(const ConvertFileOutcome &outcome);
     void CloseQuietly();
@@ -109,4 +116,5 @@ private:
     QStringList warnings_;     // one line per damaged source, for the end message
     // Set when the output folder refused a file; the run ends with it alone.
     QString folderFailure_;
+    std::vector<MeasuredOutput> measured_;
 };

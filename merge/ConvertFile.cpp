@@ -8,6 +8,7 @@
 #include "merge/CloseQuietly.h"
 #include "merge/OutputNames.h"
 #include "merge/RunTexts.h"
+#include "merge/ReplayGainRun.h"
 
 #include "merge/ConvertEngine.h"
 #include "merge/NameTemplate.h"
@@ -80,6 +81,7 @@ private:
             Failed(opened.failure, {});
             return false;
         }
+        outcome_.albumKey = AlbumKeyOf(input, t_.info.infoAlbum());
         const SourceFormat source{t_.reader.SampleRate(), t_.reader.Channels(), opened.length,
                                   t_.reader.BitsPerSample()};
         if (!PrepareWriter(source))
@@ -95,7 +97,9 @@ private:
             return false;
         }
         MakeFolder(FolderOfPath(written)); // kept structure and names from tags make folders
+        t_.writer.SetMeasureLoudness(task_.measureLoudness);
         t_.writer.CreateFile(written, 0);
+        t_.writer.SetMeasureLoudness(false); // the writer may serve a merge next
         if (t_.writer.LastError() != 0) {
             const QString folder = FolderOfPath(written);
             const QString refusal = FolderRefusal(folder);
@@ -137,6 +141,11 @@ private:
         }
         if (!pumped.damage.isEmpty())
             outcome_.warnings << pumped.damage;
+        // A stopped file holds only its beginning: no gain is measured for it.
+        if (running_) {
+            outcome_.loudness = t_.writer.TakeLoudness();
+            outcome_.written = written;
+        }
         t_.observer.RowStatus(task_.row, running_ ? QStringLiteral("100%") : QStringLiteral("Stop"));
         t_.observer.OutputWritten(task_.row, written);
         return true;

@@ -7,6 +7,9 @@
 #include <QStringList>
 #include <atomic>
 #include <cstdint>
+#include <memory>
+
+class LoudnessMeter;
 
 class TAudioFile2;
 struct TAudioFile2LameEnc;
@@ -25,6 +28,11 @@ struct ConvertFileOutcome {
     // would fail alike, so the run ends with this one message.
     QString folderFailure;
     QStringList warnings; // "Warning: " lines below the end message
+    // The loudness of what was encoded, when measured and the file was
+    // completed; with the output and its album (AlbumKeyOf), for ReplayGain.
+    std::shared_ptr<LoudnessMeter> loudness;
+    QString written;
+    QString albumKey;
 };
 
 // What one file's conversion works with: the run's own components on the
@@ -43,6 +51,7 @@ struct FileTask {
     QString written; // the path chosen for it, "New_" rule applied
     OutputFormat format = OutputFormat::Mp3;
     bool copyTags = false;
+    bool measureLoudness = false; // for ReplayGain
     int64_t listDone = 0;  // frames of the files finished before it (one at a time only)
     int64_t listTotal = 0; // the gauge's 100%
     std::atomic<int64_t> *position = nullptr;

@@ -4,6 +4,7 @@
 #include "audio/TAudioInformation2.h"
 #include "config/OutputSetup.h"
 #include "merge/BlockPump.h"
+#include "merge/LoudnessPass.h"
 #include "merge/OutputNames.h"
 #include "base/RunReport.h"
 #include "merge/RunTexts.h"
@@ -90,6 +91,7 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
     workPath_.clear();
     warnings_.clear();
     chapters_.clear();
+    gains_.clear();
     outputEnd_ = 0;
     fileW_.SetFormatIndex(-1);
 
@@ -136,6 +138,9 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
         Fail(QString::fromStdString(e.what()));
         return;
     }
+
+    if (request.normaliseLufs != 0 && !MeasureLoudness(request))
+        return;
 
     // The merge is written beside the output and replaces it only when the
     // run has ended, so a merge that fails leaves the old file as it was. The
@@ -257,7 +262,8 @@ MergeEngine::Outcome MergeEngine::MergeSources(const MergeRequest &request)
                             .blockSize = blockSize_,
                             .length = opened.length,
                             .listDone = samplesDone_,
-                            .listTotal = request.listTotalSamples};
+                            .listTotal = request.listTotalSamples,
+                            .gain = gains_.empty() ? 1.0f : gains_[size_t(k - 1)]};
         const PumpResult pumped = PumpBlocks(fileR_, fileW_, observer_, pass, merging_);
         switch (pumped.end) {
         case PumpResult::ReadFailed:
@@ -278,6 +284,39 @@ MergeEngine::Outcome MergeEngine::MergeSources(const MergeRequest &request)
         fileR_.CloseFile();
     }
     return Outcome::Finished;
+}
+
+bool MergeEngine::MeasureLoudness(const MergeRequest &request)
+{
+    std::vector<int64_t> lengths;
+    for (const QString &source : request.sources) {
+        int64_t frames = 0;
+        try {
+            info_.LoadFile(source);
+            frames = info_.TotalSamples();
+        } catch (const std::exception &) {
+            // Its reader tells what is wrong with it.
+        }
+        lengths.push_back(frames);
+    }
+    const LoudnessPassResult pass =
+        MeasureSources(fileR_, observer_, request.sources, lengths, request.normaliseLufs, merging_);
+    if (pass.end == LoudnessPassResult::Failed) {
+        Fail(pass.failure);
+        return false;
+    }
+    if (pass.end == LoudnessPassResult::Stopped) {
+        // Nothing was written yet: the stop leaves no file at all.
+        CloseQuietly();
+        observer_.Status(QStringLiteral("Cancel"));
+        observer_.Information(QStringLiteral("Cancel merging files!"));
+        observer_.Ended();
+        return false;
+    }
+    for (const SourceGain &g : pass.gains)
+        gains_.push_back(g.Factor());
+    warnings_ << pass.Notes(request.sources, request.normaliseLufs);
+    return true;
 }
 
 void MergeEngine::MarkChapter(const MergeRequest &request, int k)

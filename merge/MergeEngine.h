@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class TAudioFile2;
 struct TAudioFile2LameEnc;
@@ -32,6 +33,9 @@ struct MergeRequest {
     // One per source; an empty or missing title is the source's title tag,
     // else its file name without extension.
     QStringList chapterTitles;
+    // "Normalise to": each source is measured first and merged with the gain
+    // that brings it to this loudness (LUFS); 0 merges the sources as they are.
+    int normaliseLufs = 0;
 };
 
 // A source's length as its own reader counts it: sample frames at its own rate.
@@ -92,6 +96,8 @@ private:
     // Frames of the whole merge at the first source's rate, for the writer's
     // choice of size class; measured before the output is created.
     int64_t ExpectedLength(const QStringList &sources, int firstRate);
+    // The measuring pass of a normalised merge; false when it ended the run.
+    bool MeasureLoudness(const MergeRequest &request);
     // Keeps a source's damage line (none when empty) for the end message.
     void NoteDamage(const QString &line);
     // The chapter of source k (from 1), starting where the output now stands.
@@ -119,4 +125,5 @@ private:
     QStringList warnings_; // one line per damaged source, for the end message
     ChapterList chapters_; // of the run in progress, one per source begun
     int64_t outputEnd_ = 0; // frames written, at the chapters' rate
+    std::vector<float> gains_; // per source of a normalised merge; empty: as read
 };

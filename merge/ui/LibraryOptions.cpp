@@ -34,6 +34,10 @@ LibraryOptions::LibraryOptions(QWidget *parent) : QWidget(parent)
     CheckKeepStructure->setObjectName("CheckKeepStructure");
     CheckSkipExisting = new QCheckBox("Skip files already converted", this);
     CheckSkipExisting->setObjectName("CheckSkipExisting");
+    CheckReplayGain = new QCheckBox("Write ReplayGain tags", this);
+    CheckReplayGain->setObjectName("CheckReplayGain");
+    CheckReplayGain->setToolTip("Track and album gain and peak (EBU R128, -18 LUFS), measured while converting;\n"
+                                "albums are grouped by their album tag, else by folder. WAV and WMA have no place for them.");
     LabelNameTemplate = new QLabel("Names from tags:", this);
     LabelNameTemplate->setObjectName("LabelNameTemplate");
     EdNameTemplate = new QLineEdit(this);
@@ -51,9 +55,10 @@ LibraryOptions::LibraryOptions(QWidget *parent) : QWidget(parent)
     grid->setContentsMargins(0, 0, 0, 0);
     grid->addWidget(CheckKeepStructure, 0, 0);
     grid->addWidget(CheckSkipExisting, 0, 1);
-    grid->addWidget(LabelNameTemplate, 1, 0);
-    grid->addWidget(EdNameTemplate, 1, 1);
-    grid->addWidget(LabelNamePreview, 2, 0, 1, 2);
+    grid->addWidget(CheckReplayGain, 1, 0);
+    grid->addWidget(LabelNameTemplate, 2, 0);
+    grid->addWidget(EdNameTemplate, 2, 1);
+    grid->addWidget(LabelNamePreview, 3, 0, 1, 2);
 }
 
 void LibraryOptions::Load(const TProgramSettings &s)
@@ -61,6 +66,7 @@ void LibraryOptions::Load(const TProgramSettings &s)
     CheckKeepStructure->setChecked(s.keepstructure == 1);
     CheckSkipExisting->setChecked(s.skipexisting == 1);
     EdNameTemplate->setText(s.nametemplate);
+    CheckReplayGain->setChecked(s.replaygain == 1);
 }
 
 void LibraryOptions::Save(TProgramSettings &s) const
@@ -68,6 +74,7 @@ void LibraryOptions::Save(TProgramSettings &s) const
     s.keepstructure = CheckKeepStructure->isChecked() ? 1 : 0;
     s.skipexisting = CheckSkipExisting->isChecked() ? 1 : 0;
     s.nametemplate = EdNameTemplate->text().trimmed();
+    s.replaygain = CheckReplayGain->isChecked() ? 1 : 0;
 }
 
 void LibraryOptions::Apply(ConvertRequest &request) const
@@ -75,6 +82,7 @@ void LibraryOptions::Apply(ConvertRequest &request) const
     request.keepStructure = CheckKeepStructure->isChecked();
     request.skipExisting = CheckSkipExisting->isChecked();
     request.nameTemplate = EdNameTemplate->text().trimmed();
+    request.replayGain = CheckReplayGain->isChecked();
     request.baseFolders = baseFolders_;
 }
 

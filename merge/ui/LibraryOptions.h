@@ -22,7 +22,7 @@ class LibraryOptions : public QWidget {
 public:
     explicit LibraryOptions(QWidget *parent);
 
-    QCheckBox *CheckKeepStructure, *CheckSkipExisting;
+    QCheckBox *CheckKeepStructure, *CheckSkipExisting, *CheckReplayGain;
     QLabel *LabelNameTemplate;
     QLineEdit *EdNameTemplate;
     QLabel *LabelNamePreview;

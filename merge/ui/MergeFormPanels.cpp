@@ -7,6 +7,7 @@
 #include "base/OutputFormat.h"
 #include "merge/ui/SourceListView.h"
 #include "merge/ui/TMergeForm.h"
+#include "merge/ui/NormaliseBox.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -221,6 +222,9 @@ void BuildMergePage(TMergeForm &f)
     f.CheckChapters->setObjectName("CheckChapters");
     f.CheckChapters->setToolTip("Mark where each file begins (MP3, OGG, OPUS, FLAC); "
                                 "double-click a title in the Chapter column to change it");
+    f.CBNormalise = MakeNormaliseBox(page);
+    auto *normaliseLabel = MakeLabel(page, "LabelNormalise", "Normalise to");
+    normaliseLabel->setBuddy(f.CBNormalise);
     f.Gauge1 = MakeGauge(page, "Gauge1");
     QPalette palette = f.Gauge1->palette();
     palette.setColor(QPalette::Highlight, QColor(0, 0, 128)); // navy
@@ -240,6 +244,8 @@ void BuildMergePage(TMergeForm &f)
     auto *checks = new QHBoxLayout;
     checks->addWidget(f.CheckID3Tag);
     checks->addWidget(f.CheckChapters);
+    checks->addWidget(normaliseLabel);
+    checks->addWidget(f.CBNormalise);
     checks->addStretch(1);
     grid->addLayout(checks, 3, 1, 1, 2);
     grid->addWidget(f.Gauge1, 4, 0, 1, 3);

@@ -14,6 +14,7 @@
 #include "merge/WindowMode.h"
 #include "merge/ui/MergeFormPanels.h"
 #include "merge/ui/LibraryOptions.h"
+#include "merge/ui/NormaliseBox.h"
 #include "merge/ui/SourceListView.h"
 #include "merge/ui/TId3TagForm.h"
 
@@ -398,6 +399,7 @@ void TMergeForm::BitBtnMergeClick()
     request.tag = MergeTag;
     request.chapterMarks = CheckChapters->isChecked();
     request.chapterTitles = SourceFileList.ChapterTitles();
+    request.normaliseLufs = merge_form::NormaliseTarget(*CBNormalise);
     const TProgramSettings settings = ProgramSettings;
     // The run's folder and format become the program's current ones, also
     // for a run that fails: they are what the user chose last.
@@ -408,9 +410,8 @@ void TMergeForm::BitBtnMergeClick()
         MergeFileName = result.name;
     if (!result.name.isEmpty() && !result.failed && SaveRunSettings(result.name)) {
         // Remembered as the other merge choices are: by a run.
-        ProgramSettings.chaptermarks = request.chapterMarks ? 1 : 0;
         try {
-            SaveChapterMarksSetting();
+            merge_form::RememberMergeChoices(request);
         } catch (const std::exception &e) {
             observer_.Error(QString::fromStdString(e.what()));
         }
@@ -478,7 +479,7 @@ void TMergeForm::FinishRun()
 
 void TMergeForm::SetMergeControlsEnabled(bool on)
 {
-    SetRunControlsEnabled(on, {CBFormat, SpeedBtnSavePath, SpeedBtnSet, CheckID3Tag, CheckChapters, BitBtnMerge});
+    SetRunControlsEnabled(on, {CBFormat, SpeedBtnSavePath, SpeedBtnSet, CheckID3Tag, CheckChapters, CBNormalise, BitBtnMerge});
 }
 
 void TMergeForm::SetConvertControlsEnabled(bool on)

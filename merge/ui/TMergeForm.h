@@ -78,6 +78,7 @@ public:
     QComboBox *CBFormat;
     QCheckBox *CheckID3Tag;
     QCheckBox *CheckChapters; // a chapter mark where each source begins
+    QComboBox *CBNormalise;   // "Normalise to": Off or a loudness in LUFS
     QProgressBar *Gauge1;
     QPushButton *BitBtnMerge, *BitBtnCancel;
 

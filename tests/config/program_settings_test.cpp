@@ -223,3 +223,20 @@ TEST_F(ProgramSettingsTest, JobsDefaultToEveryCoreAndAreWrittenAlone)
     LoadProgramSettings();
     EXPECT_EQ(ProgramSettings.jobs, 3);
 }
+
+TEST_F(ProgramSettingsTest, LoudnessChoicesDefaultToOffAndAreWrittenAlone)
+{
+    WriteIni("[general]\nsavepath=/out/\nnormalise=-20\nreplaygain=7\n");
+    LoadProgramSettings();
+    EXPECT_EQ(ProgramSettings.normalise, 0); // not one of the offered targets
+    EXPECT_EQ(ProgramSettings.replaygain, 0);
+    ProgramSettings.normalise = -16;
+    SaveNormaliseSetting();
+    EXPECT_EQ(Ini(), "[general]\nsavepath=/out/\nnormalise=-16\nreplaygain=7\n");
+    ProgramSettings.replaygain = 1;
+    SaveLibrarySettings();
+    ProgramSettings = TProgramSettings{};
+    LoadProgramSettings();
+    EXPECT_EQ(ProgramSettings.normalise, -16);
+    EXPECT_EQ(ProgramSettings.replaygain, 1);
+}
