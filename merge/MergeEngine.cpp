@@ -103,6 +103,11 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
         return;
     }
 
+    if (request.lossless) {
+        MergeLossless(request, saveformat);
+        return;
+    }
+
     try {
         // The merge takes the Ogg settings by a rule of its own (BitRatesOnly):
         // no quality mode, no check of the rates before they are set.

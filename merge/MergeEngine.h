@@ -32,6 +32,9 @@ struct MergeRequest {
     // One per source; an empty or missing title is the source's title tag,
     // else its file name without extension.
     QStringList chapterTitles;
+    // Copy the sources' audio without re-encoding (MP3 or FLAC sources of
+    // one stream format, into their own format).
+    bool lossless = false;
 };
 
 // A source's length as its own reader counts it: sample frames at its own rate.
@@ -83,6 +86,8 @@ private:
     void MergeInto(const MergeRequest &request, const TProgramSettings &settings, const QString &saveformat,
                    const QString &name);
     Outcome MergeSources(const MergeRequest &request);
+    // The run when the audio is copied rather than encoded again.
+    void MergeLossless(const MergeRequest &request, const QString &saveformat);
     // Reports the failure and removes the unfinished work file; the output
     // as it was before the run is never touched.
     void Fail(const QString &text);
