@@ -264,40 +264,40 @@ void FlacFrameCutter::writeStream(const QString &path, std::vector<Piece> pieces
     std::vector<QByteArray> encoded; // the frames made anew, kept until written
     std::vector<OutFrame> out;
     for (Piece &piece : pieces) {
-    const Impl *const src = piece.d;
-    const int64_t start = piece.start, end = piece.end;
-    const std::vector<Frame> &frames = src->frames;
-    const auto frameEnd = [&](size_t i) { return frames[i].first + frames[i].blockSize; };
-    const auto encode = [&](size_t a, size_t b, int64_t from, int64_t to) {
-        try {
-            const std::vector<int32_t> pcm = src->decodeRange(a, b, from, to);
-            return encodeFlacFrames(pcm.data(), to - from, src->rate, src->channels, src->bits, src->maxBlock);
-        } catch (const AudioError &e) {
-            src->refuse(QStringLiteral("the frame at byte %1: %2").arg(frames[a].offset).arg(e.text()));
-        }
-    };
+        const Impl *const src = piece.d;
+        const int64_t start = piece.start, end = piece.end;
+        const std::vector<Frame> &frames = src->frames;
+        const auto frameEnd = [&](size_t i) { return frames[i].first + frames[i].blockSize; };
+        const auto encode = [&](size_t a, size_t b, int64_t from, int64_t to) {
+            try {
+                const std::vector<int32_t> pcm = src->decodeRange(a, b, from, to);
+                return encodeFlacFrames(pcm.data(), to - from, src->rate, src->channels, src->bits, src->maxBlock);
+            } catch (const AudioError &e) {
+                src->refuse(QStringLiteral("the frame at byte %1: %2").arg(frames[a].offset).arg(e.text()));
+            }
+        };
 
-    // Only the frames a cut falls in are decoded and encoded again. A first
-    // frame under 16 samples is allowed only at the end of a stream, so such
-    // a remainder goes together with the next frame.
-    std::vector<QByteArray> head, tail;
-    size_t f0 = 0, f1 = 0, copyFrom = 0, copyTo = 0;
-    if (end > start) {
-        f0 = src->frameAt(start);
-        f1 = src->frameAt(end - 1);
-        copyFrom = f0;
-        copyTo = f1 + 1;
-        if (start != frames[f0].first || (f0 == f1 && end != frameEnd(f1))) {
-            size_t h = f0;
-            if (std::min(end, frameEnd(f0)) - start < 16 && f0 < f1)
-                ++h;
-            head = encode(f0, h, start, std::min(end, frameEnd(h)));
-            copyFrom = h + 1;
-        }
-        if (end != frameEnd(f1) && f1 >= copyFrom) {
-            tail = encode(f1, f1, frames[f1].first, end);
-            copyTo = f1;
-        }
+        // Only the frames a cut falls in are decoded and encoded again. A first
+        // frame under 16 samples is allowed only at the end of a stream, so such
+        // a remainder goes together with the next frame.
+        std::vector<QByteArray> head, tail;
+        size_t f0 = 0, f1 = 0, copyFrom = 0, copyTo = 0;
+        if (end > start) {
+            f0 = src->frameAt(start);
+            f1 = src->frameAt(end - 1);
+            copyFrom = f0;
+            copyTo = f1 + 1;
+            if (start != frames[f0].first || (f0 == f1 && end != frameEnd(f1))) {
+                size_t h = f0;
+                if (std::min(end, frameEnd(f0)) - start < 16 && f0 < f1)
+                    ++h;
+                head = encode(f0, h, start, std::min(end, frameEnd(h)));
+                copyFrom = h + 1;
+            }
+            if (end != frameEnd(f1) && f1 >= copyFrom) {
+                tail = encode(f1, f1, frames[f1].first, end);
+                copyTo = f1;
+            }
     }
     piece.f0 = f0;
     piece.f1 = f1;
@@ -365,33 +365,33 @@ void FlacFrameCutter::writeStream(const QString &path, std::vector<Piece> pieces
             ChunkPipe pipe([&ctx](const std::vector<uint8_t> &c) { av_md5_update(ctx.get(), c.data(), c.size()); });
             std::vector<uint8_t> bytes = pipe.spare();
             for (const Piece &piece : pieces) {
-            if (piece.end <= piece.start || t.stop)
-                continue;
-            const Impl *const src = piece.d;
-            const size_t a = piece.f0, b = piece.f1;
-            const int64_t from = piece.start, to = piece.end;
-            int64_t at = src->frames[a].first;
-            const int64_t span = src->frames[b].offset + src->frames[b].length - src->frames[a].offset;
-            decodeFlacFrames(src->streamInfo, src->data + src->frames[a].offset, span, [&](const int32_t *pcm, int n) {
-                const int64_t lo = std::max(from, at), hi = std::min(to, at + n);
-                if (hi > lo) {
-                    const int64_t values = (hi - lo) * src->channels;
-                    const int32_t *v = pcm + (lo - at) * src->channels;
-                    const size_t had = bytes.size();
-                    bytes.resize(had + size_t(values * width));
-                    uint8_t *o = bytes.data() + had;
-                    for (int64_t i = 0; i < values; ++i)
-                        for (int k = 0; k < width; ++k)
-                            *o++ = uint8_t(uint32_t(v[i]) >> (8 * k));
-                    if (bytes.size() >= size_t(kProgressBytes)) {
-                        pipe.push(std::move(bytes));
-                        bytes = pipe.spare();
+                if (piece.end <= piece.start || t.stop)
+                    continue;
+                const Impl *const src = piece.d;
+                const size_t a = piece.f0, b = piece.f1;
+                const int64_t from = piece.start, to = piece.end;
+                int64_t at = src->frames[a].first;
+                const int64_t span = src->frames[b].offset + src->frames[b].length - src->frames[a].offset;
+                decodeFlacFrames(src->streamInfo, src->data + src->frames[a].offset, span, [&](const int32_t *pcm, int n) {
+                    const int64_t lo = std::max(from, at), hi = std::min(to, at + n);
+                    if (hi > lo) {
+                        const int64_t values = (hi - lo) * src->channels;
+                        const int32_t *v = pcm + (lo - at) * src->channels;
+                        const size_t had = bytes.size();
+                        bytes.resize(had + size_t(values * width));
+                        uint8_t *o = bytes.data() + had;
+                        for (int64_t i = 0; i < values; ++i)
+                            for (int k = 0; k < width; ++k)
+                                *o++ = uint8_t(uint32_t(v[i]) >> (8 * k));
+                        if (bytes.size() >= size_t(kProgressBytes)) {
+                            pipe.push(std::move(bytes));
+                            bytes = pipe.spare();
+                        }
+                        t.samples += hi - lo;
                     }
-                    t.samples += hi - lo;
-                }
-                at += n;
-                return !t.stop;
-            });
+                    at += n;
+                    return !t.stop;
+                });
             }
             pipe.push(std::move(bytes));
             pipe.close();

@@ -221,6 +221,8 @@ void BuildMergePage(TMergeForm &f)
     f.CheckChapters->setObjectName("CheckChapters");
     f.CheckChapters->setToolTip("Mark where each file begins (MP3, OGG, OPUS, FLAC); "
                                 "double-click a title in the Chapter column to change it");
+    f.CheckLossless = new QCheckBox("Copy the audio without re-encoding", page);
+    f.CheckLossless->setObjectName("CheckLossless");
     f.Gauge1 = MakeGauge(page, "Gauge1");
     QPalette palette = f.Gauge1->palette();
     palette.setColor(QPalette::Highlight, QColor(0, 0, 128)); // navy
@@ -240,11 +242,13 @@ void BuildMergePage(TMergeForm &f)
     auto *checks = new QHBoxLayout;
     checks->addWidget(f.CheckID3Tag);
     checks->addWidget(f.CheckChapters);
+    checks->addWidget(f.CheckLossless);
     checks->addStretch(1);
     grid->addLayout(checks, 3, 1, 1, 2);
     grid->addWidget(f.Gauge1, 4, 0, 1, 3);
     grid->addLayout(ButtonRow(f.BitBtnMerge, f.BitBtnCancel), 5, 0, 1, 3);
     f.PageControl1->addWidget(page);
+    WatchLosslessCheck(f);
 }
 
 void BuildConvertPage(TMergeForm &f)

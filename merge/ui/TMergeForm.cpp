@@ -403,6 +403,7 @@ void TMergeForm::BitBtnMergeClick()
     request.tag = MergeTag;
     request.chapterMarks = CheckChapters->isChecked();
     request.chapterTitles = SourceFileList.ChapterTitles();
+    request.lossless = CheckLossless->isEnabled() && CheckLossless->isChecked();
     const TProgramSettings settings = ProgramSettings;
     // The run's folder and format become the program's current ones, also
     // for a run that fails: they are what the user chose last.
@@ -481,7 +482,7 @@ void TMergeForm::FinishRun()
 
 void TMergeForm::SetMergeControlsEnabled(bool on)
 {
-    SetRunControlsEnabled(on, {CBFormat, SpeedBtnSavePath, SpeedBtnSet, CheckID3Tag, CheckChapters, BitBtnMerge});
+    SetRunControlsEnabled(on, {CBFormat, SpeedBtnSavePath, SpeedBtnSet, CheckID3Tag, CheckChapters, CheckLossless, BitBtnMerge});
 }
 
 void TMergeForm::SetConvertControlsEnabled(bool on)

@@ -77,6 +77,7 @@ public:
     QComboBox *CBFormat;
     QCheckBox *CheckID3Tag;
     QCheckBox *CheckChapters; // a chapter mark where each source begins
+    QCheckBox *CheckLossless; // copy the audio without re-encoding, where the sources allow
     QProgressBar *Gauge1;
     QPushButton *BitBtnMerge, *BitBtnCancel;
 
