@@ -151,12 +151,13 @@ struct Piece {
 } // namespace
 
 // Grows the last bridge frame so that its main data ends with the reservoir
-// bytes the copied frame `b` of `next` and those after it reach back for.
-static void carryReservoir(QByteArray &frame, const Mp3FrameCutter::Impl &next, int64_t b)
+// bytes the copied frame `b` of `next` and those after it reach back for;
+// false when no frame of this rate is large enough for both.
+static bool carryReservoir(QByteArray &frame, const Mp3FrameCutter::Impl &next, int64_t b)
 {
     const int64_t need = next.reservoirNeed(b);
     if (need <= 0)
-        return;
+        return true;
     MpegFrameHeader h;
     const uchar *old = reinterpret_cast<const uchar *>(frame.constData());
     parseMpegHeader(old, h);
@@ -166,13 +167,14 @@ static void carryReservoir(QByteArray &frame, const Mp3FrameCutter::Impl &next, 
     while (index < 15 && mpegFrameLength(h, index, 0) - mainOffset - used < need)
         ++index;
     if (index == 15)
-        next.refuse(QStringLiteral("its bit reservoir is larger than a frame can carry"));
+        return false;
     QByteArray grown(mpegFrameLength(h, index, 0), '\0');
     uchar *p = reinterpret_cast<uchar *>(grown.data());
     std::memcpy(p, old, size_t(mainOffset + used));
     p[2] = uchar(index << 4 | (old[2] & 0x0D)); // the mode extension stays: the frame's audio is coded with it
     next.reservoir(b, need, p + grown.size());
     frame = grown;
+    return true;
 }
 
 LosslessJoinResult Mp3FrameCutter::join(const QString &path, const std::vector<const Mp3FrameCutter *> &sources,
@@ -278,7 +280,6 @@ LosslessJoinResult Mp3FrameCutter::join(const QString &path, const std::vector<c
         const int64_t post = 3 * spf;
         std::vector<float> before = decodedRange(A.path, a0 - pre, a0, channels);
         std::vector<float> body = decodedRange(A.path, a0, A.length, channels);
-        std::vector<float> after;
         if (B) {
             const std::vector<float> head = decodedRange(B->path, 0, bB * spf - B->skip + post + 1, channels);
             body.insert(body.end(), head.begin(), head.end());
@@ -294,17 +295,26 @@ LosslessJoinResult Mp3FrameCutter::join(const QString &path, const std::vector<c
         } else {
             feed.resize(feed.size() + size_t(post * channels), 0.0f);
         }
-        std::vector<QByteArray> frames;
-        try {
-            frames = encodeFrames(feed, A.first, kbps, lameDelay);
-        } catch (const AudioError &e) {
-            A.refuse(QStringLiteral("the join after it: %1").arg(e.text()));
+        // The last bridge frame carries the next frames' reservoir besides its
+        // own audio: where a frame of the highest rate cannot hold both, the
+        // bridge is encoded again at a lower rate.
+        std::vector<QByteArray> bridge;
+        for (;;) {
+            std::vector<QByteArray> frames;
+            try {
+                frames = encodeFrames(feed, A.first, kbps, lameDelay);
+            } catch (const AudioError &e) {
+                A.refuse(QStringLiteral("the join after it: %1").arg(e.text()));
+            }
+            if (lameDelay != 576 || int64_t(frames.size()) < J0 + nb)
+                A.refuse(QStringLiteral("the join after it could not be encoded"));
+            bridge.assign(frames.begin() + J0, frames.begin() + J0 + nb);
+            if (!B || carryReservoir(bridge.back(), *B, bB))
+                break;
+            if (kbps <= (s0.first.mpeg1() ? 64 : 32))
+                B->refuse(QStringLiteral("its bit reservoir is larger than a frame can carry"));
+            kbps = kbps * 3 / 4;
         }
-        if (lameDelay != 576 || int64_t(frames.size()) < J0 + nb)
-            A.refuse(QStringLiteral("the join after it could not be encoded"));
-        std::vector<QByteArray> bridge(frames.begin() + J0, frames.begin() + J0 + nb);
-        if (B)
-            carryReservoir(bridge.back(), *B, bB);
         pieces.push_back({nullptr, 0, 0, bridge});
         W += nb;
         result.bridges.push_back({x0, B ? std::min(total, x0 + span + settle * spf) : total});

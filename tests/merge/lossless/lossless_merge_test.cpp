@@ -169,6 +169,7 @@ TEST_P(LosslessMerge, CancelLeavesNoOutputAndChaptersMarkEachSourceExactly)
 INSTANTIATE_TEST_SUITE_P(Formats, LosslessMerge,
                          testing::Values(Sources{"Flac", "flac", {"-c:a", "flac"}},
                                          Sources{"Mp3ByFfmpeg", "mp3", {"-c:a", "libmp3lame", "-b:a", "128k"}},
+                                         Sources{"Mp3VbrByFfmpeg", "mp3", {"-c:a", "libmp3lame", "-q:a", "0"}},
                                          Sources{"Mp3ByOurWriter", "mp3", {}}),
                          [](const auto &p) { return std::string(p.param.name); });
 
