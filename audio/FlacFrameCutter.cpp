@@ -218,59 +218,111 @@ struct OutFrame {
 
 } // namespace
 
+// One source's stretch [start, end) in a stream being written: a part of one
+// file, or one file of a join.
+struct FlacFrameCutter::Piece {
+    const Impl *d = nullptr;
+    int64_t start = 0, end = 0;
+    size_t f0 = 0, f1 = 0; // the frames it goes through
+};
+
 void FlacFrameCutter::writePart(const QString &path, int64_t start, int64_t end, const QByteArray &,
                                 const Progress &progress) const
 {
     if (start < 0 || end < start || end > d->length)
         throw AudioError(QStringLiteral("Cannot write %1: samples %2 to %3 are outside %4")
                              .arg(nameOf(path)).arg(start).arg(end).arg(nameOf(d->path)));
-    const std::vector<Frame> &frames = d->frames;
-    const auto frameEnd = [&](size_t i) { return frames[i].first + frames[i].blockSize; };
-    const auto encode = [&](size_t a, size_t b, int64_t from, int64_t to) {
-        try {
-            const std::vector<int32_t> pcm = d->decodeRange(a, b, from, to);
-            return encodeFlacFrames(pcm.data(), to - from, d->rate, d->channels, d->bits, d->maxBlock);
-        } catch (const AudioError &e) {
-            d->refuse(QStringLiteral("the frame at byte %1: %2").arg(frames[a].offset).arg(e.text()));
-        }
-    };
+    writeStream(path, {Piece{d.get(), start, end}}, true, progress);
+}
 
-    // Only the frames a cut falls in are decoded and encoded again. A first
-    // frame under 16 samples is allowed only at the end of a stream, so such
-    // a remainder goes together with the next frame.
-    std::vector<QByteArray> head, tail;
-    size_t f0 = 0, f1 = 0, copyFrom = 0, copyTo = 0;
-    if (end > start) {
-        f0 = d->frameAt(start);
-        f1 = d->frameAt(end - 1);
-        copyFrom = f0;
-        copyTo = f1 + 1;
-        if (start != frames[f0].first || (f0 == f1 && end != frameEnd(f1))) {
-            size_t h = f0;
-            if (std::min(end, frameEnd(f0)) - start < 16 && f0 < f1)
-                ++h;
-            head = encode(f0, h, start, std::min(end, frameEnd(h)));
-            copyFrom = h + 1;
-        }
-        if (end != frameEnd(f1) && f1 >= copyFrom) {
-            tail = encode(f1, f1, frames[f1].first, end);
-            copyTo = f1;
-        }
+void FlacFrameCutter::join(const QString &path, const std::vector<const FlacFrameCutter *> &sources,
+                           const Progress &progress)
+{
+    if (sources.empty())
+        throw AudioError(QStringLiteral("Cannot write %1: there is nothing to join").arg(nameOf(path)));
+    std::vector<Piece> pieces;
+    const Impl &first = *sources.front()->d;
+    for (const FlacFrameCutter *s : sources) {
+        const Impl &d = *s->d;
+        // The frames keep the format of the stream they came from: one
+        // STREAMINFO must describe them all.
+        if (d.rate != first.rate)
+            d.refuse(QStringLiteral("its sample rate is %1 Hz, %2 has %3 Hz").arg(d.rate).arg(nameOf(first.path)).arg(first.rate));
+        if (d.channels != first.channels)
+            d.refuse(QStringLiteral("it has %1 channels, %2 has %3").arg(d.channels).arg(nameOf(first.path)).arg(first.channels));
+        if (d.bits != first.bits)
+            d.refuse(QStringLiteral("its samples have %1 bits, %2 has %3").arg(d.bits).arg(nameOf(first.path)).arg(first.bits));
+        pieces.push_back(Piece{&d, 0, d.length});
     }
+    writeStream(path, pieces, false, progress);
+}
+
+void FlacFrameCutter::writeStream(const QString &path, std::vector<Piece> pieces, bool carryMetadata,
+                                  const Progress &progress)
+{
+    const Impl *const d = pieces.front().d; // its metadata heads the stream
+    std::vector<QByteArray> encoded; // the frames made anew, kept until written
     std::vector<OutFrame> out;
-    out.reserve(head.size() + tail.size() + (copyTo > copyFrom ? copyTo - copyFrom : 0));
+    for (Piece &piece : pieces) {
+        const Impl *const src = piece.d;
+        const int64_t start = piece.start, end = piece.end;
+        const std::vector<Frame> &frames = src->frames;
+        const auto frameEnd = [&](size_t i) { return frames[i].first + frames[i].blockSize; };
+        const auto encode = [&](size_t a, size_t b, int64_t from, int64_t to) {
+            try {
+                const std::vector<int32_t> pcm = src->decodeRange(a, b, from, to);
+                return encodeFlacFrames(pcm.data(), to - from, src->rate, src->channels, src->bits, src->maxBlock);
+            } catch (const AudioError &e) {
+                src->refuse(QStringLiteral("the frame at byte %1: %2").arg(frames[a].offset).arg(e.text()));
+            }
+        };
+
+        // Only the frames a cut falls in are decoded and encoded again. A first
+        // frame under 16 samples is allowed only at the end of a stream, so such
+        // a remainder goes together with the next frame.
+        std::vector<QByteArray> head, tail;
+        size_t f0 = 0, f1 = 0, copyFrom = 0, copyTo = 0;
+        if (end > start) {
+            f0 = src->frameAt(start);
+            f1 = src->frameAt(end - 1);
+            copyFrom = f0;
+            copyTo = f1 + 1;
+            if (start != frames[f0].first || (f0 == f1 && end != frameEnd(f1))) {
+                size_t h = f0;
+                if (std::min(end, frameEnd(f0)) - start < 16 && f0 < f1)
+                    ++h;
+                head = encode(f0, h, start, std::min(end, frameEnd(h)));
+                copyFrom = h + 1;
+            }
+            if (end != frameEnd(f1) && f1 >= copyFrom) {
+                tail = encode(f1, f1, frames[f1].first, end);
+                copyTo = f1;
+            }
+    }
+    piece.f0 = f0;
+    piece.f1 = f1;
     const auto add = [&](const uint8_t *bytes, int64_t len) {
         OutFrame f{bytes, len, {}};
         if (!parseFlacFrameHeader(bytes, len, f.header))
-            d->refuse(QStringLiteral("an encoded frame could not be read back"));
+            src->refuse(QStringLiteral("an encoded frame could not be read back"));
         out.push_back(f);
     };
-    for (const QByteArray &f : head)
-        add(reinterpret_cast<const uint8_t *>(f.constData()), f.size());
+    // QByteArray's data stays put when the vector holding it grows.
+    const size_t keptFrom = encoded.size();
+    encoded.insert(encoded.end(), head.begin(), head.end());
+    for (size_t i = keptFrom; i < encoded.size(); ++i)
+        add(reinterpret_cast<const uint8_t *>(encoded[i].constData()), encoded[i].size());
     for (size_t i = copyFrom; i < copyTo; ++i)
-        add(d->data + frames[i].offset, frames[i].length);
-    for (const QByteArray &f : tail)
-        add(reinterpret_cast<const uint8_t *>(f.constData()), f.size());
+        add(src->data + frames[i].offset, frames[i].length);
+    const size_t tailFrom = encoded.size();
+    encoded.insert(encoded.end(), tail.begin(), tail.end());
+    for (size_t i = tailFrom; i < encoded.size(); ++i)
+        add(reinterpret_cast<const uint8_t *>(encoded[i].constData()), encoded[i].size());
+    }
+    int64_t total = 0;
+    for (const Piece &piece : pieces)
+        total += piece.end - piece.start;
+    const int64_t start = 0, end = total;
 
     // STREAMINFO: everything but the MD5 is known before the copy.
     uint8_t si[34];
@@ -305,39 +357,45 @@ void FlacFrameCutter::writePart(const QString &path, int64_t start, int64_t end,
     const int width = (d->bits + 7) / 8;
     std::unique_ptr<Md5Thread> md5;
     if (d->md5 && end > start) {
-        const size_t a = f0, b = f1;
-        md5 = std::make_unique<Md5Thread>([this, a, b, start, end, width](Md5Thread &t) {
+        md5 = std::make_unique<Md5Thread>([pieces, end, width](Md5Thread &t) {
             const std::unique_ptr<AVMD5, decltype(&av_free)> ctx(av_md5_alloc(), &av_free);
             if (!ctx)
                 throw AudioError(QStringLiteral("out of memory"));
             av_md5_init(ctx.get());
             ChunkPipe pipe([&ctx](const std::vector<uint8_t> &c) { av_md5_update(ctx.get(), c.data(), c.size()); });
             std::vector<uint8_t> bytes = pipe.spare();
-            int64_t at = d->frames[a].first;
-            const int64_t span = d->frames[b].offset + d->frames[b].length - d->frames[a].offset;
-            decodeFlacFrames(d->streamInfo, d->data + d->frames[a].offset, span, [&](const int32_t *pcm, int n) {
-                const int64_t lo = std::max(start, at), hi = std::min(end, at + n);
-                if (hi > lo) {
-                    const int64_t values = (hi - lo) * d->channels;
-                    const int32_t *v = pcm + (lo - at) * d->channels;
-                    const size_t had = bytes.size();
-                    bytes.resize(had + size_t(values * width));
-                    uint8_t *o = bytes.data() + had;
-                    for (int64_t i = 0; i < values; ++i)
-                        for (int k = 0; k < width; ++k)
-                            *o++ = uint8_t(uint32_t(v[i]) >> (8 * k));
-                    if (bytes.size() >= size_t(kProgressBytes)) {
-                        pipe.push(std::move(bytes));
-                        bytes = pipe.spare();
+            for (const Piece &piece : pieces) {
+                if (piece.end <= piece.start || t.stop)
+                    continue;
+                const Impl *const src = piece.d;
+                const size_t a = piece.f0, b = piece.f1;
+                const int64_t from = piece.start, to = piece.end;
+                int64_t at = src->frames[a].first;
+                const int64_t span = src->frames[b].offset + src->frames[b].length - src->frames[a].offset;
+                decodeFlacFrames(src->streamInfo, src->data + src->frames[a].offset, span, [&](const int32_t *pcm, int n) {
+                    const int64_t lo = std::max(from, at), hi = std::min(to, at + n);
+                    if (hi > lo) {
+                        const int64_t values = (hi - lo) * src->channels;
+                        const int32_t *v = pcm + (lo - at) * src->channels;
+                        const size_t had = bytes.size();
+                        bytes.resize(had + size_t(values * width));
+                        uint8_t *o = bytes.data() + had;
+                        for (int64_t i = 0; i < values; ++i)
+                            for (int k = 0; k < width; ++k)
+                                *o++ = uint8_t(uint32_t(v[i]) >> (8 * k));
+                        if (bytes.size() >= size_t(kProgressBytes)) {
+                            pipe.push(std::move(bytes));
+                            bytes = pipe.spare();
+                        }
+                        t.samples += hi - lo;
                     }
-                    t.samples += hi - lo;
-                }
-                at += n;
-                return !t.stop;
-            });
+                    at += n;
+                    return !t.stop;
+                });
+            }
             pipe.push(std::move(bytes));
             pipe.close();
-            if (t.samples != end - start)
+            if (t.samples != end)
                 throw AudioError(QStringLiteral("its frames decode to fewer samples than they say"));
             av_md5_final(ctx.get(), t.digest);
         });
@@ -375,7 +433,7 @@ void FlacFrameCutter::writePart(const QString &path, int64_t start, int64_t end,
         // A seek table and a cue sheet would point into the whole file; a
         // part without a tag carries no comments (4) or pictures (6).
         const bool tag = b.type == 4 || b.type == 6;
-        if (b.type != 0 && b.type != 1 && b.type != 3 && b.type != 5 && (!tag || carriesSourceTags()))
+        if (carryMetadata && b.type != 0 && b.type != 1 && b.type != 3 && b.type != 5 && (!tag || carriesSourceTags()))
             block(b.type, false, d->data + b.offset, b.length);
     }
     block(1, true, nullptr, kPaddingBytes);

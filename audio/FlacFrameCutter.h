@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // Cuts a FLAC file into parts sample-exact. Frames wholly inside a part are
 // copied; only the frame a cut falls in is decoded and its kept samples
@@ -37,7 +38,18 @@ public:
     // format allows: for measuring what the sum costs.
     void setComputeMd5(bool on);
 
+    // Writes the whole of every source, in order, as one stream at `path`:
+    // the frames copied and renumbered, a STREAMINFO for all of them (length,
+    // block and frame sizes, the MD5 of every sample) and no metadata of the
+    // sources, whose tags describe one file each. The file appears only once
+    // it is whole. Throws AudioError naming the source whose rate, channels or
+    // sample size differ from the first's, Cancelled when `progress` says stop.
+    static void join(const QString &path, const std::vector<const FlacFrameCutter *> &sources,
+                     const Progress &progress = {});
+
 private:
     struct Impl;
+    struct Piece;
+    static void writeStream(const QString &path, std::vector<Piece> pieces, bool carryMetadata, const Progress &progress);
     std::unique_ptr<Impl> d;
 };

@@ -1,4 +1,5 @@
 #include "audio/Mp3FrameCutter.h"
+#include "audio/Mp3FrameSource.h"
 
 #include "audio/AudioError.h"
 #include "audio/MappedSource.h"
@@ -18,17 +19,11 @@
 
 using audio_detail::MpegFrameHeader;
 using audio_detail::putBe32;
+using audio_detail::Mp3Frame;
+using namespace audio_detail::mp3;
 
 namespace {
 
-// A Layer III decoder's output lags its input by 528 + 1 samples; the
-// delay and padding fields of a LAME tag are counted without that lag.
-constexpr int64_t kDecoderLag = 529;
-constexpr int64_t kMaxField = 4095; // the tag's delay and padding are 12 bits each
-// Bytes after the side information: "Xing"/"Info", flags, frames, bytes,
-// 100-entry seek table, quality (120), then the LAME extension (36).
-constexpr int kXingBytes = 120;
-constexpr int kLameBytes = audio_detail::kLameExtensionBytes;
 
 QString nameOf(const QString &path) { return QDir::toNativeSeparators(path); }
 
@@ -72,19 +67,11 @@ const Crc16 &crc16()
     return table;
 }
 
-struct Frame {
-    int64_t offset = 0;    // in the file
-    int32_t length = 0;    // bytes, header included
-    int32_t mainOffset = 0; // main data starts here within the frame (after header, CRC, side info)
-    int32_t mainDataBegin = 0; // bytes of earlier frames' main data this frame starts in
-    int32_t bitrateIndex = 0;
-    int32_t mainSize() const { return length - mainOffset; }
-};
+} // namespace
 
-// A header like `tmpl` (version, rate, mode, flags) with another bit-rate
-// index, no CRC, no padding and no stereo mode extension: the frames we write
-// ourselves carry no coded audio.
-void writeHeader(uchar *dst, const uchar *tmpl, int bitrateIndex)
+uint16_t audio_detail::mp3MusicCrc(uint16_t crc, const uchar *p, int64_t n) { return crc16().update(crc, p, n); }
+
+void audio_detail::writeMp3Header(uchar *dst, const uchar *tmpl, int bitrateIndex)
 {
     dst[0] = tmpl[0];
     dst[1] = uchar(tmpl[1] | 0x01);
@@ -92,27 +79,6 @@ void writeHeader(uchar *dst, const uchar *tmpl, int bitrateIndex)
     dst[3] = uchar(tmpl[3] & 0xCF);
 }
 
-} // namespace
-
-struct Mp3FrameCutter::Impl : audio_detail::MappedSource {
-
-    MpegFrameHeader first;
-    std::vector<Frame> frames; // the audio frames, an info frame excluded
-    int spf = 0;
-    int64_t skip = 0;   // decoded samples dropped in front of the whole file
-    int64_t length = 0; // samples the whole file decodes to
-
-    // The source's own LAME extension, kept for the encoder's description.
-    bool lameExtension = false;
-    std::array<uchar, kLameBytes> sourceLame{};
-    uint32_t quality = 0;
-
-    void walk(const Progress &progress);
-    QByteArray leadFrame(bool carrier, int64_t a) const;
-    QByteArray infoFrame(int64_t partFrames, int64_t audioBytes, bool constantBitrate, int bitrateIndex,
-                         int64_t delay, int64_t padding, uint16_t musicCrc,
-                         const std::vector<int64_t> &frameOffsets) const;
-};
 
 void Mp3FrameCutter::Impl::walk(const Progress &progress)
 {
@@ -193,7 +159,7 @@ void Mp3FrameCutter::Impl::walk(const Progress &progress)
             refuse(QStringLiteral("its stream changes between mono and stereo") + at);
         if (pos + h.length > end)
             refuse(QStringLiteral("it ends in an incomplete frame") + at);
-        Frame f;
+        Mp3Frame f;
         f.offset = pos;
         f.length = h.length;
         const int sideStart = 4 + (h.crc ? 2 : 0);
@@ -228,7 +194,7 @@ void Mp3FrameCutter::Impl::walk(const Progress &progress)
 // frame `a` refers back to, which a decoder keeps for the next frame.
 QByteArray Mp3FrameCutter::Impl::leadFrame(bool carrier, int64_t a) const
 {
-    const Frame &next = frames[size_t(a)];
+    const Mp3Frame &next = frames[size_t(a)];
     const int sideEnd = 4 + first.sideInfoSize();
     const int64_t need = carrier ? next.mainDataBegin : 0;
     int index = next.bitrateIndex;
@@ -240,18 +206,34 @@ QByteArray Mp3FrameCutter::Impl::leadFrame(bool carrier, int64_t a) const
     }
     QByteArray out(audio_detail::mpegFrameLength(first, index, 0), '\0');
     uchar *p = reinterpret_cast<uchar *>(out.data());
-    writeHeader(p, data + next.offset, index);
-    // The reservoir bytes, gathered backwards from the main data of the frames before `a`.
+    audio_detail::writeMp3Header(p, data + next.offset, index);
+    reservoir(a, need, p + out.size());
+    return out;
+}
+
+void Mp3FrameCutter::Impl::reservoir(int64_t a, int64_t need, uchar *dstEnd) const
+{
+    // Gathered backwards from the main data of the frames before `a`.
     int64_t remaining = need;
-    int64_t dst = out.size();
     for (int64_t j = a - 1; remaining > 0 && j >= 0; --j) {
-        const Frame &f = frames[size_t(j)];
+        const Mp3Frame &f = frames[size_t(j)];
         const int64_t take = std::min<int64_t>(remaining, f.mainSize());
-        std::memcpy(p + dst - take, data + f.offset + f.length - take, size_t(take));
-        dst -= take;
+        std::memcpy(dstEnd - take, data + f.offset + f.length - take, size_t(take));
+        dstEnd -= take;
         remaining -= take;
     }
-    return out;
+}
+
+int64_t Mp3FrameCutter::Impl::reservoirNeed(int64_t a) const
+{
+    // A later frame can reach back past `a` too, while the main data from `a`
+    // on is shorter than a reservoir can be (511 bytes).
+    int64_t need = 0, between = 0;
+    for (size_t k = size_t(a); k < frames.size() && between < 512; ++k) {
+        need = std::max<int64_t>(need, frames[k].mainDataBegin - between);
+        between += frames[k].mainSize();
+    }
+    return need;
 }
 
 QByteArray Mp3FrameCutter::Impl::infoFrame(int64_t partFrames, int64_t audioBytes, bool constantBitrate,
@@ -267,7 +249,7 @@ QByteArray Mp3FrameCutter::Impl::infoFrame(int64_t partFrames, int64_t audioByte
     }
     QByteArray out(audio_detail::mpegFrameLength(first, index, 0), '\0');
     uchar *p = reinterpret_cast<uchar *>(out.data());
-    writeHeader(p, data + frames.front().offset, index);
+    audio_detail::writeMp3Header(p, data + frames.front().offset, index);
 
     const int64_t total = out.size() + audioBytes;
     std::memcpy(p + x, constantBitrate ? "Info" : "Xing", 4);
@@ -337,7 +319,7 @@ void Mp3FrameCutter::writePart(const QString &path, int64_t start, int64_t end, 
         d->refuse(QStringLiteral("the part from sample %1 to %2 lies inside one frame, which decoders would not "
                                  "trim exactly").arg(start).arg(end));
     const int64_t spf = d->spf;
-    const std::vector<Frame> &frames = d->frames;
+    const std::vector<Mp3Frame> &frames = d->frames;
 
     // Positions in the decoder's raw output over all audio frames.
     const int64_t d0 = start + d->skip, d1 = end + d->skip;

@@ -1,11 +1,13 @@
 #pragma once
 #include "audio/LosslessCutter.h"
+#include "audio/LosslessJoin.h"
 
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // Cuts an MPEG Layer III file (MPEG-1, 2 or 2.5; CBR or VBR) into parts by
 // copying its frames, never decoding or re-encoding them, so that each part
@@ -48,7 +50,15 @@ public:
     void writePart(const QString &path, int64_t start, int64_t end, const QByteArray &id3v2,
                    const Progress &progress = {}) const override;
 
+    // Joins the whole of every source, in order, into `path`: frames
+    // copied, a few frames encoded anew at each join so that it has no gap
+    // (see LosslessJoin.h), one info frame for the whole. The sources must
+    // share their MPEG version, sample rate and channel mode.
+    static LosslessJoinResult join(const QString &path, const std::vector<const Mp3FrameCutter *> &sources,
+                                   const Progress &progress = {});
+
+    struct Impl; // the walked frames; internal to audio/
+
 private:
-    struct Impl;
     std::unique_ptr<Impl> d;
 };

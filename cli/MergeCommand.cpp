@@ -155,7 +155,8 @@ int RunOverList(const QStringList &files, Request request, const TProgramSetting
 
 int MergeCommand(const QStringList &args)
 {
-    const Arguments a = Parse(args, {"output", "format", "out", "title", "artist", "album", "year", "comment", "normalise"}, {"quiet", "chapters"});
+    const Arguments a = Parse(args, {"output", "format", "out", "title", "artist", "album", "year", "comment", "normalise"},
+                              {"quiet", "chapters", "lossless"});
     if (a.positional.isEmpty())
         throw UsageError("merge needs at least one source file");
     if (!a.has("output") || a.value("output").isEmpty())
@@ -188,6 +189,7 @@ int MergeCommand(const QStringList &args)
             throw UsageError("--normalise must be -23, -18, -16 or -14 (LUFS)");
     }
     request.chapterMarks = a.has("chapters");
+    request.lossless = a.has("lossless");
     if (request.chapterMarks && !FormatCarriesChapters("x." + format))
         Reporter(a.has("quiet")).Message(QString("Note: %1 files carry no chapters; the merge is written without them")
                                              .arg(format.toUpper()));

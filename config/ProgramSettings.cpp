@@ -93,6 +93,7 @@ void LoadProgramSettings()
     s.losslessmp3 = ReadIniInt(path, "general", "losslessmp3", defaults.losslessmp3) == 1 ? 1 : 0;
     s.jobs = std::clamp(ReadIniInt(path, "general", "jobs", defaults.jobs), 0, kMaxJobs);
     s.chaptermarks = ReadIniInt(path, "general", "chaptermarks", defaults.chaptermarks) == 1 ? 1 : 0;
+    s.losslessjoin = ReadIniInt(path, "general", "losslessjoin", defaults.losslessjoin) == 1 ? 1 : 0;
     s.keepstructure = ReadIniInt(path, "general", "keepstructure", 0) == 1 ? 1 : 0;
     s.skipexisting = ReadIniInt(path, "general", "skipexisting", 0) == 1 ? 1 : 0;
     s.nametemplate = ReadIniString(path, "general", "nametemplate", QString());
@@ -157,6 +158,7 @@ void SaveChapterMarksSetting()
 {
     IniBatchWriter w(ConfigFilePath());
     w.Set("general", "chaptermarks", ProgramSettings.chaptermarks);
+    w.Set("general", "losslessjoin", ProgramSettings.losslessjoin);
     w.Commit();
 }
 

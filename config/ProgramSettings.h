@@ -44,6 +44,9 @@ struct TProgramSettings {
     int32_t jobs = 0;
     // [general] chaptermarks: a merge marks where each source begins (0 or 1; off by default).
     int32_t chaptermarks = 0;
+    // [general] losslessjoin: a merge copies MP3 or FLAC audio without
+    // re-encoding where the sources allow it (0 or 1; off by default).
+    int32_t losslessjoin = 0;
     // [general] keepstructure, skipexisting (0 or 1) and nametemplate: the
     // convert page's choices for whole libraries (off and empty by default).
     int32_t keepstructure = 0;
@@ -82,7 +85,7 @@ void SaveGeneralSettings(const QString &mergeFileName);
 void SaveLosslessMp3Setting();
 // Writes [general] jobs alone, the same way.
 void SaveJobsSetting();
-// Writes [general] chaptermarks alone, the same way.
+// Writes [general] chaptermarks and losslessjoin, the merge's choices, alone, the same way.
 void SaveChapterMarksSetting();
 // Writes [general] keepstructure, skipexisting, nametemplate and replaygain alone.
 void SaveLibrarySettings();

@@ -63,6 +63,9 @@ QString MergeEngine::Refusal(const MergeRequest &request)
                                   "Please choose another file name or folder.")
                 .arg(QDir::toNativeSeparators(outputPath));
     }
+    if (request.lossless && request.normaliseLufs != 0)
+        return QStringLiteral("Copying the audio without re-encoding cannot change its loudness. "
+                              "Please choose either the copy or a loudness to normalise to.");
     return {};
 }
 
@@ -102,6 +105,11 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
     // Found now rather than after the whole merge: a file cannot replace a folder.
     if (QFileInfo(outputPath).isDir()) {
         Fail(QStringLiteral("Cannot replace %1: it is a folder").arg(outputPath));
+        return;
+    }
+
+    if (request.lossless) {
+        MergeLossless(request, saveformat);
         return;
     }
 

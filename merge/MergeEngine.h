@@ -36,6 +36,9 @@ struct MergeRequest {
     // "Normalise to": each source is measured first and merged with the gain
     // that brings it to this loudness (LUFS); 0 merges the sources as they are.
     int normaliseLufs = 0;
+    // Copy the sources' audio without re-encoding (MP3 or FLAC sources of
+    // one stream format, into their own format).
+    bool lossless = false;
 };
 
 // A source's length as its own reader counts it: sample frames at its own rate.
@@ -87,6 +90,8 @@ private:
     void MergeInto(const MergeRequest &request, const TProgramSettings &settings, const QString &saveformat,
                    const QString &name);
     Outcome MergeSources(const MergeRequest &request);
+    // The run when the audio is copied rather than encoded again.
+    void MergeLossless(const MergeRequest &request, const QString &saveformat);
     // Reports the failure and removes the unfinished work file; the output
     // as it was before the run is never touched.
     void Fail(const QString &text);

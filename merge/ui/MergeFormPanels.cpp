@@ -225,6 +225,8 @@ void BuildMergePage(TMergeForm &f)
     f.CBNormalise = MakeNormaliseBox(page);
     auto *normaliseLabel = MakeLabel(page, "LabelNormalise", "Normalise to");
     normaliseLabel->setBuddy(f.CBNormalise);
+    f.CheckLossless = new QCheckBox("Copy the audio without re-encoding", page);
+    f.CheckLossless->setObjectName("CheckLossless");
     f.Gauge1 = MakeGauge(page, "Gauge1");
     QPalette palette = f.Gauge1->palette();
     palette.setColor(QPalette::Highlight, QColor(0, 0, 128)); // navy
@@ -246,11 +248,13 @@ void BuildMergePage(TMergeForm &f)
     checks->addWidget(f.CheckChapters);
     checks->addWidget(normaliseLabel);
     checks->addWidget(f.CBNormalise);
+    checks->addWidget(f.CheckLossless);
     checks->addStretch(1);
     grid->addLayout(checks, 3, 1, 1, 2);
     grid->addWidget(f.Gauge1, 4, 0, 1, 3);
     grid->addLayout(ButtonRow(f.BitBtnMerge, f.BitBtnCancel), 5, 0, 1, 3);
     f.PageControl1->addWidget(page);
+    WatchLosslessCheck(f);
 }
 
 void BuildConvertPage(TMergeForm &f)

@@ -20,6 +20,9 @@ QWidget *BuildPreviewStrip(TMergeForm &form);
 void BuildPageControl(TMergeForm &form);
 // The merge page (TabSheet1): file name, folder, format, tag, gauge, Merge and Cancel.
 void BuildMergePage(TMergeForm &form);
+// Keeps "Copy the audio without re-encoding" enabled only while the list and
+// the format allow the copy, its tooltip saying why not; remembers its state.
+void WatchLosslessCheck(TMergeForm &form);
 // The convert page (TabSheet2): folder, format, tag copying, gauge, Convert and Cancel.
 void BuildConvertPage(TMergeForm &form);
 void BuildStatusBar(TMergeForm &form);

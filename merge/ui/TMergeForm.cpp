@@ -400,6 +400,7 @@ void TMergeForm::BitBtnMergeClick()
     request.chapterMarks = CheckChapters->isChecked();
     request.chapterTitles = SourceFileList.ChapterTitles();
     request.normaliseLufs = merge_form::NormaliseTarget(*CBNormalise);
+    request.lossless = CheckLossless->isEnabled() && CheckLossless->isChecked();
     const TProgramSettings settings = ProgramSettings;
     // The run's folder and format become the program's current ones, also
     // for a run that fails: they are what the user chose last.
@@ -479,7 +480,8 @@ void TMergeForm::FinishRun()
 
 void TMergeForm::SetMergeControlsEnabled(bool on)
 {
-    SetRunControlsEnabled(on, {CBFormat, SpeedBtnSavePath, SpeedBtnSet, CheckID3Tag, CheckChapters, CBNormalise, BitBtnMerge});
+    SetRunControlsEnabled(on, {CBFormat, SpeedBtnSavePath, SpeedBtnSet, CheckID3Tag, CheckChapters, CBNormalise,
+                               CheckLossless, BitBtnMerge});
 }
 
 void TMergeForm::SetConvertControlsEnabled(bool on)

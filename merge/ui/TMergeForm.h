@@ -79,6 +79,7 @@ public:
     QCheckBox *CheckID3Tag;
     QCheckBox *CheckChapters; // a chapter mark where each source begins
     QComboBox *CBNormalise;   // "Normalise to": Off or a loudness in LUFS
+    QCheckBox *CheckLossless; // copy the audio without re-encoding, where the sources allow
     QProgressBar *Gauge1;
     QPushButton *BitBtnMerge, *BitBtnCancel;
 

@@ -1,5 +1,6 @@
 #include "tests/common/AudioFixtures.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -81,5 +82,31 @@ TEST_P(CliLosslessOgg, SplitPartsJoinToTheSourcesLength)
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, CliLosslessOgg, testing::Values("opus", "ogg"));
+
+// merge --lossless: MP3 files joined without a gap, as long as their sum; a
+// FLAC among them is refused by name and nothing is written.
+TEST(CliLossless, MergeJoinsMp3FilesToTheirSummedLengthAndRefusesAnotherCodec)
+{
+    QTemporaryDir dir;
+    QStringList sources;
+    int64_t sum = 0;
+    for (int k = 0; k < 2; ++k) {
+        const QString path = dir.filePath(QStringLiteral("s%1.mp3").arg(k));
+        fixtures::MakeTone(path, 2.2 + k * 0.73, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "160k"}, 330 + 110 * k);
+        sum += fixtures::DecodedFrames(path);
+        sources << path;
+    }
+    const QString out = dir.filePath("out");
+    Result r = RunCli(QStringList{"merge"} + sources + QStringList{"--lossless", "--format", "mp3", "--out", out, "--output", "joined", "--quiet"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(fixtures::DecodedFrames(out + "/joined.mp3"), sum);
+
+    const QString flac = dir.filePath("other.flac");
+    fixtures::MakeTone(flac, 1.0, 44100, 2, {"-c:a", "flac"});
+    r = RunCli(QStringList{"merge", sources[0], flac, "--lossless", "--format", "mp3", "--out", out, "--output", "second"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains(flac) && r.err.contains("not an MP3 file")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out + "/second.mp3"));
+}
 
 } // namespace
