@@ -232,7 +232,7 @@ void FlacFrameCutter::writePart(const QString &path, int64_t start, int64_t end,
     if (start < 0 || end < start || end > d->length)
         throw AudioError(QStringLiteral("Cannot write %1: samples %2 to %3 are outside %4")
                              .arg(nameOf(path)).arg(start).arg(end).arg(nameOf(d->path)));
-    writeStream(path, {Piece{d.get(), start, end}}, true, progress);
+    writeStream(path, {Piece{d.get(), start, end}}, true, carriesSourceTags(), progress);
 }
 
 void FlacFrameCutter::join(const QString &path, const std::vector<const FlacFrameCutter *> &sources,
@@ -254,11 +254,11 @@ void FlacFrameCutter::join(const QString &path, const std::vector<const FlacFram
             d.refuse(QStringLiteral("its samples have %1 bits, %2 has %3").arg(d.bits).arg(nameOf(first.path)).arg(first.bits));
         pieces.push_back(Piece{&d, 0, d.length});
     }
-    writeStream(path, pieces, false, progress);
+    writeStream(path, pieces, false, false, progress);
 }
 
 void FlacFrameCutter::writeStream(const QString &path, std::vector<Piece> pieces, bool carryMetadata,
-                                  const Progress &progress)
+                                  bool carryTags, const Progress &progress)
 {
     const Impl *const d = pieces.front().d; // its metadata heads the stream
     std::vector<QByteArray> encoded; // the frames made anew, kept until written
@@ -433,7 +433,7 @@ void FlacFrameCutter::writeStream(const QString &path, std::vector<Piece> pieces
         // A seek table and a cue sheet would point into the whole file; a
         // part without a tag carries no comments (4) or pictures (6).
         const bool tag = b.type == 4 || b.type == 6;
-        if (carryMetadata && b.type != 0 && b.type != 1 && b.type != 3 && b.type != 5 && (!tag || carriesSourceTags()))
+        if (carryMetadata && b.type != 0 && b.type != 1 && b.type != 3 && b.type != 5 && (!tag || carryTags))
             block(b.type, false, d->data + b.offset, b.length);
     }
     block(1, true, nullptr, kPaddingBytes);

@@ -50,6 +50,7 @@ public:
 private:
     struct Impl;
     struct Piece;
-    static void writeStream(const QString &path, std::vector<Piece> pieces, bool carryMetadata, const Progress &progress);
+    static void writeStream(const QString &path, std::vector<Piece> pieces, bool carryMetadata, bool carryTags,
+                            const Progress &progress);
     std::unique_ptr<Impl> d;
 };
