@@ -38,7 +38,6 @@ const Output kOutputs[] = {
     {"opus", [](TAudioFile2 &f) { f.SetOpusFormat(128, 0, 10); }},
     {"m4a", [](TAudioFile2 &f) { f.SetM4aFormat(44100, 2, 128); }},
     {"m4a", [](TAudioFile2 &f) { f.SetAlacFormat(44100, 2, 16); }, "alac"},
-    {"m4b", [](TAudioFile2 &f) { f.SetM4aFormat(44100, 2, 96); }},
 };
 
 // FFmpeg reads no picture from a WAV's "id3 " chunk and none of its fields
