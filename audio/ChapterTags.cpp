@@ -3,6 +3,7 @@
 #include "audio/Chapters.h"
 
 #include "audio/AudioError.h"
+#include "audio/Mp4Chapters.h"
 #include "audio/ReadSource.h"
 #include "audio/TagGlue.h"
 
@@ -96,7 +97,7 @@ void writeFrames(TagLib::ID3v2::Tag *tag, const ChapterList &chapters, int64_t e
 bool FormatCarriesChapters(const QString &path)
 {
     const QString ext = QFileInfo(path).suffix().toLower();
-    return ext == "mp3" || ext == "ogg" || ext == "opus" || ext == "flac";
+    return ext == "mp3" || ext == "ogg" || ext == "opus" || ext == "flac" || ext == "m4a" || ext == "m4b";
 }
 
 QString ChapterTimeText(int64_t frame, int sampleRate)
@@ -142,6 +143,9 @@ void WriteChapters(const QString &path, const ChapterList &chapters, int64_t end
             writeComments(file.xiphComment(true), chapters);
             saved = file.save();
         }
+    } else if (ext == "m4a" || ext == "m4b") {
+        writeMp4Chapters(path, chapters, endFrame);
+        return;
     } else {
         throw AudioError(QStringLiteral("Cannot write chapters into %1: its format holds none").arg(name));
     }

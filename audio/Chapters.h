@@ -16,7 +16,8 @@ struct ChapterMark {
 using ChapterList = std::vector<ChapterMark>;
 
 // Whether files of this name's extension hold chapters: MP3 (ID3v2 CHAP and
-// CTOC frames), Ogg Vorbis, Opus and FLAC (CHAPTERnnn Vorbis comments).
+// CTOC frames), Ogg Vorbis, Opus and FLAC (CHAPTERnnn Vorbis comments), MP4
+// (.m4a, .m4b: a chapter track and a Nero chapter list).
 bool FormatCarriesChapters(const QString &path);
 
 // Replaces the chapters of the file at `path` by `chapters` (in order, each

@@ -87,5 +87,7 @@ void TAudioFile2::SetOggFormat(int r, int c, int b, int mn, int mx, int16_t q) {
 void TAudioFile2::SetWmaProfile(int profile) { writer_->setWmaProfile(profile); }
 void TAudioFile2::SetFlacFormat(int r, int c, int bits, int level) { writer_->setFlacFormat(r, c, bits, level); }
 void TAudioFile2::SetOpusFormat(int bitrate, int mode, int complexity) { writer_->setOpusFormat(bitrate, mode, complexity); }
+void TAudioFile2::SetM4aFormat(int sampleRate, int channels, int bitrate) { writer_->setM4aFormat(sampleRate, channels, bitrate); }
+void TAudioFile2::SetAlacFormat(int sampleRate, int channels, int bitsPerSample) { writer_->setAlacFormat(sampleRate, channels, bitsPerSample); }
 int TAudioFile2::WmaProfileCount() const { return writer_->wmaProfileCount(); }
 QString TAudioFile2::WmaProfileName() const { return writer_->wmaProfileName(writer_->wmaProfile()); }

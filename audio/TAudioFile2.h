@@ -104,6 +104,10 @@ public:
     void SetFlacFormat(int sampleRate, int channels, int bitsPerSample, int level);
     // bitrate in kbps; mode 0 VBR, 1 constrained VBR, 2 CBR; complexity 0..10. Always 48 kHz.
     void SetOpusFormat(int bitrate, int mode, int complexity);
+    // AAC in .m4a/.m4b: bitrate 32..320 kbps. A .m4a file is ALAC (16 or 24
+    // bits) instead when SetAlacFormat came last.
+    void SetM4aFormat(int sampleRate, int channels, int bitrate);
+    void SetAlacFormat(int sampleRate, int channels, int bitsPerSample);
     int WmaProfileCount() const;
     QString WmaProfileName() const;
 

@@ -3,6 +3,7 @@
 #include "audio/TAudioInformation2.h"
 #include "audio/AudioError.h"
 #include "audio/FileTags.h"
+#include "audio/Mp4Gapless.h"
 #include "audio/ReadSource.h"
 #include "audio/TagPictures.h"
 
@@ -147,6 +148,7 @@ void TAudioInformation2::writeTag(const QString &path, const QString &name) cons
     const TagLib::PropertyMap map = toPropertyMap(p);
 
     TagLib::File *file = ref.file();
+    KeptGaplessInfo ownGapless(file);
     const FileTags tags = tagsOf(file, true);
     for (TagLib::Tag *tag : tags.all()) {
         if (tag == tags.info)
@@ -157,6 +159,7 @@ void TAudioInformation2::writeTag(const QString &path, const QString &name) cons
             setPropertiesOf(tag, map);
     }
     setPictures(tags, pictures_);
+    ownGapless.Restore();
 
     bool saved = false;
     if (auto *mp3 = dynamic_cast<TagLib::MPEG::File *>(file)) {

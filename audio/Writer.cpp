@@ -4,6 +4,7 @@
 #include "audio/Encoder.h"
 #include "audio/FlacEncoder.h"
 #include "audio/Mp3Encoder.h"
+#include "audio/Mp4Encoder.h"
 #include "audio/OggEncoder.h"
 #include "audio/OpusEncoder.h"
 #include "audio/PipelinedEncoder.h"
@@ -16,6 +17,7 @@
 #include "base/OutputFormat.h"
 
 #include <QFileInfo>
+#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -37,6 +39,18 @@ int64_t expectedOutputFrames(int64_t frames, int inRate, int outRate)
     const double scaled = std::ceil(double(frames) * outRate / inRate);
     return int64_t(std::min(scaled, 1e15)) + outRate;
 }
+
+// "mp3, wav, ..." as the files' extensions, each once.
+QString extensionsText()
+{
+    QStringList extensions;
+    for (int i = 0; i < output_format::Count(); ++i) {
+        const QString e = output_format::Extension(output_format::Rows()[i].format).mid(1);
+        if (!extensions.contains(e))
+            extensions << e;
+    }
+    return extensions.join(QStringLiteral(", "));
+}
 } // namespace
 
 // Each format keeps its own last configuration. A configuration the encoder
@@ -48,6 +62,9 @@ struct Writer::Impl {
     OggSettings ogg;
     FlacSettings flac;
     OpusSettings opus;
+    Mp4Settings aac;
+    Mp4Settings alac{Mp4Settings::Codec::Alac};
+    bool m4aHoldsAlac = false; // which of the two the .m4a extension stands for now
     int wmaProfile = kDefaultWmaProfile;
     // Why the format's last configuration was refused; empty when it was taken.
     std::array<QString, kOutputFormatCount> refused;
@@ -172,6 +189,27 @@ void Writer::setOpusFormat(int bitrate, int mode, int complexity)
     remember(d->opus, d->refusedOf(OutputFormat::Opus), OpusSettings{2, bitrate, OpusRateMode(mode), complexity}, &OpusEncoder::check);
 }
 
+void Writer::setM4aFormat(int sampleRate, int channels, int bitrate)
+{
+    d->m4aHoldsAlac = false;
+    Mp4Settings s;
+    s.sampleRate = sampleRate;
+    s.channels = channels;
+    s.bitrate = bitrate;
+    remember(d->aac, d->refusedOf(OutputFormat::M4a), s, &Mp4Encoder::check);
+}
+
+void Writer::setAlacFormat(int sampleRate, int channels, int bitsPerSample)
+{
+    d->m4aHoldsAlac = true;
+    Mp4Settings s;
+    s.codec = Mp4Settings::Codec::Alac;
+    s.sampleRate = sampleRate;
+    s.channels = channels;
+    s.bitsPerSample = bitsPerSample;
+    remember(d->alac, d->refusedOf(OutputFormat::Alac), s, &Mp4Encoder::check);
+}
+
 // A number outside the list is kept and refused by create(): the settings
 // dialog selects the stored number only to show its name, and must still open
 // when setup.ini holds a number this build does not list.
@@ -211,10 +249,12 @@ void Writer::create(const QString &path)
     // Meant for this file only: a later file of the same writer may be any length.
     const int64_t expectedFrames = std::exchange(d->expectedFrames, 0);
     const QString extension = QFileInfo(path).suffix().toLower();
-    const std::optional<OutputFormat> format = output_format::FromWord(extension);
-    if (!format)
-        throw AudioError(QStringLiteral("Cannot create \"%1\": the extension \"%2\" is not an output format (mp3, wav, wma, ogg, flac, opus)")
-                             .arg(path, extension));
+    std::optional<OutputFormat> format = output_format::FromWord(extension);
+    if (!format || (extension == QLatin1String("alac")))
+        throw AudioError(QStringLiteral("Cannot create \"%1\": the extension \"%2\" is not an output format (%3)")
+                             .arg(path, extension, extensionsText()));
+    if (*format == OutputFormat::M4a && d->m4aHoldsAlac)
+        format = OutputFormat::Alac;
     if (const QString &refused = d->refusedOf(*format); !refused.isEmpty())
         throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, refused));
     std::unique_ptr<Encoder> encoder;
@@ -248,6 +288,13 @@ void Writer::create(const QString &path)
         encoder = std::make_unique<PipelinedEncoder>(std::make_unique<OpusEncoder>(path, opus));
         break;
     }
+    case OutputFormat::M4a:
+    case OutputFormat::M4b:
+        encoder = std::make_unique<PipelinedEncoder>(std::make_unique<Mp4Encoder>(path, d->aac));
+        break;
+    case OutputFormat::Alac:
+        encoder = std::make_unique<PipelinedEncoder>(std::make_unique<Mp4Encoder>(path, d->alac));
+        break;
     case OutputFormat::Wma: {
         const WmaProfile *profile = nullptr;
         try {

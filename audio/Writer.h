@@ -26,6 +26,10 @@ public:
     void setWmaProfile(int profile);
     void setFlacFormat(int sampleRate, int channels, int bitsPerSample, int level);
     void setOpusFormat(int bitrate, int mode, int complexity);
+    // AAC for .m4a and .m4b files. A .m4a file holds ALAC instead when
+    // setAlacFormat() was called after this, until setM4aFormat() is again.
+    void setM4aFormat(int sampleRate, int channels, int bitrate);
+    void setAlacFormat(int sampleRate, int channels, int bitsPerSample);
     int wmaProfile() const;
     int wmaProfileCount() const;
     QString wmaProfileName(int profile) const;

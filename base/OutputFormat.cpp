@@ -6,8 +6,15 @@ namespace output_format {
 
 namespace {
 constexpr Row kRows[] = {
-    {OutputFormat::Mp3, "MP3", "mp3"},   {OutputFormat::Wav, "WAV", "wav"},   {OutputFormat::Wma, "WMA", "wma"},
-    {OutputFormat::Ogg, "OGG", "ogg"},   {OutputFormat::Flac, "FLAC", "flac"}, {OutputFormat::Opus, "OPUS", "opus"},
+    {OutputFormat::Mp3, "MP3", "mp3", "mp3"},
+    {OutputFormat::Wav, "WAV", "wav", "wav"},
+    {OutputFormat::Wma, "WMA", "wma", "wma"},
+    {OutputFormat::Ogg, "OGG", "ogg", "ogg"},
+    {OutputFormat::Flac, "FLAC", "flac", "flac"},
+    {OutputFormat::Opus, "OPUS", "opus", "opus"},
+    {OutputFormat::M4a, "M4A", "m4a", "m4a"},
+    {OutputFormat::Alac, "ALAC", "alac", "m4a"},
+    {OutputFormat::M4b, "M4B (audiobook)", "m4b", "m4b"},
 };
 constexpr int kCount = int(std::size(kRows));
 
@@ -29,7 +36,7 @@ int Count() { return kCount; }
 
 QString Item(OutputFormat format) { return QString::fromLatin1(RowOf(format).item); }
 QString Word(OutputFormat format) { return QString::fromLatin1(RowOf(format).word); }
-QString Extension(OutputFormat format) { return "." + Word(format); }
+QString Extension(OutputFormat format) { return "." + QString::fromLatin1(RowOf(format).extension); }
 int IndexOf(OutputFormat format) { return int(format); }
 
 std::optional<OutputFormat> AtIndex(int index)
@@ -46,6 +53,15 @@ std::optional<OutputFormat> FromWord(const QString &word)
         if (lower == QLatin1String(row.word))
             return row.format;
     return std::nullopt;
+}
+
+QString ExtensionOfWord(const QString &word)
+{
+    // Appended unchanged where the two agree, in the case it is stored in.
+    const std::optional<OutputFormat> format = FromWord(word);
+    if (!format || QLatin1String(RowOf(*format).extension) == QLatin1String(RowOf(*format).word))
+        return word;
+    return QString::fromLatin1(RowOf(*format).extension);
 }
 
 QStringList Items()

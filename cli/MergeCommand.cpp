@@ -190,7 +190,7 @@ int MergeCommand(const QStringList &args)
     }
     request.chapterMarks = a.has("chapters");
     request.lossless = a.has("lossless");
-    if (request.chapterMarks && !FormatCarriesChapters("x." + format))
+    if (request.chapterMarks && !FormatCarriesChapters("x." + output_format::ExtensionOfWord(format)))
         Reporter(a.has("quiet")).Message(QString("Note: %1 files carry no chapters; the merge is written without them")
                                              .arg(format.toUpper()));
 

@@ -51,6 +51,9 @@ constexpr int kUnknownBits = 16;
 
 // The rates LAME encodes (MPEG-1, 2 and 2.5).
 constexpr std::array<int, 9> kMp3Rates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+// The rates FFmpeg's AAC encoder takes.
+constexpr std::array<int, 13> kAacRates{7350, 8000, 11025, 12000, 16000, 22050, 24000,
+                                        32000, 44100, 48000, 64000, 88200, 96000};
 // The rates the settings pages offer, tried for Ogg when the source's is refused.
 constexpr std::array<int, 8> kListedRates{8000, 11025, 16000, 22050, 24000, 32000, 44100, 48000};
 
@@ -113,6 +116,21 @@ TProgramSettings ResolvedForSource(const TProgramSettings &settings, OutputForma
             s.ogg_channels = SourceChannels(source) == 1 ? 1 : 2;
         if (s.ogg_frequency == 0)
             s.ogg_frequency = OggRate(s.ogg_channels, source, oggTakes);
+        break;
+    case OutputFormat::M4a:
+    case OutputFormat::M4b:
+        if (s.m4a_frequency == 0)
+            s.m4a_frequency = ByNearness(kAacRates, SourceRate(source)).front();
+        if (s.m4a_channels == 0)
+            s.m4a_channels = SourceChannels(source) == 1 ? 1 : 2;
+        break;
+    case OutputFormat::Alac:
+        if (s.alac_frequency == 0)
+            s.alac_frequency = SourceRate(source);
+        if (s.alac_channels == 0)
+            s.alac_channels = std::min(SourceChannels(source), 8); // ALAC's most
+        if (s.alac_bps == 0)
+            s.alac_bps = SourceBits(source) > 16 ? 24 : 16;
         break;
     case OutputFormat::Wma:
     case OutputFormat::Opus:
@@ -178,6 +196,13 @@ void ConfigureOutput(TAudioFile2 &writer, TAudioFile2LameEnc &encoder, OutputFor
         break;
     case OutputFormat::Opus:
         writer.SetOpusFormat(s.opus_bitrate, s.opus_mode, s.opus_complexity);
+        break;
+    case OutputFormat::M4a:
+    case OutputFormat::M4b:
+        writer.SetM4aFormat(s.m4a_frequency, s.m4a_channels, s.m4a_bitrate);
+        break;
+    case OutputFormat::Alac:
+        writer.SetAlacFormat(s.alac_frequency, s.alac_channels, s.alac_bps);
         break;
     }
 }

@@ -30,7 +30,8 @@ struct SourceFormat {
 // Ogg in one or two channels at a rate `oggTakes` accepts (the source's when
 // it says nothing), else the nearest that it does. With nothing known of the
 // source, 0 becomes 44100 Hz, stereo, 16 bits. Other fields are left alone,
-// so a lossless output of a lossless source is never resampled unasked.
+// so a lossless output of a lossless source is never resampled unasked. AAC
+// (M4A, M4B) takes its nearest rate in one or two channels; ALAC is as FLAC.
 TProgramSettings ResolvedForSource(const TProgramSettings &s, OutputFormat format, const SourceFormat &source,
                                    const std::function<bool(int rate, int channels)> &oggTakes = {});
 

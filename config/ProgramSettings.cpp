@@ -90,6 +90,12 @@ void LoadProgramSettings()
     s.opus_bitrate = ReadIniInt(path, "opus", "bitrate", defaults.opus_bitrate);
     s.opus_mode = ReadIniInt(path, "opus", "mode", defaults.opus_mode);
     s.opus_complexity = ReadIniInt(path, "opus", "complexity", defaults.opus_complexity);
+    s.m4a_bitrate = ReadIniInt(path, "m4a", "bitrate", defaults.m4a_bitrate);
+    s.m4a_frequency = ReadIniInt(path, "m4a", "frequency", defaults.m4a_frequency);
+    s.m4a_channels = ReadIniInt(path, "m4a", "channels", defaults.m4a_channels);
+    s.alac_frequency = ReadIniInt(path, "alac", "frequency", defaults.alac_frequency);
+    s.alac_channels = ReadIniInt(path, "alac", "channels", defaults.alac_channels);
+    s.alac_bps = ReadIniInt(path, "alac", "bps", defaults.alac_bps);
     s.losslessmp3 = ReadIniInt(path, "general", "losslessmp3", defaults.losslessmp3) == 1 ? 1 : 0;
     s.jobs = std::clamp(ReadIniInt(path, "general", "jobs", defaults.jobs), 0, kMaxJobs);
     s.chaptermarks = ReadIniInt(path, "general", "chaptermarks", defaults.chaptermarks) == 1 ? 1 : 0;
@@ -134,6 +140,12 @@ void SaveFormatSettings()
     w.Set("opus", "bitrate", s.opus_bitrate);
     w.Set("opus", "mode", s.opus_mode);
     w.Set("opus", "complexity", s.opus_complexity);
+    w.Set("m4a", "bitrate", s.m4a_bitrate);
+    w.Set("m4a", "frequency", s.m4a_frequency);
+    w.Set("m4a", "channels", s.m4a_channels);
+    w.Set("alac", "frequency", s.alac_frequency);
+    w.Set("alac", "channels", s.alac_channels);
+    w.Set("alac", "bps", s.alac_bps);
     w.Commit();
 }
 

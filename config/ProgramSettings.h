@@ -36,6 +36,14 @@ struct TProgramSettings {
     int32_t opus_bitrate = 128; // kbps
     int32_t opus_mode = 0;      // 0 VBR, 1 constrained VBR, 2 CBR
     int32_t opus_complexity = 10;
+    // AAC for M4A and M4B: the rate and layout follow the source by default.
+    int32_t m4a_bitrate = 128; // kbps, 32..320
+    int32_t m4a_frequency = 0;
+    int32_t m4a_channels = 0;
+    // ALAC keeps the source's rate, layout and width by default, as FLAC does.
+    int32_t alac_frequency = 0;
+    int32_t alac_channels = 0;
+    int32_t alac_bps = 0; // 16 or 24, or 0
     // [general] losslessmp3: the split wizard copies MP3 frames instead of
     // re-encoding when the source allows it (0 or 1; off by default).
     int32_t losslessmp3 = 0;

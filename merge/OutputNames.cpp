@@ -2,12 +2,14 @@
 
 #include "merge/SourceList.h"
 
+#include "base/OutputFormat.h"
+
 #include <QFileInfo>
 
 
 QString MergeOutputName(const QString &fileNameText, const QString &saveformat)
 {
-    return WithoutExtension(fileNameText) + QLatin1Char('.') + saveformat;
+    return WithoutExtension(fileNameText) + QLatin1Char('.') + output_format::ExtensionOfWord(saveformat);
 }
 
 QString ConvertOutputPath(const QString &savepath, const QString &source, const QString &extension)

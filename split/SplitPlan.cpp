@@ -1,5 +1,6 @@
 #include "split/SplitPlan.h"
 #include "base/FileNames.h"
+#include "base/OutputFormat.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -42,20 +43,20 @@ QString SplitPlan::PartBaseName() const
 
 QString SplitPlan::NumberedPartName(int32_t k, const QString &extension) const
 {
-    return PartBaseName() + '-' + PartNumberText(k) + '.' + extension;
+    return PartBaseName() + '-' + PartNumberText(k) + '.' + output_format::ExtensionOfWord(extension);
 }
 
 QString SplitPlan::ManualPartFileName(int32_t k, const QString &extension) const
 {
     const QString stored = k >= 0 && k < PartNames.size() ? PartNames[k] : QString();
-    return WithoutExtension(stored) + '.' + extension;
+    return WithoutExtension(stored) + '.' + output_format::ExtensionOfWord(extension);
 }
 
 void SplitPlan::ResetManualPlan(const QString &extension)
 {
     PartCount = 1;
     TimePoints = {0, DurationSeconds};
-    PartNames = {QString(), PartBaseName() + "-01." + extension.toLower()};
+    PartNames = {QString(), PartBaseName() + "-01." + output_format::ExtensionOfWord(extension.toLower())};
     PartTips = {QString(), QString("No tip")};
     PartSaveFlags = {false, true};
     PointFrames = {NoExactFrame, NoExactFrame};

@@ -1,5 +1,6 @@
 #include "split/SplitPointEditor.h"
 #include "base/FileNames.h"
+#include "base/OutputFormat.h"
 
 #include "audio/MulDiv.h"
 
@@ -220,7 +221,7 @@ void ApplySelectionEdit(SplitPlan &plan, int row, const SelectionEdit &edit, con
         plan.PointFrames[row + 1] = NoExactFrame;
     plan.TimePoints[row] = static_cast<int32_t>(edit.start);
     plan.TimePoints[row + 1] = static_cast<int32_t>(edit.stop);
-    plan.PartNames[k] = WithoutExtension(edit.name) + '.' + extension;
+    plan.PartNames[k] = WithoutExtension(edit.name) + '.' + output_format::ExtensionOfWord(extension);
     plan.PartTips[k] = edit.tip;
 }
 

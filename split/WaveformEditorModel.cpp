@@ -2,12 +2,14 @@
 
 #include "split/SplitPointEditor.h"
 
+#include "base/OutputFormat.h"
+
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 
 WaveformEditorModel::WaveformEditorModel(int64_t totalFrames, int sampleRate, QString extension)
-    : total_(std::max<int64_t>(0, totalFrames)), rate_(sampleRate), extension_(std::move(extension).toLower())
+    : total_(std::max<int64_t>(0, totalFrames)), rate_(sampleRate), extension_(output_format::ExtensionOfWord(std::move(extension).toLower()))
 {
     s_.parts.resize(1);
 }

@@ -5,6 +5,7 @@
 #include "config/ProgramSettings.h"
 #include "config/ui/FlacSettingsPage.h"
 #include "config/ui/Mp3SettingsPage.h"
+#include "config/ui/Mp4SettingsPages.h"
 #include "config/ui/OggSettingsPage.h"
 #include "config/ui/OpusSettingsPage.h"
 #include "config/ui/WavSettingsPage.h"
@@ -77,12 +78,16 @@ void TSettingForm::BuildFrame()
     TabSheet4 = new OggSettingsPage(PageControl1);
     TabSheet5 = new FlacSettingsPage(PageControl1);
     TabSheet6 = new OpusSettingsPage(PageControl1);
+    TabSheet7 = new M4aSettingsPage(PageControl1);
+    TabSheet8 = new AlacSettingsPage(PageControl1);
     PageControl1->addTab(TabSheet1, "MP3");
     PageControl1->addTab(TabSheet2, "WAV");
     PageControl1->addTab(TabSheet3, "WMA");
     PageControl1->addTab(TabSheet4, "OGG");
     PageControl1->addTab(TabSheet5, "FLAC");
     PageControl1->addTab(TabSheet6, "OPUS");
+    PageControl1->addTab(TabSheet7, "M4A");
+    PageControl1->addTab(TabSheet8, "ALAC");
     PageControl1->setCurrentIndex(0);
 
     BtnOK = new QPushButton("OK", this);
@@ -140,6 +145,8 @@ void TSettingForm::LoadControls()
     TabSheet4->Load(s);
     TabSheet5->Load(s);
     TabSheet6->Load(s);
+    TabSheet7->Load(s);
+    TabSheet8->Load(s);
 }
 
 void TSettingForm::CopyControls()
@@ -151,6 +158,8 @@ void TSettingForm::CopyControls()
     TabSheet4->Save(s);
     TabSheet5->Save(s);
     TabSheet6->Save(s);
+    TabSheet7->Save(s);
+    TabSheet8->Save(s);
 }
 
 void TSettingForm::BtnOKClick()

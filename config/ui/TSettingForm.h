@@ -3,7 +3,9 @@
 #include <QString>
 #include <memory>
 
+class AlacSettingsPage;
 class FlacSettingsPage;
+class M4aSettingsPage;
 class Mp3SettingsPage;
 class OggSettingsPage;
 class OpusSettingsPage;
@@ -47,6 +49,8 @@ public:
     OggSettingsPage *TabSheet4;
     FlacSettingsPage *TabSheet5;
     OpusSettingsPage *TabSheet6;
+    M4aSettingsPage *TabSheet7; // M4B shares it
+    AlacSettingsPage *TabSheet8;
 
     QPushButton *BtnOK, *BtnCancel;
 

@@ -128,7 +128,9 @@ TEST_F(ProgramSettingsTest, FormatSettingsCreateFileInKeyOrderWithoutGeneralSect
                      "[ogg]\nfrequency=44100\nchannels=2\nbitrate=128\nvbr=0\nminbitrate=128\nmaxbitrate=192\n"
                      "fquality=0\nquality=300\n"
                      "[flac]\nfrequency=0\nchannels=0\nbps=0\nlevel=5\n"
-                     "[opus]\nbitrate=128\nmode=0\ncomplexity=10\n");
+                     "[opus]\nbitrate=128\nmode=0\ncomplexity=10\n"
+                     "[m4a]\nbitrate=128\nfrequency=0\nchannels=0\n"
+                     "[alac]\nfrequency=0\nchannels=0\nbps=0\n");
 }
 
 TEST_F(ProgramSettingsTest, SavedSettingsLoadBack)

@@ -26,6 +26,7 @@ namespace {
 struct Output {
     const char *extension;
     std::function<void(TAudioFile2 &)> configure;
+    const char *name = nullptr; // when the extension does not tell the format
 };
 
 const Output kOutputs[] = {
@@ -35,6 +36,8 @@ const Output kOutputs[] = {
     {"wma", [](TAudioFile2 &f) { f.SetWmaProfile(38); }},
     {"flac", [](TAudioFile2 &f) { f.SetFlacFormat(44100, 2, 16, 5); }},
     {"opus", [](TAudioFile2 &f) { f.SetOpusFormat(128, 0, 10); }},
+    {"m4a", [](TAudioFile2 &f) { f.SetM4aFormat(44100, 2, 128); }},
+    {"m4a", [](TAudioFile2 &f) { f.SetAlacFormat(44100, 2, 16); }, "alac"},
 };
 
 // FFmpeg reads no picture from a WAV's "id3 " chunk and none of its fields
@@ -150,7 +153,8 @@ TEST_P(TagCopy, EditedFieldsWinAndAnotherLoadReplacesEverything)
 INSTANTIATE_TEST_SUITE_P(SourcesAndOutputs, TagCopy,
                          ::testing::Combine(::testing::Values("mp3", "flac", "ogg", "m4a"), ::testing::ValuesIn(kOutputs)),
                          [](const auto &p) {
-                             return std::string(std::get<0>(p.param)) + "_to_" + std::get<1>(p.param).extension;
+                             const Output &out = std::get<1>(p.param);
+                             return std::string(std::get<0>(p.param)) + "_to_" + (out.name ? out.name : out.extension);
                          });
 
 TEST(TagClear, AMergedFileGetsOnlyTheFieldsSetAfterClearTag)

@@ -254,7 +254,7 @@ TEST_P(UnwritablePath, FailsThroughLastErrorNamingTheFile)
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFormats, UnwritablePath, ::testing::Values("mp3", "wav", "wma", "ogg", "flac", "opus"));
+INSTANTIATE_TEST_SUITE_P(AllFormats, UnwritablePath, ::testing::Values("mp3", "wav", "wma", "ogg", "flac", "opus", "m4a"));
 
 // A full disk in the middle of a file: the error reaches the caller.
 class FullDisk : public ::testing::TestWithParam<const char *> {};
@@ -287,7 +287,7 @@ TEST_P(FullDisk, WriteFailureIsThrownNamingTheFile)
     EXPECT_NO_THROW(file.CloseFile());
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFormats, FullDisk, ::testing::Values("mp3", "wav", "wma", "ogg", "flac", "opus"));
+INSTANTIATE_TEST_SUITE_P(AllFormats, FullDisk, ::testing::Values("mp3", "wav", "wma", "ogg", "flac", "opus", "m4a"));
 
 // A disk that fills up while a file is written, as the size limit makes it
 // (binding root too): the user learns which file and why, and nothing half
@@ -314,7 +314,7 @@ TEST_P(FileSizeLimited, FailureSaysWhyInWordsAndLeavesNoFile)
     EXPECT_FALSE(QFile::exists(path));
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFormats, FileSizeLimited, ::testing::Values("mp3", "wav", "wma", "ogg", "flac", "opus"));
+INSTANTIATE_TEST_SUITE_P(AllFormats, FileSizeLimited, ::testing::Values("mp3", "wav", "wma", "ogg", "flac", "opus", "m4a"));
 
 TEST(WmaProfiles, NumberOutsideTheListHasNoNameAndIsKept)
 {

@@ -120,13 +120,15 @@ TEST_F(SettingFormTest, PagesGroupsAndListsReadAsDesigned)
 {
     Open();
     EXPECT_EQ(form->windowTitle(), "Output Format Settings");
-    ASSERT_EQ(form->PageControl1->count(), 6);
+    ASSERT_EQ(form->PageControl1->count(), 8);
     EXPECT_EQ(form->PageControl1->tabText(0), "MP3");
     EXPECT_EQ(form->PageControl1->tabText(1), "WAV");
     EXPECT_EQ(form->PageControl1->tabText(2), "WMA");
     EXPECT_EQ(form->PageControl1->tabText(3), "OGG");
     EXPECT_EQ(form->PageControl1->tabText(4), "FLAC");
     EXPECT_EQ(form->PageControl1->tabText(5), "OPUS");
+    EXPECT_EQ(form->PageControl1->tabText(6), "M4A");
+    EXPECT_EQ(form->PageControl1->tabText(7), "ALAC");
     EXPECT_EQ(form->PageControl1->currentIndex(), 0);
     EXPECT_EQ(form->TabSheet1->GroupBox1->title(), "MP3 Settings");
     EXPECT_EQ(form->TabSheet1->GroupBox2->title(), "VBR");
@@ -499,7 +501,9 @@ TEST_F(SettingFormTest, FlacAndOpusPagesShowTheRecordAndOkSavesTheChoices)
     EXPECT_EQ(s.opus_complexity, 10);
     EXPECT_TRUE(Ini().endsWith("fquality=0\nquality=300\n"
                                "[flac]\nfrequency=22050\nchannels=2\nbps=16\nlevel=0\n"
-                               "[opus]\nbitrate=6\nmode=2\ncomplexity=10\n"))
+                               "[opus]\nbitrate=6\nmode=2\ncomplexity=10\n"
+                               "[m4a]\nbitrate=128\nfrequency=0\nchannels=0\n"
+                               "[alac]\nfrequency=0\nchannels=0\nbps=0\n"))
         << Ini().constData();
 }
 
@@ -547,7 +551,9 @@ TEST_F(SettingFormTest, OkOnAFreshMachineWritesTheFormatSectionsInOrder)
                      "[ogg]\nfrequency=44100\nchannels=2\nbitrate=128\nvbr=0\nminbitrate=128\nmaxbitrate=192\n"
                      "fquality=0\nquality=300\n"
                      "[flac]\nfrequency=0\nchannels=0\nbps=0\nlevel=5\n"
-                     "[opus]\nbitrate=128\nmode=0\ncomplexity=10\n");
+                     "[opus]\nbitrate=128\nmode=0\ncomplexity=10\n"
+                     "[m4a]\nbitrate=128\nfrequency=0\nchannels=0\n"
+                     "[alac]\nfrequency=0\nchannels=0\nbps=0\n");
 }
 
 class CancelTest : public SettingFormTest, public ::testing::WithParamInterface<int> {};

@@ -120,7 +120,8 @@ TEST_P(ChapterMarks, MarkWhereEachSourceBeginsWithItsTitle)
 
 INSTANTIATE_TEST_SUITE_P(Forms, ChapterMarks,
                          ::testing::Values(Form{"MP3", 44100}, Form{"OGG", 44100}, Form{"OPUS", 48000},
-                                           Form{"FLAC", 44100}),
+                                           Form{"FLAC", 44100}, Form{"M4A", 44100}, Form{"M4B", 44100},
+                                           Form{"ALAC", 44100}),
                          [](const auto &p) { return std::string(p.param.format); });
 
 // merge --chapters, info --json, split --chapters: the parts are the sources
