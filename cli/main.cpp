@@ -23,6 +23,8 @@ static const char usageText[] =
     "              from its title tag or file name; MP3, OGG, OPUS, FLAC, M4A, ALAC, M4B)\n"
     "              [--normalise LUFS] (-23, -18, -16 or -14: each file measured first and\n"
     "              brought to that loudness, its true peak held at -1 dBTP)\n"
+    "              [--lossless] (MP3 or FLAC files of one stream format copied\n"
+    "              into their own format without re-encoding)\n"
     "  quorvis-cli convert FILE|FOLDER... [--format ...] [--out DIR] [--copy-tags] [--jobs N]\n"
     "              [--recursive] [--keep-structure] [--skip-existing] [--name TEMPLATE]\n"
     "              [--replaygain] (track and album ReplayGain tags; albums by album tag, else folder)\n"

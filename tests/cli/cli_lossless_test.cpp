@@ -54,7 +54,7 @@ TEST(CliLossless, SplitCopiesFlacIntoFlacPartsThatJoinToTheSource)
     EXPECT_TRUE(r.err.contains(source) && r.err.contains("not a FLAC file")) << r.err.toStdString();
 }
 
-// Ogg parts are copied packet by packet: their lengths add up to the source's,
+// Ogg and MP4 parts are copied packet by packet: their lengths add up to the source's,
 // each decoded by ffmpeg, whatever the codec's way of trimming a part's start.
 class CliLosslessOgg : public testing::TestWithParam<const char *> {};
 
@@ -64,7 +64,8 @@ TEST_P(CliLosslessOgg, SplitPartsJoinToTheSourcesLength)
     QTemporaryDir dir;
     const QString source = dir.filePath("tone." + format);
     ASSERT_EQ(fixtures::Run("ffmpeg", {"-nostdin", "-v", "error", "-f", "lavfi", "-i", "anoisesrc=d=7:a=0.3:c=pink",
-                                       "-ac", "2", "-c:a", format == "opus" ? "libopus" : "libvorbis",
+                                       "-ac", "2", "-c:a",
+                                       format == "opus" ? "libopus" : format == "ogg" ? "libvorbis" : "aac",
                                        "-metadata", "ARTIST=Someone", source}),
               0);
     const QString out = dir.filePath("parts");
@@ -81,7 +82,7 @@ TEST_P(CliLosslessOgg, SplitPartsJoinToTheSourcesLength)
     EXPECT_EQ(joined, fixtures::DecodedSamples(source).size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Codecs, CliLosslessOgg, testing::Values("opus", "ogg"));
+INSTANTIATE_TEST_SUITE_P(Codecs, CliLosslessOgg, testing::Values("opus", "ogg", "m4a"));
 
 // merge --lossless: MP3 files joined without a gap, as long as their sum; a
 // FLAC among them is refused by name and nothing is written.
