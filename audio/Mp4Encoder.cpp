@@ -1,7 +1,7 @@
 #include "audio/Mp4Encoder.h"
 
 #include "audio/AudioError.h"
-#include "audio/FfmpegUtil.h"
+#include "audio/EncodeChain.h"
 
 #include <QFile>
 
@@ -102,15 +102,8 @@ CodecContextPtr openCodec(const Mp4Settings &s, bool globalHeader, QString &why)
 
 } // namespace
 
-struct Mp4Encoder::State {
-    CodecContextPtr codec;
-    OutputFormatPtr muxer;
-    AVStream *stream = nullptr;
-    AudioFifoPtr fifo;
-    FramePtr frame;
-    PacketPtr packet;
+struct Mp4Encoder::State : EncodeChain {
     std::vector<std::vector<uint8_t>> planes; // reused deinterleave buffers
-    int64_t pts = 0;     // input frames sent to the encoder
     int64_t coded = 0;   // frames the packets hold, priming and padding included
     int priming = 0;     // frames of encoder delay in front of the audio
 };
@@ -152,6 +145,10 @@ Mp4Encoder::Mp4Encoder(const QString &path, const Mp4Settings &settings)
     if (!s.fifo)
         throw AudioError(QStringLiteral("Cannot create \"%1\": out of memory").arg(path));
     s.planes.resize(size_t(settings.channels));
+    // An AAC packet always decodes to a whole frame; its duration is what is kept of it.
+    s.onPacket = [&s, aac = isAac(settings)](const AVPacket &p) {
+        s.coded += s.codec->frame_size > 0 && aac ? s.codec->frame_size : p.duration;
+    };
 
     if ((r = avio_open(&oc->pb, (QByteArrayLiteral("file:") + path.toUtf8()).constData(), AVIO_FLAG_WRITE)) < 0)
         throw AudioError(QStringLiteral("Cannot create \"%1\": %2").arg(path, ffErrorText(r)));
@@ -216,9 +213,8 @@ void Mp4Encoder::write(const float *pcm, int64_t frames)
             }
             planes[size_t(k)] = plane.data();
         }
-        if (av_audio_fifo_write(s.fifo.get(), planes.data(), n) < n)
-            fail(QStringLiteral("out of memory"));
-        encodeFifo(false);
+        if (const int r = s.write(planes.data(), n); r < 0)
+            fail(ffErrorText(r));
         pcm += int64_t(n) * ch;
         frames -= n;
     }
@@ -226,69 +222,11 @@ void Mp4Encoder::write(const float *pcm, int64_t frames)
 
 void Mp4Encoder::finish()
 {
-    encodeFifo(true);
-    int r = avcodec_send_frame(s_->codec.get(), nullptr);
-    if (r < 0)
-        fail(ffErrorText(r));
-    receive();
-    if ((r = av_write_trailer(s_->muxer.get())) < 0)
-        fail(ffErrorText(r));
-    AVIOContext *&pb = s_->muxer->pb;
-    avio_flush(pb);
-    if (pb->error < 0)
-        fail(ffErrorText(pb->error));
-    if ((r = avio_closep(&pb)) < 0)
+    if (const int r = s_->finish(); r < 0)
         fail(ffErrorText(r));
     if (isAac(settings_))
         writeGaplessComment();
     finished_ = true;
-}
-
-void Mp4Encoder::encodeFifo(bool final)
-{
-    const int frameSize = s_->codec->frame_size > 0 ? s_->codec->frame_size : 4096;
-    // Only the last frame may be short.
-    while (av_audio_fifo_size(s_->fifo.get()) >= frameSize || (final && av_audio_fifo_size(s_->fifo.get()) > 0))
-        send(std::min(frameSize, av_audio_fifo_size(s_->fifo.get())));
-}
-
-void Mp4Encoder::send(int frames)
-{
-    State &s = *s_;
-    AVFrame *f = s.frame.get();
-    av_frame_unref(f);
-    f->nb_samples = frames;
-    f->format = s.codec->sample_fmt;
-    f->sample_rate = settings_.sampleRate;
-    int r;
-    if ((r = av_channel_layout_copy(&f->ch_layout, &s.codec->ch_layout)) < 0 || (r = av_frame_get_buffer(f, 0)) < 0)
-        fail(ffErrorText(r));
-    if (av_audio_fifo_read(s.fifo.get(), reinterpret_cast<void **>(f->data), frames) < frames)
-        fail(QStringLiteral("internal buffer underrun"));
-    f->pts = s.pts;
-    s.pts += frames;
-    if ((r = avcodec_send_frame(s.codec.get(), f)) < 0)
-        fail(ffErrorText(r));
-    receive();
-}
-
-void Mp4Encoder::receive()
-{
-    State &s = *s_;
-    const int frameSize = s.codec->frame_size;
-    for (;;) {
-        int r = avcodec_receive_packet(s.codec.get(), s.packet.get());
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
-            return;
-        if (r < 0)
-            fail(ffErrorText(r));
-        // An AAC packet always decodes to a whole frame; its duration is what is kept of it.
-        s.coded += frameSize > 0 && isAac(settings_) ? frameSize : s.packet->duration;
-        s.packet->stream_index = s.stream->index;
-        av_packet_rescale_ts(s.packet.get(), s.codec->time_base, s.stream->time_base);
-        if ((r = av_interleaved_write_frame(s.muxer.get(), s.packet.get())) < 0)
-            fail(ffErrorText(r));
-    }
 }
 
 // iTunes' own form of the gapless facts: priming, end padding and the length

@@ -36,9 +36,6 @@ public:
     void finish() override;
 
 private:
-    void encodeFifo(bool final);
-    void send(int frames);
-    void receive();
     void writeGaplessComment();
     [[noreturn]] void fail(const QString &reason);
 

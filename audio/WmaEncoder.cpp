@@ -1,7 +1,7 @@
 #include "audio/WmaEncoder.h"
 
 #include "audio/AudioError.h"
-#include "audio/FfmpegUtil.h"
+#include "audio/EncodeChain.h"
 
 #include <QFile>
 
@@ -14,15 +14,8 @@ extern "C" {
 
 namespace audio_detail {
 
-struct WmaEncoder::State {
-    CodecContextPtr codec;
-    OutputFormatPtr muxer;
-    AVStream *stream = nullptr;
-    AudioFifoPtr fifo;
-    FramePtr frame;
-    PacketPtr packet;
+struct WmaEncoder::State : EncodeChain {
     std::vector<float> planes[2]; // reused deinterleave buffers
-    int64_t pts = 0;              // frames sent to the encoder
 };
 
 namespace {
@@ -121,9 +114,7 @@ void WmaEncoder::write(const float *pcm, int64_t frames)
                 plane[size_t(i)] = src[int64_t(i) * ch];
             planes[c] = plane.data();
         }
-        if (av_audio_fifo_write(s.fifo.get(), planes, n) < n)
-            fail(QStringLiteral("out of memory"));
-        encodeFifo(false);
+        check(s.write(planes, n));
         pcm += int64_t(n) * ch;
         frames -= n;
     }
@@ -131,74 +122,16 @@ void WmaEncoder::write(const float *pcm, int64_t frames)
 
 void WmaEncoder::finish()
 {
-    encodeFifo(true);
-    send(true, 0);
-    const int r = av_write_trailer(s_->muxer.get());
-    if (r < 0)
-        fail(ffErrorText(r));
-    AVIOContext *&pb = s_->muxer->pb;
-    avio_flush(pb);
-    if (pb->error < 0)
-        fail(ffErrorText(pb->error));
-    const int closed = avio_closep(&pb);
-    if (closed < 0)
-        fail(ffErrorText(closed));
+    check(s_->finish());
     finished_ = true;
 }
 
-void WmaEncoder::encodeFifo(bool final)
+void WmaEncoder::check(int code)
 {
-    const int frameSize = s_->codec->frame_size;
-    // Only the last frame may be short.
-    while (av_audio_fifo_size(s_->fifo.get()) >= frameSize || (final && av_audio_fifo_size(s_->fifo.get()) > 0))
-        send(false, std::min(frameSize, av_audio_fifo_size(s_->fifo.get())));
-}
-
-// Sends `frames` frames from the fifo, or the end of the stream when `final`.
-void WmaEncoder::send(bool final, int frames)
-{
-    State &s = *s_;
-    int r;
-    if (final) {
-        r = avcodec_send_frame(s.codec.get(), nullptr);
-    } else {
-        AVFrame *f = s.frame.get();
-        av_frame_unref(f);
-        f->nb_samples = frames;
-        f->format = AV_SAMPLE_FMT_FLTP;
-        f->sample_rate = profile_.sampleRate;
-        if ((r = av_channel_layout_copy(&f->ch_layout, &s.codec->ch_layout)) < 0 || (r = av_frame_get_buffer(f, 0)) < 0)
-            fail(ffErrorText(r));
-        if (av_audio_fifo_read(s.fifo.get(), reinterpret_cast<void **>(f->data), frames) < frames)
-            fail(QStringLiteral("internal buffer underrun"));
-        f->pts = s.pts;
-        s.pts += frames;
-        r = avcodec_send_frame(s.codec.get(), f);
-    }
-    if (r == AVERROR(EINVAL))
+    if (code == AVERROR(EINVAL))
         fail(tooLowText());
-    if (r < 0)
-        fail(ffErrorText(r));
-    receive();
-}
-
-void WmaEncoder::receive()
-{
-    State &s = *s_;
-    for (;;) {
-        int r = avcodec_receive_packet(s.codec.get(), s.packet.get());
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
-            return;
-        if (r == AVERROR(EINVAL))
-            fail(tooLowText());
-        if (r < 0)
-            fail(ffErrorText(r));
-        s.packet->stream_index = s.stream->index;
-        av_packet_rescale_ts(s.packet.get(), s.codec->time_base, s.stream->time_base);
-        r = av_interleaved_write_frame(s.muxer.get(), s.packet.get());
-        if (r < 0)
-            fail(ffErrorText(r));
-    }
+    if (code < 0)
+        fail(ffErrorText(code));
 }
 
 // The encoder's one run-time refusal: a frame of this signal does not fit the

@@ -19,9 +19,8 @@ public:
     void finish() override;
 
 private:
-    void encodeFifo(bool final);
-    void send(bool final, int frames);
-    void receive();
+    // A failed step of the encoder's chain; EINVAL is its one run-time refusal.
+    void check(int code);
     QString tooLowText() const;
     [[noreturn]] void fail(const QString &reason);
 

@@ -212,23 +212,7 @@ void MergeEngine::MergeInto(const MergeRequest &request, const TProgramSettings 
     workPath_.clear();
     observer_.Progress(100);
 
-    if (request.tagEnabled) {
-        // The sources' loads left the last one's tag in the component: the
-        // dialog's values replace it, and no genre of a source slips through.
-        // The merged file carries the tag typed for it, nothing of the last source read.
-        info_.ClearTag();
-        info_.setInfoTitle(request.tag.title);
-        info_.setInfoArtist(request.tag.artist);
-        info_.setInfoAlbum(request.tag.album);
-        info_.setInfoYear(request.tag.year);
-        info_.setInfoComments(request.tag.comment);
-        info_.setInfoGenre(255);
-        try {
-            info_.SaveTag(written);
-        } catch (const std::exception &e) {
-            observer_.Error(QString::fromStdString(e.what()));
-        }
-    }
+    WriteMergeTag(request, written);
 
     if (request.chapterMarks)
         WriteChapterMarks(written);
@@ -393,6 +377,27 @@ void MergeEngine::NoteDamage(const QString &line)
 {
     if (!line.isEmpty())
         warnings_ << line;
+}
+
+void MergeEngine::WriteMergeTag(const MergeRequest &request, const QString &path)
+{
+    if (!request.tagEnabled)
+        return;
+    // The sources' loads left the last one's tag in the component: the
+    // dialog's values replace it, and no genre of a source slips through.
+    // The merged file carries the tag typed for it, nothing of the last source read.
+    info_.ClearTag();
+    info_.setInfoTitle(request.tag.title);
+    info_.setInfoArtist(request.tag.artist);
+    info_.setInfoAlbum(request.tag.album);
+    info_.setInfoYear(request.tag.year);
+    info_.setInfoComments(request.tag.comment);
+    info_.setInfoGenre(255);
+    try {
+        info_.SaveTag(path);
+    } catch (const std::exception &e) {
+        observer_.Error(QString::fromStdString(e.what()));
+    }
 }
 
 void MergeEngine::Fail(const QString &text)

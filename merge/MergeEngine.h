@@ -95,6 +95,8 @@ private:
     // Reports the failure and removes the unfinished work file; the output
     // as it was before the run is never touched.
     void Fail(const QString &text);
+    // The tag typed for the merge, when asked for, on the finished file.
+    void WriteMergeTag(const MergeRequest &request, const QString &path);
     void CloseQuietly();
     // The writer's messages name the work file; the user knows the output.
     QString AsOutput(const QString &text) const;

@@ -57,20 +57,7 @@ void MergeEngine::MergeLossless(const MergeRequest &request, const QString &save
     currentIndex_ = count;
     observer_.Progress(100);
 
-    if (request.tagEnabled) {
-        info_.ClearTag();
-        info_.setInfoTitle(request.tag.title);
-        info_.setInfoArtist(request.tag.artist);
-        info_.setInfoAlbum(request.tag.album);
-        info_.setInfoYear(request.tag.year);
-        info_.setInfoComments(request.tag.comment);
-        info_.setInfoGenre(255);
-        try {
-            info_.SaveTag(outputPath_);
-        } catch (const std::exception &e) {
-            observer_.Error(QString::fromStdString(e.what()));
-        }
-    }
+    WriteMergeTag(request, outputPath_);
     if (request.chapterMarks) {
         // Each source begins at its exact sample: nothing was resampled or padded.
         for (int k = 1; k <= count; ++k) {
