@@ -15,6 +15,7 @@
 # Needs: ffmpeg. Builds quorvis-aac-split in build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=5
 minutes=60
@@ -30,12 +31,10 @@ done
 
 . bench/music.sh
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench -j2 --target quorvis-aac-split >/dev/null
+bench_build quorvis-aac-split
 split=build-bench/quorvis-aac-split
 
-work=$(mktemp -d /tmp/quorvis-aac-split.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work aac-split
 ff=(ffmpeg -nostdin -v error -y)
 
 data=${keep:-$work}
@@ -48,21 +47,13 @@ if [ ! -s "$src" ]; then
   mv "$src.part" "$src"
 fi
 
-measure() {
-  local t0=${EPOCHREALTIME/,/.} t1
-  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-  t1=${EPOCHREALTIME/,/.}
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
-}
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 
 ours=() cps=()
 for ((i = 0; i < rounds; i++)); do
   rm -rf "$work/out"; mkdir -p "$work/out"
-  ours+=("$(measure "$split" "$src" "$work/out" 10)")
+  ours+=("$(must_seconds "$split" "$src" "$work/out" 10)")
   rm -rf "$work/out"; mkdir -p "$work/out"
-  cps+=("$(measure cp "$src" "$work/out/")")
+  cps+=("$(must_seconds cp "$src" "$work/out/")")
 done
 o=$(printf '%s\n' "${ours[@]}" | median)
 c=$(printf '%s\n' "${cps[@]}" | median)

@@ -12,6 +12,7 @@
 # Needs ffmpeg, find and xargs; builds quorvis-cli in build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=3
 while [ $# -gt 0 ]; do
@@ -22,11 +23,9 @@ while [ $# -gt 0 ]; do
 done
 cores=$(nproc)
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench --target quorvis-cli >/dev/null
+bench_build quorvis-cli
 
-work=$(mktemp -d /tmp/quorvis-library.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work library
 mkdir -p "$work/bin" "$work/lib"
 cp build-bench/quorvis-cli "$work/bin/"
 printf '[opus]\nbitrate=128\nmode=0\ncomplexity=10\n' > "$work/bin/setup.ini"
@@ -48,7 +47,6 @@ for a in $(seq 1 10); do
 done
 rm "$work/music.wav"
 
-. bench/timing.sh
 
 template='{artist}/{album}/{track:02} - {title}'
 ours="$cli convert '$work/lib' --recursive --keep-structure --name '$template' --format opus --out '$work/out' --jobs $cores --quiet"

@@ -17,6 +17,7 @@
 # Needs: ffmpeg, flac. Builds quorvis-cli and quorvis-flac-cut in build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=5
 minutes=60
@@ -35,8 +36,7 @@ done
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
 cmake --build build-bench --parallel 2 --target quorvis-cli quorvis-flac-cut >/dev/null
 
-work=$(mktemp -d /tmp/quorvis-flacsplit.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work flacsplit
 mkdir -p "$work/bin"
 cp build-bench/quorvis-cli build-bench/quorvis-flac-cut "$work/bin/"
 cat > "$work/bin/setup.ini" <<'INI'
@@ -66,7 +66,6 @@ measure() { # folder command...: the folder emptied first
   shift
   must_seconds "$@"
 }
-. bench/timing.sh
 
 cli=$work/bin/quorvis-cli
 cut=$work/bin/quorvis-flac-cut

@@ -10,6 +10,7 @@
 # Needs ffmpeg; builds quorvis-cli in build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=5
 kbps=160
@@ -21,11 +22,9 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench --target quorvis-cli >/dev/null
+bench_build quorvis-cli
 
-work=$(mktemp -d /tmp/quorvis-m4a.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work m4a
 mkdir -p "$work/bin" "$work/ours" "$work/theirs"
 cp build-bench/quorvis-cli "$work/bin/"
 # The source's rate and layout, as ffmpeg keeps them unasked.
@@ -36,14 +35,6 @@ ff="ffmpeg -nostdin -v error -y"
 . bench/music.sh
 music_pcm 2 | $ff -f s16le -ar 44100 -ac 2 -i - -t 600 -c:a pcm_s16le "$work/music.wav"
 
-seconds() { # command...: prints its wall time
-  local t0=${EPOCHREALTIME/,/.} t1
-  "$@" >/dev/null 2>&1 || echo "  failed: $*" >&2
-  t1=${EPOCHREALTIME/,/.}
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }'
-}
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "n/a" }'; }
 
 ot=() tt=()
 for ((i = 0; i < rounds; i++)); do

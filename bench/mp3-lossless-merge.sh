@@ -17,6 +17,7 @@
 # quorvis-mp3-join in build-bench/ (Release). The machine should be otherwise idle.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=3
 bitrate=192
@@ -31,8 +32,7 @@ done
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
 cmake --build build-bench --parallel 2 --target quorvis-cli quorvis-mp3-join >/dev/null
 
-work=$(mktemp -d /tmp/quorvis-mp3merge.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work mp3merge
 mkdir -p "$work/bin" "$work/ch"
 cp build-bench/quorvis-cli build-bench/quorvis-mp3-join "$work/bin/"
 # The re-encoding merge writes what the chapters are: joint stereo at their rate.
@@ -57,14 +57,6 @@ frames() { "${ff[@]}" -i "$1" -f s16le - | wc -c | awk '{print $1 / 4}'; }
 sum=0
 for c in "${chapters[@]}"; do sum=$((sum + $(frames "$c"))); done
 
-seconds() { # command...: prints its wall time
-  local t0=${EPOCHREALTIME/,/.} t1
-  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-  t1=${EPOCHREALTIME/,/.}
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
-}
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "n/a" }'; }
 
 lo=() re=() cc=()
 for ((r = 0; r < rounds; r++)); do

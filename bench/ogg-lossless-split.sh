@@ -18,6 +18,7 @@
 # (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=5
 minutes=60
@@ -33,12 +34,10 @@ done
 
 . bench/music.sh
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench --target quorvis-ogg-split >/dev/null
+bench_build quorvis-ogg-split
 split=build-bench/quorvis-ogg-split
 
-work=$(mktemp -d /tmp/quorvis-ogg-split.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work ogg-split
 ff=(ffmpeg -nostdin -v error -y)
 
 data=${keep:-$work}
@@ -57,7 +56,6 @@ if [ ! -s "$data/music-${minutes}m.ogg" ]; then
 fi
 
 # Runs a command once; prints its wall time in seconds (the shell's microsecond clock).
-. bench/timing.sh
 
 # The re-encoding split: the same 10 ranges, each decoded and encoded again.
 reencode() { # source codec-args...

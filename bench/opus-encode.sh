@@ -12,6 +12,7 @@
 # Needs ffmpeg; builds quorvis-cli in build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=5
 while [ $# -gt 0 ]; do
@@ -21,11 +22,9 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench --target quorvis-cli >/dev/null
+bench_build quorvis-cli
 
-work=$(mktemp -d /tmp/quorvis-opus.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work opus
 mkdir -p "$work/bin" "$work/out"
 cp build-bench/quorvis-cli "$work/bin/"
 printf '[opus]\nbitrate=128\nmode=0\ncomplexity=10\n' > "$work/bin/setup.ini"
@@ -33,7 +32,6 @@ cli="$work/bin/quorvis-cli"
 ff="ffmpeg -nostdin -v error -y"
 
 . bench/music.sh
-. bench/timing.sh
 music_pcm 1 | $ff -f s16le -ar 44100 -ac 2 -i - -t 600 -c:a pcm_s16le "$work/music.wav"
 $ff -i "$work/music.wav" -ar 48000 -c:a pcm_s16le "$work/music48.wav"
 

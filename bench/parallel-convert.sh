@@ -11,6 +11,7 @@
 # Needs ffmpeg and xargs; builds quorvis-cli in build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=5
 while [ $# -gt 0 ]; do
@@ -21,11 +22,9 @@ while [ $# -gt 0 ]; do
 done
 cores=$(nproc)
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench --target quorvis-cli >/dev/null
+bench_build quorvis-cli
 
-work=$(mktemp -d /tmp/quorvis-parallel.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work parallel
 # The CLI reads its encoder settings from setup.ini beside itself: this copy
 # gets the ones the ffmpeg commands use.
 mkdir -p "$work/bin" "$work/in"
@@ -43,7 +42,6 @@ for i in $(seq 1 10); do
 done
 sources=$(ls "$work"/in/*.wav | tr '\n' ' ')
 
-. bench/timing.sh
 
 # name, our command, peer command, peer name; alternating, folder emptied before each run.
 compare() {

@@ -13,6 +13,7 @@
 # Needs ffmpeg, find and xargs; builds quorvis-cli in build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=3
 while [ $# -gt 0 ]; do
@@ -23,11 +24,9 @@ while [ $# -gt 0 ]; do
 done
 cores=$(nproc)
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench --target quorvis-cli >/dev/null
+bench_build quorvis-cli
 
-work=$(mktemp -d /tmp/quorvis-replaygain.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work replaygain
 mkdir -p "$work/bin" "$work/lib"
 cp build-bench/quorvis-cli "$work/bin/"
 printf '[mp3]\nchannels=3\nfrequency=44100\nbitrate=192\nfvbr=0\n' > "$work/bin/setup.ini"
@@ -44,14 +43,6 @@ for a in 1 2; do
 done
 rm "$work/music.wav"
 
-seconds() { # command...: prints its wall time
-  local t0=${EPOCHREALTIME/,/.} t1
-  "$@" >/dev/null 2>&1 || echo "  failed: $*" >&2
-  t1=${EPOCHREALTIME/,/.}
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }'
-}
-median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "n/a" }'; }
 
 plain="$cli convert '$work/lib' --format mp3 --out '$work/out' --jobs $cores --quiet"
 tagged="$plain --replaygain"

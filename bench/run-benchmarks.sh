@@ -15,6 +15,7 @@
 # missing. Builds quorvis-cli in build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=3
 minutes=10
@@ -39,11 +40,9 @@ if [ "$only" != peaks ] && [ "$only" != editor ] && ! command -v mp3splt >/dev/n
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends mp3splt >/dev/null
 fi
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench --target quorvis-cli quorvis-peaks quorvis-editor-bench >/dev/null
+bench_build quorvis-cli quorvis-peaks quorvis-editor-bench
 
-work=$(mktemp -d /tmp/quorvis-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work bench
 # The CLI reads its encoder settings from setup.ini beside itself: give this
 # copy its own, with the settings the ffmpeg commands below use.
 mkdir -p "$work/bin"
@@ -93,7 +92,6 @@ make_source() { # path seconds
 # of a tenth of a second that copying frames takes.
 
 
-. bench/timing.sh
 
 # case name, "our command", "peer command", folder to empty before each run,
 # peer's name (ffmpeg unless given). Leaves our median in bench_ours.

@@ -31,3 +31,15 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 # a / b to three places; n/a rather than a failed division when b is 0.
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.3f", a / b; else print "n/a" }'; }
+
+# Builds the targets in build-bench/ (Release, no tests).
+bench_build() {
+  cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
+  cmake --build build-bench --target "$@" >/dev/null
+}
+
+# Makes $work, a scratch folder removed when the benchmark ends.
+bench_work() { # name
+  work=$(mktemp -d "/tmp/quorvis-$1.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+}

@@ -18,6 +18,7 @@
 # build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. bench/timing.sh
 
 rounds=3
 hours=3
@@ -33,11 +34,9 @@ done
 
 . bench/music.sh
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVIS_TESTS=OFF >/dev/null
-cmake --build build-bench --target quorvis-source-pyramid >/dev/null
+bench_build quorvis-source-pyramid
 
-work=$(mktemp -d /tmp/quorvis-source.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+bench_work source
 ff=(ffmpeg -nostdin -v error -y)
 data=${keep:-$work}
 mkdir -p "$data"
@@ -55,7 +54,6 @@ if [ ! -s "$flac" ]; then
 fi
 
 # Runs a command once; prints "seconds peak_kb".
-. bench/timing.sh
 
 ours="build-bench/quorvis-source-pyramid --build-only $flac"
 theirs="${ff[*]} -i $flac -f null -"
