@@ -2,7 +2,9 @@
 
 #include "audio/TAudioInformation2.h"
 
-#include <QFileInfo>
+#include <QFile>
+
+#include <filesystem>
 
 SourceFactsReader::SourceFactsReader(std::function<void()> arrived)
     : arrived_(std::move(arrived)), worker_([this] { Work(); })
@@ -20,10 +22,22 @@ SourceFactsReader::~SourceFactsReader()
     worker_.join();
 }
 
+// Through std::filesystem: QFileInfo's times are local times, and turning
+// them so reads the time zone in a way that is not safe beside other threads.
+std::pair<int64_t, int64_t> SourceFactsReader::Stamp(const QString &path)
+{
+    std::error_code error;
+    const std::filesystem::path file(QFile::encodeName(path).toStdString());
+    const auto size = std::filesystem::file_size(file, error);
+    if (error)
+        return {-1, 0};
+    const auto time = std::filesystem::last_write_time(file, error);
+    return {int64_t(size), error ? 0 : int64_t(time.time_since_epoch().count())};
+}
+
 bool SourceFactsReader::Fresh(const QString &path, const Known &k) const
 {
-    const QFileInfo file(path);
-    return file.size() == k.size && file.lastModified() == k.modified;
+    return Stamp(path) == std::make_pair(k.size, k.modified);
 }
 
 SourceInfoProbe SourceFactsReader::Probe()
@@ -66,8 +80,8 @@ void SourceFactsReader::Store(const QString &path, const SourceFileFacts &facts)
 {
     // Size and time as they were before the read: a file changed while it
     // was read is read again.
-    const QFileInfo file(path);
-    Known k{facts, file.lastModified(), file.size()};
+    const auto [size, modified] = Stamp(path);
+    Known k{facts, modified, size};
     bool call = false;
     {
         std::lock_guard lock(mutex_);

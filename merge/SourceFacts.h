@@ -1,7 +1,6 @@
 #pragma once
 #include "merge/SourceList.h"
 
-#include <QDateTime>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -11,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 // The facts of a list's files (format, length, size, title), read on a worker
 // thread with its own information component, so that adding a folder of
@@ -41,10 +41,12 @@ public:
 private:
     struct Known {
         SourceFileFacts facts;
-        QDateTime modified;
-        qint64 size = -1;
+        int64_t modified = 0; // file-system clock ticks, never local time
+        int64_t size = -1;
     };
     bool Fresh(const QString &path, const Known &k) const;
+    // The file's size and modification time as they are now; -1 when it is gone.
+    static std::pair<int64_t, int64_t> Stamp(const QString &path);
     void Store(const QString &path, const SourceFileFacts &facts);
     bool TakeNext(QString &path);
     void Work();
