@@ -85,9 +85,11 @@ void MergeSourceList::Refresh(const SourceInfoProbe &probe)
     TotalSizeKb = 0;
     TotalSeconds = 0;
     ListTotalSamples = 0;
+    Pending = 0;
     for (int p = 1; p <= Count(); ++p) {
         const QString &path = paths_[p - 1];
         const SourceFileFacts facts = probe(path);
+        Pending += facts.pending ? 1 : 0;
         SourceFileEntry e;
         e.number = QString::number(p);
         e.fileName = FileNameOfPath(path);

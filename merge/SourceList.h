@@ -78,6 +78,7 @@ public:
     int32_t TotalSizeKb = 0;
     int32_t TotalSeconds = 0;
     int64_t ListTotalSamples = 0; // sample frames; the runs' progress denominator
+    int Pending = 0;              // rows whose facts the last refresh did not have yet
 
 private:
     QStringList paths_;

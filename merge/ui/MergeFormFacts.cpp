@@ -28,7 +28,9 @@ void TMergeForm::StopSourceFacts() { facts_.reset(); }
 void TMergeForm::RefreshSourceList()
 {
     SourceFileList.Refresh(facts_->Probe());
-    if (facts_->Pending() > 0 && facts_->Pending() <= kReadAtOnce) {
+    // Counted in the rows: the worker may have read them all by now, and
+    // they are shown from the facts as they were asked for.
+    if (SourceFileList.Pending > 0 && SourceFileList.Pending <= kReadAtOnce) {
         facts_->ReadRemaining(AudioInformation1, nullptr);
         SourceFileList.Refresh(facts_->Probe());
     }
@@ -49,7 +51,7 @@ void TMergeForm::ShowArrivedFacts()
 
 void TMergeForm::CompleteSourceFacts()
 {
-    if (facts_->Pending() == 0)
+    if (SourceFileList.Pending == 0)
         return;
     // A run needs every file's length for its gauge. Clicks wait: the run
     // about to start is what they would act on.
