@@ -12,7 +12,7 @@
 # soundtrack (Debian's wesnoth-1.16-music, installed when missing), its tracks
 # end to end, encoded with ffmpeg's AAC encoder at 128 kbps into .m4a.
 # --keep DIR keeps it in DIR and reuses it.
-# Needs: ffmpeg. Builds quorvis-aac-split in build-bench/ (Release).
+# Needs: ffmpeg. Builds quorvis-packet-split in build-bench/ (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . bench/timing.sh
@@ -31,8 +31,8 @@ done
 
 . bench/music.sh
 
-bench_build quorvis-aac-split
-split=build-bench/quorvis-aac-split
+bench_build quorvis-packet-split
+split=build-bench/quorvis-packet-split
 
 bench_work aac-split
 ff=(ffmpeg -nostdin -v error -y)

@@ -14,7 +14,7 @@
 # soundtrack (Debian's wesnoth-1.16-music, installed when missing), its tracks
 # end to end, encoded with opusenc at 128 kbps and with libvorbis at -q 4.
 # --keep DIR keeps them in DIR and reuses them.
-# Needs: ffmpeg, opusenc, GNU time. Builds quorvis-ogg-split in build-bench/
+# Needs: ffmpeg, opusenc, GNU time. Builds quorvis-packet-split in build-bench/
 # (Release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,8 +34,8 @@ done
 
 . bench/music.sh
 
-bench_build quorvis-ogg-split
-split=build-bench/quorvis-ogg-split
+bench_build quorvis-packet-split
+split=build-bench/quorvis-packet-split
 
 bench_work ogg-split
 ff=(ffmpeg -nostdin -v error -y)
@@ -54,8 +54,6 @@ if [ ! -s "$data/music-${minutes}m.ogg" ]; then
   mv "$data/music-${minutes}m.ogg.part" "$data/music-${minutes}m.ogg"
   rm "$work/music.wav"
 fi
-
-# Runs a command once; prints its wall time in seconds (the shell's microsecond clock).
 
 # The re-encoding split: the same 10 ranges, each decoded and encoded again.
 reencode() { # source codec-args...
@@ -97,8 +95,7 @@ for fmt in opus ogg; do
   # source's decode over that range (largest difference, SNR in dB).
   rm -rf "$work/out"; mkdir -p "$work/out"
   "$split" "$src" "$work/out" 10 --check > "$work/check.txt"
-  awk '{ n = $5; want = $2 - $1; exact += (n == want); sum += n; if (m == "" || $9 < m) m = $9;
-         if ($7 > d) d = $7 }
+  awk '{ exact += ($5 == $7); sum += $7; if (m == "" || $11 < m) m = $11; if ($9 > d) d = $9 }
        END { printf "  parts: %d of %d exact lengths, %d samples in all; largest difference %.6f, lowest SNR %s dB\n",
              exact, NR, sum, d, m }' "$work/check.txt"
   sed 's/^/    /' "$work/check.txt"

@@ -1,21 +1,24 @@
-// Splits AAC in MP4 into equal parts by copying packets, as the lossless
-// split does (split points moved to where a part can begin), for
-// aac-lossless-split.sh to time against cp. Prints each part's range in
+// Splits an Ogg Opus or Vorbis file, or AAC in MP4, into equal parts by
+// copying packets, as the lossless split does (split points moved to where a
+// part can begin), for ogg-lossless-split.sh and aac-lossless-split.sh to time
+// against cp. Prints each part's range in
 // samples; with --check, also decodes the source and every part with the
 // ffmpeg command line and prints the length the part should decode to (its
 // range; the last part with the source's own padding), its decoded length,
 // its largest difference from the source's decode over its range and the
 // signal-to-noise ratio.
 //
-//   quorvis-aac-split FILE OUTDIR PARTS [--check]
+//   quorvis-packet-split FILE OUTDIR PARTS [--check]
 #include "audio/AudioError.h"
-#include "audio/Mp4AacCutter.h"
+#include "audio/AudioError.h"
+#include "audio/LosslessCutter.h"
 
 #include <QDir>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -40,21 +43,25 @@ int main(int argc, char **argv)
 {
     const bool check = argc == 5 && std::string(argv[4]) == "--check";
     if (argc != 4 && !check) {
-        std::fprintf(stderr, "usage: quorvis-aac-split FILE OUTDIR PARTS [--check]\n");
+        std::fprintf(stderr, "usage: quorvis-packet-split FILE OUTDIR PARTS [--check]\n");
         return 2;
     }
     try {
-        const Mp4AacCutter cutter(QString::fromLocal8Bit(argv[1]));
+        const QString source = QString::fromLocal8Bit(argv[1]);
+        const QString extension = LosslessSaveFormat(source);
+        const std::unique_ptr<LosslessCutter> opened = OpenLosslessCutter(source);
+        const LosslessCutter &cutter = *opened;
         const QDir out(QString::fromLocal8Bit(argv[2]));
         const int parts = std::atoi(argv[3]);
         const int64_t length = cutter.length();
         const std::vector<float> whole = check ? Decoded(QString::fromLocal8Bit(argv[1])) : std::vector<float>();
-        const int64_t ch = 2; // the benchmark's sources are stereo
+        // A source's own padding is less than its length.
+        const int64_t ch = length > 0 ? std::max<int64_t>(1, int64_t(whole.size()) / length) : 1;
         const int64_t wholeFrames = int64_t(whole.size()) / ch;
         const auto point = [&](int k) { return k >= parts ? length : cutter.partStart(length * k / parts); };
         for (int k = 0; k < parts; ++k) {
             const int64_t from = point(k), end = point(k + 1);
-            const QString part = out.filePath(QStringLiteral("part%1.m4a").arg(k + 1, 2, 10, QLatin1Char('0')));
+            const QString part = out.filePath(QStringLiteral("part%1.%2").arg(k + 1, 2, 10, QLatin1Char('0')).arg(extension));
             cutter.writePart(part, from, end, {});
             std::printf("%lld %lld %d", static_cast<long long>(from), static_cast<long long>(end), cutter.sampleRate());
             if (check) {
