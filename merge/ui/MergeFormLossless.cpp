@@ -7,6 +7,7 @@
 #include "audio/ui/PreviewPanel.h"
 #include "base/OutputFormat.h"
 #include "config/ProgramSettings.h"
+#include "merge/WindowMode.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
@@ -75,7 +76,9 @@ private:
 
     void Update()
     {
-        if (!Alive())
+        // The box is on the merge page only; a conversion's list (a library,
+        // maybe) is not read through for it.
+        if (!Alive() || WindowMode != LauncherMode::Merge)
             return;
         const QStringList paths = f_.SourceFileList.Paths();
         const int index = f_.CBFormat->currentIndex();
